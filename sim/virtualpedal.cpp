@@ -1,0 +1,2 @@
+// Placeholder until the model lands.
+#include "virtualpedal.h"

@@ -1,0 +1,21 @@
+#pragma once
+// Every message box, Yes/No question and file dialog goes through this interface, so that the
+// window tests can answer them from a script and the core never includes a widget.
+#include <QString>
+
+namespace vadrelon {
+
+class Prompt {
+public:
+    virtual ~Prompt() = default;
+    // A modal message with one OK button.
+    virtual void message(const QString &text) = 0;
+    // A modal question with Yes and No; closing it without an answer counts as No.
+    virtual bool askYesNo(const QString &text) = 0;
+    // A file-open dialog; an empty result means cancelled.
+    virtual QString openFileName(const QString &filter, const QString &folder) = 0;
+    // A file-save dialog; an empty result means cancelled.
+    virtual QString saveFileName(const QString &filter, const QString &folder) = 0;
+};
+
+} // namespace vadrelon
