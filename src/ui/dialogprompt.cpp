@@ -1,0 +1,31 @@
+#include "ui/dialogprompt.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace vadrelon {
+
+void DialogPrompt::message(const QString &text)
+{
+    QMessageBox::information(parent_, QApplication::applicationDisplayName(), text);
+}
+
+bool DialogPrompt::askYesNo(const QString &text)
+{
+    return QMessageBox::question(parent_, QApplication::applicationDisplayName(), text,
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+QString DialogPrompt::openFileName(const QString &filter, const QString &folder)
+{
+    return QFileDialog::getOpenFileName(parent_, QString(), folder, filter);
+}
+
+QString DialogPrompt::saveFileName(const QString &filter, const QString &folder)
+{
+    return QFileDialog::getSaveFileName(parent_, QString(), folder, filter);
+}
+
+} // namespace vadrelon

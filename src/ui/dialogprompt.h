@@ -1,0 +1,21 @@
+#pragma once
+#include "support/prompt.h"
+
+class QWidget;
+
+namespace vadrelon {
+
+// The prompt as the user sees it: QMessageBox and QFileDialog, modal over the main window.
+class DialogPrompt : public Prompt {
+public:
+    void setParent(QWidget *parent) { parent_ = parent; }
+    void message(const QString &text) override;
+    bool askYesNo(const QString &text) override;
+    QString openFileName(const QString &filter, const QString &folder) override;
+    QString saveFileName(const QString &filter, const QString &folder) override;
+
+private:
+    QWidget *parent_ = nullptr;
+};
+
+} // namespace vadrelon
