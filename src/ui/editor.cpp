@@ -1,0 +1,26 @@
+#include "ui/editor.h"
+
+#include "ui/consolewindow.h"
+#include "ui/fxsettingswindow.h"
+#include "ui/mainwindow.h"
+
+namespace vadrelon {
+
+Editor::Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFolder)
+    : transport(driver, prompt), exchange(transport, log, device), settings(documentsFolder, prompt)
+{
+    formMain = std::make_unique<TformMain>(transport, exchange, device, log, settings, prompt);
+    formPrint = std::make_unique<TformPrint>(log);
+    formFXsettings = std::make_unique<TformFXsettings>();
+    formMain->attachWindows(formPrint.get(), formFXsettings.get());
+}
+
+Editor::~Editor()
+{
+    // The windows refer to the shared objects; they go first.
+    formFXsettings.reset();
+    formPrint.reset();
+    formMain.reset();
+}
+
+} // namespace vadrelon
