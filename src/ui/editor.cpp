@@ -7,7 +7,7 @@
 namespace vadrelon {
 
 Editor::Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFolder)
-    : transport(driver, prompt), exchange(transport, log, device), settings(documentsFolder, prompt)
+    : transport(driver, prompt), exchange(transport, log, device), settings(prompt, documentsFolder)
 {
     formMain = std::make_unique<TformMain>(transport, exchange, device, log, settings, prompt);
     formPrint = std::make_unique<TformPrint>(log);

@@ -268,7 +268,8 @@ void TformMain::menuLookClickItem(int index)
 
 void TformMain::ApplySavedStyle()
 {
-    applyLook(settings_.SavedStyleIndex());
+    if (const std::optional<int> index = settings_.SavedStyleIndex())
+        applyLook(*index);
 }
 
 void TformMain::BuildMidiChannelMenu()
