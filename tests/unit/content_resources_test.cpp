@@ -1,0 +1,212 @@
+#include "content/addressheader.h"
+#include "content/resources.h"
+#include "support/synthetic_images.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace vadrelon;
+
+namespace {
+
+const QString kDocumentedHeader0012 = QStringLiteral(
+    "0011A0002500ED00A5007B000200CF00E300A600EE00520066005C000A007800EC001B000C0006");
+
+TEST(ContentCatalogue, HoldsOneEffectAndNamesVersion12)
+{
+    const Outcome<QByteArray> raw = FindResource(QLatin1String(kCatalogueResourceName));
+    ASSERT_TRUE(raw.ok()) << raw.error().toStdString();
+    EXPECT_EQ(*raw, QByteArray("Vadrelon MK3 0012\r\n"));
+
+    const Outcome<QStringList> lines = LoadResourceLines(QLatin1String(kCatalogueResourceName));
+    ASSERT_TRUE(lines.ok());
+    EXPECT_EQ(*lines, QStringList{"Vadrelon MK3 0012"});
+
+    const Outcome<quint32> latest = LatestAlgorithmVersionFrom(lines->first());
+    ASSERT_TRUE(latest.ok());
+    EXPECT_EQ(*latest, 12u);
+    // Names keep their case; the lookup ignores it.
+    EXPECT_EQ(ResourceNameFor(lines->first()).toStdString(), "Vadrelon_MK3_0012");
+}
+
+TEST(ContentResources, EmbeddedNamesIgnoreCase)
+{
+    for (const char *name : {"octave", "OCTAVE", "Octave", "oCtAvE"}) {
+        const Outcome<QByteArray> found = FindResource(QLatin1String(name));
+        ASSERT_TRUE(found.ok()) << name;
+        EXPECT_TRUE(found->startsWith("Vadrelon MK3 0012")) << name;
+    }
+}
+
+// The lookup rules on a folder of our own, since the build carries no product images.
+TEST(ContentResources, LookupFindsImagesWithOrWithoutExtension)
+{
+    QTemporaryDir catalogue, images;
+    ASSERT_TRUE(catalogue.isValid() && images.isValid());
+    const auto write = [](const QTemporaryDir &dir, const char *file, const QByteArray &content) {
+        QFile f(dir.filePath(QLatin1String(file)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    };
+    write(catalogue, "OCTAVE", "catalogue");
+    write(images, "VADRELON_MK3_0012.hex", "hex image");
+    write(images, "FIRMWARE_5.bin", "firmware 5");
+    write(images, "FIRMWARE_11.bin", "firmware 11");
+    write(images, "OCTAVE.hex", "shadowed by the catalogue");
+    const QStringList folders{catalogue.path(), images.path()};
+
+    struct Case {
+        const char *name;
+        const char *content; // nullptr: not found
+    };
+    const Case cases[] = {
+        {"VADRELON_MK3_0012", "hex image"},
+        {"vadrelon_mk3_0012", "hex image"},
+        {"VADRELON_MK3_0012.HEX", "hex image"},
+        {"Firmware_5", "firmware 5"},
+        {"FIRMWARE_11", "firmware 11"},
+        {"octave", "catalogue"},          // the first folder wins
+        {"Firmware_1", nullptr},          // a prefix is not a name
+        {"VADRELON_MK3", nullptr},
+        {"FIRMWARE_5.hex", nullptr},      // the extension must match the file's
+        {"VADRELON_MK3_0012.hex.hex", nullptr},
+        {"", nullptr},
+    };
+    for (const Case &c : cases) {
+        const Outcome<QByteArray> found = FindResourceIn(folders, QLatin1String(c.name));
+        if (c.content) {
+            ASSERT_TRUE(found.ok()) << c.name << ": " << found.error().toStdString();
+            EXPECT_EQ(*found, QByteArray(c.content)) << c.name;
+        } else {
+            EXPECT_FALSE(found.ok()) << c.name;
+            EXPECT_EQ(found.error(), QStringLiteral("no resource named \"%1\"").arg(c.name));
+        }
+    }
+}
+
+TEST(ContentResources, MissingResourceGivesReasonNotLines)
+{
+    const Outcome<QStringList> lines = LoadResourceLines("VADRELON_MK3_0099");
+    ASSERT_FALSE(lines.ok());
+    EXPECT_EQ(lines.error(), "no resource named \"VADRELON_MK3_0099\"");
+
+    // An upload before any effect was chosen asks for the empty name.
+    EXPECT_EQ(LoadResourceLines(ResourceNameFor("")).error(), "no resource named \"\"");
+    // Headers are not images: the shipped header must not pass for the 0012 image.
+    if (!QFile::exists(":/images/VADRELON_MK3_0012.hex")) {
+        EXPECT_FALSE(FindResource("VADRELON_MK3_0012").ok());
+    }
+}
+
+TEST(ContentResources, SplitResourceLines)
+{
+    struct Case {
+        QByteArray bytes;
+        QStringList lines;
+    };
+    const Case cases[] = {
+        {"Vadrelon MK3 0012\r\n", {"Vadrelon MK3 0012"}},
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\nb", {"a", "b"}},
+        {"a\r\n\r\nb\r\n", {"a", "", "b"}},
+        {"0011A000250", {"0011A000250"}},
+        {"", {}},
+        {"\r\n", {""}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(SplitResourceLines(c.bytes), c.lines) << c.bytes.toStdString();
+}
+
+TEST(ContentResources, ResourceNameFor)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"Vadrelon MK3 0012", "Vadrelon_MK3_0012"},
+        {"Octave X-Up+1", "Octave_mult_Upplus1"},
+        {"Octave x-Up+1", "Octave_x_Upplus1"},
+        {"XX++--  ", "multmultplusplus____"},
+        {"", ""},
+    };
+    for (const auto &[effect, resource] : cases)
+        EXPECT_EQ(ResourceNameFor(effect).toStdString(), resource);
+}
+
+TEST(ContentResources, LatestAlgorithmVersionFrom)
+{
+    const std::pair<const char *, quint32> good[] = {
+        {"Vadrelon MK3 0012", 12},
+        {"Vadrelon MK3 0009", 9},
+        {"Vadrelon MK3 0013 beta", 13}, // only characters 13 to 17 count
+        {"Vadrelon MK3   12", 12},
+        {"Vadrelon MK3 10000", 1000},
+    };
+    for (const auto &[entry, version] : good) {
+        const Outcome<quint32> v = LatestAlgorithmVersionFrom(entry);
+        ASSERT_TRUE(v.ok()) << entry << ": " << v.error().toStdString();
+        EXPECT_EQ(*v, version) << entry;
+    }
+    const char *bad[] = {"", "Vadrelon MK3 001", "Vadrelon MK3 00x2", "Vadrelon MK3      ",
+                         "Vadrelon MK3 -012", "Vadrelon MK3 +012", "Vadrelon MK3 0 12"};
+    for (const char *entry : bad) {
+        const Outcome<quint32> v = LatestAlgorithmVersionFrom(entry);
+        EXPECT_FALSE(v.ok()) << entry;
+        EXPECT_TRUE(v.error().contains(QLatin1String(entry))) << v.error().toStdString();
+    }
+}
+
+TEST(ContentAddressHeader, ShippedHeaderIsTheDocumentedOne)
+{
+    QFile shipped(":/headers/VADRELON_MK3_0012");
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromLatin1(shipped.readAll()), kDocumentedHeader0012);
+    // The synthetic image of 0012 begins the same way, so tests built on it see real addresses.
+    EXPECT_EQ(AlgorithmImageHex(MakeAlgorithmImage(0x0012)).left(kAddressHeaderChars),
+              kDocumentedHeader0012);
+}
+
+TEST(ContentAddressHeader, SourceChoice)
+{
+    std::array<quint16, 18> otherHeader{};
+    otherHeader.fill(0x0011);
+    const QString image11 = AlgorithmImageHex(MakeAlgorithmImage(0x0011, otherHeader, 4544));
+    const QString image12 = AlgorithmImageHex(MakeAlgorithmImage(0x0012));
+    const QString garbled = QString(image11).replace(40, 1, QLatin1Char('G'));
+
+    struct Case {
+        const char *what;
+        QString effect;
+        QStringList lines;
+        AddressSource source;
+        QString line;
+    };
+    const Case cases[] = {
+        {"loaded image wins", "Vadrelon MK3 0012", {image11}, AddressSource::LoadedImage,
+         image11.left(78)},
+        {"image without shipped header", "Vadrelon MK3 0011", {image11}, AddressSource::LoadedImage,
+         image11.left(78)},
+        {"lines still hold the catalogue", "Vadrelon MK3 0012", {"Vadrelon MK3 0012"},
+         AddressSource::ShippedHeader, kDocumentedHeader0012},
+        {"nothing loaded", "Vadrelon MK3 0012", {}, AddressSource::ShippedHeader,
+         kDocumentedHeader0012},
+        {"header names ignore case", "vadrelon mk3 0012", {}, AddressSource::ShippedHeader,
+         kDocumentedHeader0012},
+        {"image cut short", "Vadrelon MK3 0012", {image12.left(77)}, AddressSource::ShippedHeader,
+         kDocumentedHeader0012},
+        {"not hex", "Vadrelon MK3 0012", {garbled}, AddressSource::ShippedHeader,
+         kDocumentedHeader0012},
+        {"no header ships for 0011", "Vadrelon MK3 0011", {"Vadrelon MK3 0012"},
+         AddressSource::None, {}},
+        {"no effect", "", {}, AddressSource::None, {}},
+    };
+    for (const Case &c : cases) {
+        const AddressHeader h = AddressHeaderFor(c.effect, c.lines);
+        EXPECT_EQ(h.source, c.source) << c.what;
+        EXPECT_EQ(h.line, c.line) << c.what;
+        EXPECT_EQ(h.reason.isEmpty(), c.source != AddressSource::None) << c.what;
+    }
+    EXPECT_EQ(AddressHeaderFor("", QStringList{}).reason, "no effect selected");
+    EXPECT_TRUE(AddressHeaderFor("Vadrelon MK3 0011", QString()).reason.contains("Vadrelon MK3 0011"));
+}
+
+} // namespace
