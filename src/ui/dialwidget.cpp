@@ -93,12 +93,18 @@ QSize DialWidget::minimumSizeHint() const
 }
 
 // The largest square above the line of value text, centred across the widget. The text line
-// is kept even while empty so that the knob does not move when the text arrives.
+// is kept even while empty so that the knob does not move when the text arrives; a widget too
+// short for both (a bare 40 × 40 knob) gives the whole square to the knob and shows no text.
 QRectF DialWidget::knobRect() const
 {
-    const qreal textHeight = QFontMetrics(valueFont()).height();
-    const qreal side = qMax(0.0, qMin<qreal>(width(), height() - textHeight));
+    const qreal side = qMin<qreal>(width(), height() - textLineHeight());
     return QRectF((width() - side) / 2, 0, side, side);
+}
+
+qreal DialWidget::textLineHeight() const
+{
+    const qreal line = QFontMetrics(valueFont()).height();
+    return height() - line >= width() * 0.8 ? line : 0;
 }
 
 void DialWidget::paintEvent(QPaintEvent *)
@@ -143,7 +149,7 @@ void DialWidget::paintEvent(QPaintEvent *)
     painter.drawLine(body.center() + direction * radius * 0.25,
                      body.center() + direction * (radius - 2.5));
 
-    if (!valueText_.isEmpty()) {
+    if (!valueText_.isEmpty() && textLineHeight() > 0) {
         painter.setFont(valueFont());
         painter.setPen(pal.color(QPalette::WindowText));
         painter.drawText(QRectF(0, knob.bottom(), width(), height() - knob.bottom()),

@@ -51,6 +51,7 @@ protected:
 
 private:
     QRectF knobRect() const;
+    qreal textLineHeight() const;
     QFont valueFont() const;
     int pointerTravel(const QPointF &pos, bool *ok) const;
     void stepBy(int degrees);
