@@ -1,0 +1,265 @@
+#include "ui/dialwidget.h"
+
+#include <QKeyEvent>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+#include <QtMath>
+
+#include <cstdlib>
+
+namespace vadrelon {
+
+namespace {
+
+constexpr int kWheelNotch = 120; // angleDelta units of one notch of a common mouse wheel
+
+// Degrees clockwise from the minimum position, 0..359; above kTravel is the dead sector.
+int clockwiseFromMin(int angle)
+{
+    return ((DialWidget::kMinAngle - angle) % 360 + 360) % 360;
+}
+
+bool inDeadSector(int angle)
+{
+    return clockwiseFromMin(angle) > DialWidget::kTravel;
+}
+
+// Position along the travel, 0 (minimum) to kTravel (maximum). An angle in the dead sector
+// counts as the end nearer to it; its middle, straight down, counts as the minimum.
+int travelOf(int angle)
+{
+    const int cw = clockwiseFromMin(angle);
+    if (cw <= DialWidget::kTravel)
+        return cw;
+    return cw >= DialWidget::kTravel + 45 ? 0 : DialWidget::kTravel;
+}
+
+// The angle at a travel position, in -179..180 (the left position reads 180, not -180).
+int angleAt(int travel)
+{
+    int angle = DialWidget::kMinAngle - travel;
+    while (angle <= -180)
+        angle += 360;
+    return angle;
+}
+
+} // namespace
+
+DialWidget::DialWidget(QWidget *parent) : QWidget(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+}
+
+void DialWidget::setAngle(int degrees)
+{
+    if (degrees < -180 || degrees > 180)
+        degrees = ((degrees + 180) % 360 + 360) % 360 - 180; // lands in -180..179
+    if (degrees == angle_)
+        return;
+    angle_ = degrees;
+    update();
+    emit angleChanged(angle_);
+}
+
+void DialWidget::setValueText(const QString &text)
+{
+    if (text == valueText_)
+        return;
+    valueText_ = text;
+    update();
+}
+
+QFont DialWidget::valueFont() const
+{
+    QFont small = font();
+    if (small.pointSizeF() > 0)
+        small.setPointSizeF(qMax(6.0, small.pointSizeF() * 0.8));
+    else
+        small.setPixelSize(qMax(8, small.pixelSize() * 4 / 5));
+    return small;
+}
+
+QSize DialWidget::sizeHint() const
+{
+    return QSize(44, 44 + QFontMetrics(valueFont()).height());
+}
+
+QSize DialWidget::minimumSizeHint() const
+{
+    return QSize(24, 24 + QFontMetrics(valueFont()).height());
+}
+
+// The largest square above the line of value text, centred across the widget. The text line
+// is kept even while empty so that the knob does not move when the text arrives; a widget too
+// short for both (a bare 40 × 40 knob) gives the whole square to the knob and shows no text.
+QRectF DialWidget::knobRect() const
+{
+    const qreal side = qMin<qreal>(width(), height() - textLineHeight());
+    return QRectF((width() - side) / 2, 0, side, side);
+}
+
+qreal DialWidget::textLineHeight() const
+{
+    const qreal line = QFontMetrics(valueFont()).height();
+    return height() - line >= width() * 0.8 ? line : 0;
+}
+
+void DialWidget::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // The disabled colour group alone is too subtle in several styles.
+    if (!isEnabled())
+        painter.setOpacity(0.45);
+
+    const QPalette &pal = palette();
+    const QRectF knob = knobRect();
+    const qreal ringWidth = qMax<qreal>(2.0, knob.width() * 0.09);
+    const QRectF ring = knob.adjusted(ringWidth / 2 + 0.5, ringWidth / 2 + 0.5,
+                                      -ringWidth / 2 - 0.5, -ringWidth / 2 - 0.5);
+
+    // Qt's arcs use the same convention as the knob: 1/16 degree, counter-clockwise positive.
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(pal.color(QPalette::Mid), ringWidth, Qt::SolidLine, Qt::FlatCap));
+    painter.drawArc(ring, kMinAngle * 16, -kTravel * 16);
+    const int travel = travelOf(angle_);
+    if (travel > 0) {
+        painter.setPen(QPen(pal.color(QPalette::Highlight), ringWidth, Qt::SolidLine, Qt::FlatCap));
+        painter.drawArc(ring, kMinAngle * 16, -travel * 16);
+    }
+
+    const qreal gap = ringWidth * 0.5 + qMax<qreal>(1.5, knob.width() * 0.05);
+    const QRectF body = ring.adjusted(gap, gap, -gap, -gap);
+    const QColor face = pal.color(QPalette::Button);
+    QLinearGradient shade(body.topLeft(), body.bottomRight());
+    shade.setColorAt(0, face.lighter(118));
+    shade.setColorAt(1, face.darker(112));
+    painter.setBrush(shade);
+    painter.setPen(QPen(pal.color(hasFocus() ? QPalette::Highlight : QPalette::Mid), 1.2));
+    painter.drawEllipse(body);
+
+    const qreal radians = qDegreesToRadians(qreal(angle_));
+    const QPointF direction(qCos(radians), -qSin(radians)); // screen y grows downwards
+    const qreal radius = body.width() / 2;
+    painter.setPen(QPen(pal.color(QPalette::ButtonText), qMax<qreal>(1.5, knob.width() * 0.06),
+                        Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(body.center() + direction * radius * 0.25,
+                     body.center() + direction * (radius - 2.5));
+
+    if (!valueText_.isEmpty() && textLineHeight() > 0) {
+        painter.setFont(valueFont());
+        painter.setPen(pal.color(QPalette::WindowText));
+        painter.drawText(QRectF(0, knob.bottom(), width(), height() - knob.bottom()),
+                         Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, valueText_);
+    }
+}
+
+// The travel position that points from the knob's centre towards pos, a dead-sector direction
+// taken as its nearer end; ok is false at the very centre, which points nowhere.
+int DialWidget::pointerTravel(const QPointF &pos, bool *ok) const
+{
+    const QPointF offset = pos - knobRect().center();
+    *ok = offset.manhattanLength() >= 1.0;
+    if (!*ok)
+        return 0;
+    const int degrees = qRound(qRadiansToDegrees(qAtan2(-offset.y(), offset.x())));
+    return travelOf(degrees);
+}
+
+void DialWidget::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    dragging_ = true;
+    bool ok = false;
+    const int travel = pointerTravel(event->position(), &ok);
+    if (ok && (travel != travelOf(angle_) || inDeadSector(angle_)))
+        setAngle(angleAt(travel));
+    event->accept();
+}
+
+// The knob follows the pointer but never crosses the dead sector: when the short way from the
+// knob to the pointer's direction runs through the dead sector, the pointer went past an end,
+// and the knob rests at that end until the pointer comes back round the live side.
+void DialWidget::mouseMoveEvent(QMouseEvent *event)
+{
+    // A release lost while the widget was disabled must not leave it dragging.
+    if (!dragging_ || !(event->buttons() & Qt::LeftButton)) {
+        dragging_ = false;
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
+    bool ok = false;
+    int travel = pointerTravel(event->position(), &ok);
+    if (!ok)
+        return;
+    const int current = travelOf(angle_);
+    if (std::abs(travel - current) > 180)
+        travel = current <= kTravel / 2 ? 0 : kTravel;
+    if (travel != current || inDeadSector(angle_))
+        setAngle(angleAt(travel));
+    event->accept();
+}
+
+void DialWidget::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    dragging_ = false;
+    event->accept();
+}
+
+// Clockwise (towards the maximum) for positive steps; stops at the ends.
+void DialWidget::stepBy(int degrees)
+{
+    if (degrees == 0)
+        return;
+    const int travel = qBound(0, travelOf(angle_) + degrees, int(kTravel));
+    if (travel != travelOf(angle_) || inDeadSector(angle_))
+        setAngle(angleAt(travel));
+}
+
+void DialWidget::wheelEvent(QWheelEvent *event)
+{
+    int delta = event->angleDelta().y() != 0 ? event->angleDelta().y() : event->angleDelta().x();
+    if (event->inverted())
+        delta = -delta;
+    // Fine-grained wheels and touchpads send parts of a notch: keep the rest for the next one.
+    const int scaled = wheelRemainder_ + delta * kWheelStep;
+    wheelRemainder_ = scaled % kWheelNotch;
+    stepBy(scaled / kWheelNotch);
+    event->accept();
+}
+
+void DialWidget::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+        stepBy(1);
+        break;
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+        stepBy(-1);
+        break;
+    case Qt::Key_PageUp:
+        stepBy(kPageStep);
+        break;
+    case Qt::Key_PageDown:
+        stepBy(-kPageStep);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+} // namespace vadrelon

@@ -1,0 +1,257 @@
+#include "ui/dialwidget.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QWheelEvent>
+#include <QtMath>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using vadrelon::DialWidget;
+
+namespace {
+
+bool inDeadSector(int angle)
+{
+    return angle > DialWidget::kMinAngle && angle < DialWidget::kMaxAngle;
+}
+
+class DialWidgetTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // Tall enough that the knob is the 100 × 100 square at the top, centred on (50, 50).
+        dial.resize(100, 300);
+    }
+
+    void startAt(int angle)
+    {
+        dial.setAngle(angle);
+        spy.clear();
+    }
+
+    // A point 40 px from the knob's centre in the direction of angle.
+    static QPoint pointAt(int angle)
+    {
+        const qreal radians = qDegreesToRadians(qreal(angle));
+        return QPoint(50 + qRound(40 * qCos(radians)), 50 - qRound(40 * qSin(radians)));
+    }
+
+    static void wheel(DialWidget &target, int delta, bool inverted = false)
+    {
+        QWheelEvent event(QPointF(20, 20), target.mapToGlobal(QPointF(20, 20)), QPoint(),
+                          QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                          inverted);
+        QCoreApplication::sendEvent(&target, &event);
+    }
+
+    void drag(const std::vector<int> &angles)
+    {
+        QTest::mousePress(&dial, Qt::LeftButton, Qt::NoModifier, pointAt(angles.front()));
+        for (size_t i = 1; i < angles.size(); ++i)
+            QTest::mouseMove(&dial, pointAt(angles[i]));
+        QTest::mouseRelease(&dial, Qt::LeftButton, Qt::NoModifier, pointAt(angles.back()));
+    }
+
+    DialWidget dial;
+    QSignalSpy spy{&dial, &DialWidget::angleChanged};
+};
+
+TEST_F(DialWidgetTest, SetAngleEmitsOnlyOnRealChangeAndKeepsTheAngleAsGiven)
+{
+    EXPECT_EQ(dial.angle(), DialWidget::kMinAngle);
+
+    dial.setAngle(90);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), 90);
+
+    dial.setAngle(90);
+    EXPECT_EQ(spy.count(), 1);
+
+    // The listener snaps through the level mapping; the widget must not do it first, or the
+    // listener would never see the dead-sector angle it is meant to handle.
+    dial.setAngle(-90);
+    EXPECT_EQ(dial.angle(), -90);
+    dial.setAngle(-180);
+    EXPECT_EQ(dial.angle(), -180);
+    dial.setAngle(180);
+    EXPECT_EQ(dial.angle(), 180);
+    EXPECT_EQ(spy.count(), 4);
+
+    dial.setAngle(270);
+    EXPECT_EQ(dial.angle(), -90);
+}
+
+TEST_F(DialWidgetTest, ListenerWritingBackASnappedAngleSettles)
+{
+    QObject::connect(&dial, &DialWidget::angleChanged, &dial, [this](int angle) {
+        if (inDeadSector(angle))
+            dial.setAngle(angle <= -90 ? DialWidget::kMinAngle : DialWidget::kMaxAngle);
+    });
+    dial.setAngle(0);
+    dial.setAngle(-89);
+    EXPECT_EQ(dial.angle(), DialWidget::kMaxAngle);
+    EXPECT_EQ(spy.count(), 3);
+}
+
+TEST_F(DialWidgetTest, KeysMoveAlongTheTravelAndStopAtTheEnds)
+{
+    struct Case {
+        int start;
+        Qt::Key key;
+        int expected;
+    };
+    const Case cases[] = {
+        {-45, Qt::Key_Up, -45},       {-45, Qt::Key_Right, -45},
+        {-135, Qt::Key_Down, -135},   {-135, Qt::Key_Left, -135},
+        {-135, Qt::Key_Up, -136},     {-46, Qt::Key_Right, -45},
+        {180, Qt::Key_Up, 179},       {179, Qt::Key_Down, 180},
+        {-180, Qt::Key_Down, -179},   {-180, Qt::Key_Up, 179},
+        {-179, Qt::Key_Up, 180},      {0, Qt::Key_Right, -1},
+        {-1, Qt::Key_Left, 0},        {90, Qt::Key_Up, 89},
+        {90, Qt::Key_PageUp, 80},     {90, Qt::Key_PageDown, 100},
+        {-40, Qt::Key_PageUp, -45},   {-130, Qt::Key_PageDown, -135},
+        {175, Qt::Key_PageUp, 165},   {-175, Qt::Key_PageUp, 175},
+        {-175, Qt::Key_PageDown, -165},
+        // A programmatic dead-sector angle moves from the end it counts as.
+        {-100, Qt::Key_Down, -135},   {-100, Qt::Key_Up, -136},
+        {-60, Qt::Key_Up, -45},       {-60, Qt::Key_Down, -44},
+    };
+    dial.show();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "from " << c.start << " key " << c.key);
+        startAt(c.start);
+        QTest::keyClick(&dial, c.key);
+        EXPECT_EQ(dial.angle(), c.expected);
+        EXPECT_EQ(spy.count(), c.expected == c.start ? 0 : 1);
+    }
+}
+
+TEST_F(DialWidgetTest, WheelTurnsByNotchesAndStopsAtTheEnds)
+{
+    struct Case {
+        int start;
+        std::vector<int> deltas;
+        int expected;
+    };
+    const int notch = 120;
+    const int step = DialWidget::kWheelStep;
+    const Case cases[] = {
+        {90, {notch}, 90 - step},
+        {90, {-notch}, 90 + step},
+        {90, {notch, notch}, 90 - 2 * step},
+        {-43, {notch}, -45},
+        {-45, {notch}, -45},
+        {-133, {-notch}, -135},
+        {-135, {-notch}, -135},
+        {180, {notch}, 180 - step},
+        {180, {-notch}, -180 + step},
+        // A touchpad's parts of a notch add up to one notch.
+        {90, {notch / 4, notch / 4, notch / 4, notch / 4}, 90 - step},
+        {90, {notch / 8, notch / 8, notch / 4, notch / 2}, 90 - step},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "from " << c.start);
+        DialWidget fresh; // no part of a notch left over from the case before
+        QSignalSpy changes(&fresh, &DialWidget::angleChanged);
+        fresh.setAngle(c.start);
+        changes.clear();
+        for (int delta : c.deltas)
+            wheel(fresh, delta);
+        EXPECT_EQ(fresh.angle(), c.expected);
+        if (c.expected == c.start) {
+            EXPECT_EQ(changes.count(), 0);
+        }
+    }
+}
+
+TEST_F(DialWidgetTest, InvertedWheelTurnsTheOtherWay)
+{
+    startAt(90);
+    wheel(dial, 120, true);
+    EXPECT_EQ(dial.angle(), 90 + DialWidget::kWheelStep);
+}
+
+TEST_F(DialWidgetTest, DragFollowsThePointerAndNeverCrossesTheDeadSector)
+{
+    struct Case {
+        const char *name;
+        std::vector<int> path; // pointer directions: press, moves, release at the last
+        int expected;
+    };
+    const Case cases[] = {
+        {"press jumps to the pointer", {150}, 150},
+        {"follows the pointer", {150, 120, 60, 10}, 10},
+        {"through the left across 180", {170, -170, -150}, -150},
+        {"into the dead sector from the minimum side", {180, -160, -120, -100}, -135},
+        {"into the dead sector from the maximum side", {0, -30, -60, -80}, -45},
+        {"pushed past the minimum stays there", {-130, -110, -90, -70, -50, -40}, -135},
+        {"pushed past the maximum stays there", {-50, -70, -90, -110, -130, -140}, -45},
+        {"comes back round the live side", {-130, -100, -60, -20, 90}, 90},
+        {"press in the dead sector, minimum half", {-100}, -135},
+        {"press in the dead sector, maximum half", {-80}, -45},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        startAt(45);
+        drag(c.path);
+        EXPECT_NEAR(dial.angle(), c.expected, 1);
+        ASSERT_GT(spy.count(), 0);
+        for (const QList<QVariant> &emitted : spy)
+            EXPECT_FALSE(inDeadSector(emitted.at(0).toInt())) << emitted.at(0).toInt();
+    }
+}
+
+TEST_F(DialWidgetTest, MovingWithoutPressingDoesNotTurnTheKnob)
+{
+    dial.setMouseTracking(true);
+    startAt(90);
+    QTest::mouseMove(&dial, pointAt(0));
+    QTest::mousePress(&dial, Qt::RightButton, Qt::NoModifier, pointAt(0));
+    QTest::mouseRelease(&dial, Qt::RightButton, Qt::NoModifier, pointAt(0));
+    EXPECT_EQ(dial.angle(), 90);
+    EXPECT_EQ(spy.count(), 0);
+}
+
+TEST_F(DialWidgetTest, DisabledDialIgnoresInput)
+{
+    dial.show();
+    startAt(90);
+    dial.setEnabled(false);
+    QTest::keyClick(&dial, Qt::Key_Up);
+    QTest::keyClick(&dial, Qt::Key_PageDown);
+    wheel(dial, 120);
+    QTest::mousePress(&dial, Qt::LeftButton, Qt::NoModifier, pointAt(0));
+    QTest::mouseMove(&dial, pointAt(-30));
+    QTest::mouseRelease(&dial, Qt::LeftButton, Qt::NoModifier, pointAt(-30));
+    EXPECT_EQ(dial.angle(), 90);
+    EXPECT_EQ(spy.count(), 0);
+
+    // The window still sets disabled dials from the pedal's values.
+    dial.setAngle(0);
+    EXPECT_EQ(spy.count(), 1);
+}
+
+TEST_F(DialWidgetTest, TakesKeyboardFocusAndPaintsAtKnobSize)
+{
+    EXPECT_NE(dial.focusPolicy() & Qt::TabFocus, 0);
+    EXPECT_NE(dial.focusPolicy() & Qt::ClickFocus, 0);
+    const QSize hint = dial.sizeHint();
+    EXPECT_GE(hint.width(), 40);
+    EXPECT_GE(hint.height(), 40 + 8);
+
+    // Painting at the smallest sizes and in the dead sector must not trip over geometry.
+    dial.setValueText("1023");
+    for (const QSize size : {QSize(40, 40), QSize(40, 52), QSize(1, 1), QSize(0, 0)}) {
+        dial.resize(size);
+        for (int angle : {-135, -90, 180, -180, 0, -45}) {
+            dial.setAngle(angle);
+            const QPixmap shot = dial.grab();
+            EXPECT_EQ(shot.size(), size);
+        }
+    }
+}
+
+} // namespace
