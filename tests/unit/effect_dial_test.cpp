@@ -1,0 +1,157 @@
+#include "effect/dialmapping.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace vadrelon;
+
+namespace {
+
+struct AngleCase {
+    int angle;
+    int snapped;
+    int level;
+    quint32 value;
+    friend void PrintTo(const AngleCase &c, std::ostream *os) { *os << "angle " << c.angle; }
+};
+
+class DialAngleToValueTest : public ::testing::TestWithParam<AngleCase> {};
+
+TEST_P(DialAngleToValueTest, GivesSnappedAngleLevelAndValue)
+{
+    const AngleCase c = GetParam();
+    const DialValue v = DialAngleToValue(c.angle);
+    EXPECT_EQ(v.angle, c.snapped);
+    EXPECT_EQ(v.level, c.level);
+    EXPECT_EQ(v.value, c.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TellingAngles, DialAngleToValueTest,
+    ::testing::Values(AngleCase{-135, -135, 0, 0x000000}, AngleCase{-136, -136, 4, 0x008000},
+                      AngleCase{-179, -179, 167, 0x14E000}, AngleCase{-180, -180, 167, 0x14E000},
+                      AngleCase{180, 180, 167, 0x14E000}, AngleCase{179, 179, 171, 0x156000},
+                      AngleCase{90, 90, 510, 0x3FC000}, AngleCase{0, 0, 852, 0x6A8000},
+                      AngleCase{-1, -1, 856, 0x6B0000}, AngleCase{-44, -44, 1019, 0x7F6000},
+                      AngleCase{-45, -45, 1023, 0x7FE000},
+                      // the dead sector moves to its nearer end
+                      AngleCase{-90, -135, 0, 0x000000}, AngleCase{-89, -45, 1023, 0x7FE000},
+                      AngleCase{-134, -135, 0, 0x000000}, AngleCase{-46, -45, 1023, 0x7FE000}));
+
+struct PositionCase {
+    quint32 value;
+    quint32 scale;
+    int angle;
+    friend void PrintTo(const PositionCase &c, std::ostream *os)
+    {
+        *os << "value 0x" << std::hex << c.value << std::dec << " scale " << c.scale;
+    }
+};
+
+class ValueToDialAngleTest : public ::testing::TestWithParam<PositionCase> {};
+
+TEST_P(ValueToDialAngleTest, PlacesValueOnDial)
+{
+    const PositionCase c = GetParam();
+    EXPECT_EQ(ValueToDialAngle(c.value, c.scale), c.angle);
+}
+
+constexpr quint32 atX(int x) { return LevelToValue(x); }
+
+// x at the ends of each segment of the dial.
+INSTANTIATE_TEST_SUITE_P(
+    SegmentEnds, ValueToDialAngleTest,
+    ::testing::Values(PositionCase{atX(0), kLevelScale, -135},
+                      PositionCase{atX(169), kLevelScale, -179},
+                      PositionCase{atX(170), kLevelScale, 180},
+                      PositionCase{atX(339), kLevelScale, 135},
+                      PositionCase{atX(340), kLevelScale, 136},
+                      PositionCase{atX(511), kLevelScale, 90},
+                      PositionCase{atX(512), kLevelScale, 89},
+                      PositionCase{atX(680), kLevelScale, 45},
+                      PositionCase{atX(681), kLevelScale, 44},
+                      PositionCase{atX(850), kLevelScale, 0},
+                      PositionCase{atX(851), kLevelScale, -1},
+                      PositionCase{atX(1023), kLevelScale, -45}));
+
+INSTANTIATE_TEST_SUITE_P(
+    ScalesAndClamping, ValueToDialAngleTest,
+    ::testing::Values(PositionCase{0x800000, kLevelScale, -45}, // full scale clamps to 1023
+                      PositionCase{0x001FFF, kLevelScale, -135}, // below one level
+                      PositionCase{0xFFFFFFFF, kLevelScale, -45},
+                      PositionCase{12, 24, 90},  // Low Pass
+                      PositionCase{24, 24, -45},
+                      PositionCase{25, 24, -45}, // beyond its range
+                      PositionCase{8, 16, 89},   // High Pass
+                      PositionCase{11, 22, 90},  // Range
+                      PositionCase{0, 22, -135}));
+
+TEST(DialMapping, AnglesOutsideTheDialAreBroughtToItsBounds)
+{
+    EXPECT_EQ(DialAngleToValue(181).angle, 180);
+    EXPECT_EQ(DialAngleToValue(-400).level, 167);
+}
+
+TEST(DialMapping, NoValueIsShownInsideTheDeadSector)
+{
+    for (int level = 0; level <= kMaxLevel; ++level) {
+        const int angle = ValueToDialAngle(LevelToValue(level), kLevelScale);
+        EXPECT_FALSE(angle > -135 && angle < -45) << "level " << level << " angle " << angle;
+        EXPECT_GE(angle, -180);
+        EXPECT_LE(angle, 180);
+    }
+}
+
+TEST(DialMapping, LevelComesBackNearAfterARoundTrip)
+{
+    const auto back = [](int level) {
+        return DialAngleToValue(ValueToDialAngle(LevelToValue(level), kLevelScale)).level;
+    };
+    EXPECT_EQ(back(512), 513);
+    EXPECT_EQ(back(1022), 1019);
+    EXPECT_EQ(back(169), 167);
+    EXPECT_EQ(back(0), 0);
+    EXPECT_EQ(back(1023), 1023);
+
+    int largest = 0;
+    for (int level = 0; level <= kMaxLevel; ++level)
+        largest = std::max(largest, std::abs(back(level) - level));
+    EXPECT_EQ(largest, 9);
+}
+
+TEST(HarmonicPitch, TableHoldsTheNotesOfTheList)
+{
+    EXPECT_EQ(HarmonicPitchTable[0], 0x200000u);
+    EXPECT_EQ(HarmonicPitchTable[12], 0x400000u); // "0", the same number as Wave on
+    EXPECT_EQ(HarmonicPitchTable[24], 0x800000u);
+    // A semitone is 0x200000/12 below "0" and 0x400000/12 above it; the stored values are
+    // within a few units of that, which catches a mistyped entry.
+    for (int i = 0; i <= 24; ++i) {
+        const double ideal = i <= 12 ? 0x200000 + i * (0x200000 / 12.0)
+                                     : 0x400000 + (i - 12) * (0x400000 / 12.0);
+        EXPECT_NEAR(double(HarmonicPitchTable[i]), ideal, 8.0) << "entry " << i;
+    }
+}
+
+TEST(HarmonicPitch, IndexFindsOnlyValuesOfTheTable)
+{
+    EXPECT_EQ(HarmonicPitchIndex(0x400000), 12);
+    EXPECT_EQ(HarmonicPitchIndex(0x200000), 0);
+    EXPECT_EQ(HarmonicPitchIndex(0x800000), 24);
+    EXPECT_EQ(HarmonicPitchIndex(0x400001), std::nullopt);
+}
+
+TEST(SwitchEncodings, OnlyTheTwoStatesMoveAControl)
+{
+    EXPECT_EQ(WaveValue(true), 0x400000u);
+    EXPECT_EQ(WaveValue(false), 0x600000u);
+    EXPECT_EQ(WaveIsOn(0x400000), true);
+    EXPECT_EQ(WaveIsOn(0x600000), false);
+    EXPECT_EQ(WaveIsOn(0), std::nullopt);
+    EXPECT_EQ(FlagIsOn(1), true);
+    EXPECT_EQ(FlagIsOn(0), false);
+    EXPECT_EQ(FlagIsOn(2), std::nullopt);
+}
+
+} // namespace
