@@ -9,7 +9,7 @@ namespace vadrelon {
 Editor::Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFolder)
     : transport(driver, prompt), exchange(transport, log, device), settings(prompt, documentsFolder)
 {
-    formMain = std::make_unique<TformMain>(transport, exchange, device, log, settings, prompt);
+    formMain = std::make_unique<TformMain>(transport, exchange, device, content, log, settings, prompt);
     formPrint = std::make_unique<TformPrint>(log);
     formFXsettings = std::make_unique<TformFXsettings>();
     formMain->attachWindows(formPrint.get(), formFXsettings.get());

@@ -1,6 +1,7 @@
 #pragma once
 // The editor as main() builds it: the shared objects, created once, and the windows in their
 // order. Tests build the same thing with the in-process pedal and a scripted prompt.
+#include "content/contentstate.h"
 #include "device/pedallink.h"
 #include "device/transport.h"
 #include "support/consolelog.h"
@@ -24,6 +25,7 @@ public:
     ConsoleLog log;
     UsbTransport transport;
     DeviceState device;
+    ContentState content;
     PedalExchange exchange;
     SettingsStore settings;
 

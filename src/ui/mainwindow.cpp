@@ -1,5 +1,8 @@
 #include "ui/mainwindow.h"
 
+#include "content/firmwaretable.h"
+#include "content/addressheader.h"
+#include "content/resources.h"
 #include "device/hexcodec.h"
 #include "device/status.h"
 #include "support/looks.h"
@@ -39,10 +42,10 @@ const char *const kFirmwareInstructions[] = {
 } // namespace
 
 TformMain::TformMain(UsbTransport &transport, PedalExchange &exchange, DeviceState &device,
-                     ConsoleLog &log, SettingsStore &settings, Prompt &prompt)
+                     ContentState &content, ConsoleLog &log, SettingsStore &settings, Prompt &prompt)
     : QMainWindow(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      transport_(transport), exchange_(exchange), device_(device), log_(log),
+      transport_(transport), exchange_(exchange), device_(device), content_(content), log_(log),
       settings_(settings), prompt_(prompt)
 {
     setObjectName(QStringLiteral("TformMain"));
@@ -208,15 +211,66 @@ void TformMain::startUp()
     menuMIDI->setEnabled(false);
     menuUploadTuningsData->setEnabled(false);
     lstEffects->clear();
-    // TODO(catalogue): fill the effect list and read the newest algorithm version.
-    versions_.LatestAlgorithmVersion = 12;
+    if (LoadResourceLines(QString::fromLatin1(kCatalogueResourceName)))
+        FillEffectList();
+    if (lstEffects->count() > 0) {
+        const Outcome<quint32> latest = LatestAlgorithmVersionFrom(lstEffects->item(0)->text());
+        if (latest)
+            content_.LatestAlgorithmVersion = *latest;
+        else
+            prompt_.message(QStringLiteral("The effect catalogue is damaged: ") + latest.error());
+    }
     const QString version = QCoreApplication::applicationVersion();
     versions_.EditorVersion = version.isEmpty() ? QStringLiteral("Version info not available") : version;
     menuAppVersion->setText(menuAppVersion->text() + QLatin1Char(' ') + versions_.EditorVersion);
     BuildLookMenu();
     ApplySavedStyle();
     BuildMidiChannelMenu();
-    versions_.LatestFirmwareVersion = 11;
+    versions_.LatestFirmwareVersion = LatestFirmwareVersion();
+}
+
+// ---- Catalogue and images ----
+
+bool TformMain::LoadResourceLines(const QString &name)
+{
+    const Outcome<QStringList> lines = vadrelon::LoadResourceLines(name);
+    if (!lines) {
+        prompt_.message(QStringLiteral("Error loading resource: ") + lines.error());
+        return false;
+    }
+    content_.ResourceLines = *lines;
+    return true;
+}
+
+void TformMain::FillEffectList()
+{
+    lstEffects->addItems(content_.ResourceLines);
+}
+
+bool TformMain::GetResourceFile()
+{
+    const int index = lstEffects->currentRow();
+    log_.ConsolePrint(QStringLiteral("efx index :%1").arg(index));
+    if (index < 0)
+        return false;
+    content_.SelectedEffectName = lstEffects->item(index)->text();
+    log_.ConsolePrint(QStringLiteral("selected effect name: ") + content_.SelectedEffectName);
+    const QString name = ResourceNameFor(content_.SelectedEffectName);
+    log_.ConsolePrint(QStringLiteral("resource name: ") + name);
+    const Outcome<QStringList> lines = vadrelon::LoadResourceLines(name);
+    if (!lines) {
+        // This build may carry no product images; the shipped address header still lets the
+        // effect be edited, so only a missing header too is worth a message.
+        if (AddressHeaderFor(content_.SelectedEffectName, QString()).source == AddressSource::ShippedHeader) {
+            log_.ConsolePrint(QStringLiteral("no image embedded for %1; parameter addresses from its shipped header").arg(name));
+            return true;
+        }
+        prompt_.message(QStringLiteral("Error loading resource: ") + lines.error());
+        return false;
+    }
+    content_.ResourceLines = *lines;
+    log_.ConsolePrint(QStringLiteral("filecontent (first 128 bytes): ") + content_.ResourceLines.value(0).left(256));
+    return true;
 }
 
 // Closing the main window ends the editor, even with the console still open.
@@ -544,10 +598,10 @@ void TformMain::RequestStatus()
         return;
     }
     EnableUSBobjects(true);
-    if (static_cast<quint32>(s.algorithm) < versions_.LatestAlgorithmVersion) {
+    if (static_cast<quint32>(s.algorithm) < content_.LatestAlgorithmVersion) {
         closeEffectWindow();
         prompt_.message(QStringLiteral("Upload the latest version of Vadrelon MK3 algorithm:\r\nUpload Vadrelon MK3 00%1")
-                            .arg(versions_.LatestAlgorithmVersion));
+                            .arg(content_.LatestAlgorithmVersion));
         if (s.effectRow < lstEffects->count())
             lstEffects->setCurrentRow(s.effectRow);
         return;

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: the link to the pedal, the device labels, the effect list and the device
 // commands. Handlers carry the names the rest of the editor knows them by.
+#include "content/contentstate.h"
 #include "device/pedallink.h"
 
 #include <QMainWindow>
@@ -23,14 +24,13 @@ class Prompt;
 struct EditorVersionInfo {
     QString EditorVersion;
     quint32 LatestFirmwareVersion = 0;
-    quint32 LatestAlgorithmVersion = 0;
 };
 
 class TformMain : public QMainWindow {
     Q_OBJECT
 public:
     TformMain(UsbTransport &transport, PedalExchange &exchange, DeviceState &device,
-              ConsoleLog &log, SettingsStore &settings, Prompt &prompt);
+              ContentState &content, ConsoleLog &log, SettingsStore &settings, Prompt &prompt);
 
     // The windows created after this one; the start-up steps do not need them.
     void attachWindows(TformPrint *console, TformFXsettings *effect);
@@ -46,6 +46,11 @@ public:
     void DecodeBypassStorage(int index);
     void DecodeInstrument(int index);
     void DecodeMidiChannel(int index);
+
+    // Catalogue and images.
+    bool LoadResourceLines(const QString &name);
+    void FillEffectList();
+    bool GetResourceFile();
 
     // Controls, reachable by their names.
     QLabel *lblDeviceName;
@@ -131,6 +136,7 @@ private:
     UsbTransport &transport_;
     PedalExchange &exchange_;
     DeviceState &device_;
+    ContentState &content_;
     ConsoleLog &log_;
     SettingsStore &settings_;
     Prompt &prompt_;
