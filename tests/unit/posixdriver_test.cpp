@@ -349,6 +349,20 @@ TEST_F(PosixDriverTest, UnplugIsReportedAsIoErrorAndQuietsTheNotifier)
     EXPECT_EQ(driver_.close(handle), FT_OK);
 }
 
+TEST_F(PosixDriverTest, HandleMayBeClosedFromTheWakeUp)
+{
+    // What the transport does when the wake-up leads to a read that finds the device gone.
+    const FT_HANDLE handle = openPedal();
+    QSignalSpy arrived(&driver_, &SerialDriver::bytesArrived);
+    QObject::connect(&driver_, &SerialDriver::bytesArrived, &driver_, [&] { driver_.close(handle); });
+    pedalSends("bye");
+    ASSERT_TRUE(arrived.wait(2000));
+    QTest::qWait(30);
+    quint32 waiting = 0;
+    EXPECT_EQ(driver_.queueStatus(handle, waiting), FT_INVALID_HANDLE);
+    EXPECT_EQ(arrived.count(), 1);
+}
+
 TEST_F(PosixDriverTest, UnreadBytesDoNotKeepTheEventLoopBusy)
 {
     const FT_HANDLE handle = openPedal();
