@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <array>
+#include <memory>
 
 namespace vadrelon::sim {
 
@@ -16,7 +17,8 @@ struct Framing {
     quint8 dataBits = 8;
     quint8 stopBits = 0; // D2XX code: 0 = one stop bit
     quint8 parity = 0;   // D2XX code: 0 = none, 2 = even
-    // A pseudo-terminal cannot carry parity: the pty server says it does not know it.
+    // A pseudo-terminal cannot carry parity: the pty server says it does not know it, and
+    // then neither face looks at the framing.
     bool parityKnown = true;
 };
 
@@ -25,7 +27,12 @@ struct ReceivedMessage {
     QByteArray bytes;
 };
 
-// What the status reply reports.
+// Block positions of the parameters whose status value is a step number, not the level sent.
+constexpr int kLowPassIndex = 5;
+constexpr int kHighPassIndex = 6;
+constexpr int kRangeIndex = 9;
+
+// What the status reply reports, plus the few settings the pedal keeps without reporting them.
 struct PedalState {
     quint8 firmwareVersion = 11;
     quint16 algorithmVersion = 0x0012; // BCD
@@ -41,13 +48,14 @@ struct PedalState {
     quint8 midiChannel = 0;
     // Sixteen parameter values in block order (Dry, Sub Mix, -1 Oct, -2 Oct, Wave, Low Pass,
     // High Pass, 1st Harmonic, Split, Range, Input Level, 1st Harmonic Pitch, Wave Clip,
-    // Dominant Notes Cut, High Notes Cut, Dry HPF).
+    // Dominant Notes Cut, High Notes Cut, Dry HPF), as the status reply reports them: steps
+    // for Low Pass (0..24), High Pass (0..16) and Range (0..22), the value sent for the others.
     std::array<quint32, 16> parameters{};
+
+    // Not reported.
+    quint8 trackingLimit = 0;        // 1 on, 0 off
+    QByteArray tuningCoefficients;   // the 640 bytes of the last tuning data message
 };
-
-}
-
-namespace vadrelon::sim {
 
 // Faults to inject; each stays until cleared.
 struct Faults {
@@ -56,9 +64,27 @@ struct Faults {
     int cutReplyAfterBytes = -1;    // status reply cut short after this many bytes
     int splitReplyAtByte = -1;      // status reply sent in two parts, the second 50 ms later
     bool garbleReply = false;       // status reply bytes garbled (not decimal digits)
-    int nackAtBootloaderCommand = -1; // AN3155 command byte (0x31 write, 0x43/0x44 erase, 0x21 go) answered with NACK
+    int nackAtBootloaderCommand = -1; // AN3155 command byte (0x31 write, 0x43 erase, 0x21 go …) answered with NACK
     int unplugAfterMessages = -1;   // the device disappears after this many received messages
 };
+
+// The flash of the modelled STM32F103: 128 KiB from 0x08000000, 1 KiB pages; the firmware's
+// version record sits in the last-but-one KiB.
+constexpr quint32 kFlashStart = 0x08000000;
+constexpr int kFlashSize = 128 * 1024;
+constexpr int kFlashPageSize = 1024;
+constexpr quint32 kFirmwareVersionByteAddress = 0x0801FC07;
+constexpr int kEepromSize = 16384;
+
+// The addresses of algorithm version 0012: sixteen in block order, 0 where a parameter has none.
+std::array<quint16, 16> defaultParameterAddresses();
+// The sixteen addresses from the 18-word header that starts at byte 3 of an algorithm image;
+// header words 10 to 12 belong to no parameter and "Range" has none.
+std::array<quint16, 16> parameterAddressesFromImage(const QByteArray &image);
+// A level message value (level × 8192) as the step number the pedal reports for it.
+quint32 levelValueToStep(quint32 value, int maxStep);
+// The status reply for a state: every value in decimal followed by CR LF, in reply order.
+QByteArray buildStatusReply(const PedalState &state);
 
 class VirtualPedal : public QObject {
     Q_OBJECT
@@ -79,16 +105,30 @@ public:
 
     // Bytes written by the host, with the framing the host has set.
     void hostWrite(const QByteArray &bytes, const Framing &framing);
-    // Every complete message received so far, in order.
+    // Every complete message received so far, in order. In the bootloader each step the
+    // bootloader answers (sync byte, command pair, address, data block, erase list) counts as
+    // one message.
     QList<ReceivedMessage> received() const;
     void clearReceived();
 
     Face face() const;
+    // Power-up with SHIFT held: the pedal comes up in its bootloader, waiting for 0x7F.
+    void startInBootloader();
     bool isUnplugged() const;
     void unplug();
 
     // The status reply the running firmware would send now.
     QByteArray statusReply() const;
+
+    // The installed algorithm's parameter addresses, in block order.
+    std::array<quint16, 16> parameterAddresses() const;
+    // The last algorithm image received whole (empty until one arrives).
+    QByteArray installedImage() const;
+    // The 16384 bytes of the EEPROM at an I2C address (0x50 or 0x51; empty for others).
+    QByteArray eeprom(quint8 i2cAddress) const;
+    void setEeprom(quint8 i2cAddress, const QByteArray &bytes);
+    // The whole 128 KiB of flash.
+    QByteArray flash() const;
 
 signals:
     // Bytes the pedal sends, emitted when they would have arrived at the host.
@@ -98,7 +138,7 @@ signals:
 
 private:
     struct Impl;
-    Impl *d;
+    std::unique_ptr<Impl> d;
 };
 
 } // namespace vadrelon::sim

@@ -1,0 +1,370 @@
+// The running firmware's face of the virtual pedal: how it reads messages, what it keeps and
+// what it answers.
+#include "virtualpedal.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace vadrelon::sim;
+
+namespace {
+
+QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
+
+// The decimal values of a status reply, CR LF ended.
+QList<int> decodeReply(const QByteArray &reply)
+{
+    QList<int> values;
+    for (const QByteArray &line : reply.split('\n')) {
+        if (!line.isEmpty())
+            values << line.trimmed().toInt();
+    }
+    return values;
+}
+
+// A synthetic algorithm image of the documented layout: length, address header, BCD version,
+// then a load stream that only ends.
+QByteArray syntheticImage(int length, quint16 bcdVersion, quint16 dryAddress)
+{
+    QByteArray image(length, 0);
+    image[0] = char(length >> 16);
+    image[1] = char(length >> 8);
+    image[2] = char(length);
+    const QByteArray header = QByteArray::fromHex(
+        "002500ED00A5007B000200CF00E300A600EE00520066005C000A007800EC001B000C0006");
+    image.replace(3, header.size(), header);
+    image[3] = char(dryAddress >> 8);
+    image[4] = char(dryAddress);
+    image[123] = char(bcdVersion >> 8);
+    image[124] = char(bcdVersion);
+    image[125] = 0x00;
+    image[126] = 0x06;
+    image[127] = 0x12;
+    image[128] = 0x06;
+    return image;
+}
+
+class FirmwareFace : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QObject::connect(&pedal, &VirtualPedal::toHost, &pedal, [this](const QByteArray &b) { fromPedal += b; });
+    }
+    void write(const QByteArray &bytes) { pedal.hostWrite(bytes, Framing{}); }
+    // What the pedal has sent once at least `count` bytes came, or after `ms`.
+    QByteArray answer(int count, int ms = 2000)
+    {
+        (void)QTest::qWaitFor([&] { return fromPedal.size() >= count; }, ms);
+        return fromPedal;
+    }
+    QList<int> status()
+    {
+        fromPedal.clear();
+        write(hex("0200"));
+        return decodeReply(answer(pedal.statusReply().size()));
+    }
+    QList<QByteArray> receivedBytes() const
+    {
+        QList<QByteArray> out;
+        for (const auto &m : pedal.received())
+            out << m.bytes;
+        return out;
+    }
+
+    VirtualPedal pedal;
+    QByteArray fromPedal;
+};
+
+} // namespace
+
+struct FramingCase {
+    const char *name;
+    QList<QByteArray> writes;
+    QList<QByteArray> expected;
+};
+
+TEST_F(FirmwareFace, ReadsMessagesByTheirLengthWhateverTheWritesLookLike)
+{
+    const QByteArray image = syntheticImage(256, 0x0012, 0x0025);
+    const FramingCase cases[] = {
+        {"one message", {hex("0200")}, {hex("0200")}},
+        {"split over three writes", {hex("01"), hex("0025"), hex("003FC000")}, {hex("010025003FC000")}},
+        {"two in one write", {hex("0D010700")}, {hex("0D01"), hex("0700")}},
+        {"unknown bytes dropped one at a time", {hex("FF060A0D01")}, {hex("0D01")}},
+        {"partial message waits", {hex("03000000")}, {}},
+        {"image by its own length, then a message", {image.left(100), image.mid(100) + hex("0200")}, {image, hex("0200")}},
+    };
+    for (const auto &c : cases) {
+        VirtualPedal fresh;
+        for (const auto &w : c.writes)
+            fresh.hostWrite(w, Framing{});
+        QList<QByteArray> got;
+        for (const auto &m : fresh.received())
+            got << m.bytes;
+        EXPECT_EQ(got, c.expected) << c.name;
+    }
+}
+
+TEST_F(FirmwareFace, EveryCommandHasItsFixedLength)
+{
+    const std::pair<quint8, int> lengths[] = {{0x01, 7}, {0x02, 2},  {0x03, 25},  {0x04, 16}, {0x05, 8},
+                                              {0x07, 2}, {0x08, 3},  {0x09, 3},   {0x0B, 5},  {0x0C, 6},
+                                              {0x0D, 2}, {0x0E, 641}, {0x0F, 8}, {0x10, 2}, {0x11, 2}};
+    for (const auto &[command, length] : lengths) {
+        pedal.clearReceived();
+        // Filler 0x0D would start a message of its own if the length were wrong by one.
+        QByteArray message(length, char(0x0D));
+        message[0] = char(command);
+        if (command == 0x0B || command == 0x0C)
+            message[1] = char(0x52); // an EEPROM that is not there: no dump
+        write(message + hex("1101"));
+        EXPECT_EQ(receivedBytes(), (QList<QByteArray>{message, hex("1101")})) << int(command);
+    }
+}
+
+TEST_F(FirmwareFace, StatusReplyCarriesTheStateInReplyOrder)
+{
+    PedalState &s = pedal.state();
+    s.firmwareVersion = 11;
+    s.algorithmVersion = 0x0012;
+    s.effectNumber = 3;
+    s.footswitchMode = 2;
+    s.assignFlags = {1, 0, 1, 0, 1};
+    s.assignAddresses = {0x000A, 0xFFFF, 0x001B, 0xFFFF, 0xFFFE};
+    s.tuning = 7;
+    s.semitones = -5;
+    s.bypass = 1;
+    s.bypassStorage = 1;
+    s.instrument = 186;
+    s.midiChannel = 16;
+    for (int p = 0; p < 16; ++p)
+        s.parameters[p] = 0x01020300u + quint32(p);
+
+    const QByteArray reply = pedal.statusReply();
+    for (const QByteArray &line : reply.split('\n').mid(0, 90))
+        EXPECT_TRUE(QRegularExpression("^[0-9]{1,3}\r$").match(QString::fromLatin1(line)).hasMatch()) << line.constData();
+
+    const QList<int> v = decodeReply(reply);
+    ASSERT_EQ(v.size(), 90);
+    EXPECT_EQ(v.mid(0, 5), (QList<int>{11, 0, 18, 3, 2}));
+    EXPECT_EQ(v.mid(5, 5), (QList<int>{1, 0, 1, 0, 1}));
+    EXPECT_EQ(v.mid(10, 10), (QList<int>{0, 0x0A, 255, 255, 0, 0x1B, 255, 255, 255, 0xFE}));
+    EXPECT_EQ(v.mid(20, 6), (QList<int>{7, 0xFB, 1, 1, 186, 16}));
+    for (int p = 0; p < 16; ++p)
+        EXPECT_EQ(v.mid(26 + 4 * p, 4), (QList<int>{1, 2, 3, p})) << p;
+}
+
+TEST_F(FirmwareFace, AnswersComeFromTheEventLoopNotFromInsideTheWrite)
+{
+    write(hex("0200"));
+    EXPECT_TRUE(fromPedal.isEmpty());
+    EXPECT_EQ(answer(1).left(4), QByteArray("11\r\n"));
+}
+
+struct StateCase {
+    const char *name;
+    QByteArray messages;
+    int firstIndex;
+    QList<int> expected;
+};
+
+TEST_F(FirmwareFace, MessagesChangeWhatTheStatusReports)
+{
+    const StateCase cases[] = {
+        {"Dry at its address", hex("010025003FC000"), 26, {0, 0x3F, 0xC0, 0}},
+        {"Low Pass full level reported as step 24", hex("0100CF007FE000"), 46, {0, 0, 0, 24}},
+        {"Low Pass level 512 reported as step 12", hex("0100CF00400000"), 46, {0, 0, 0, 12}},
+        {"High Pass full level reported as step 16", hex("0100E3007FE000"), 50, {0, 0, 0, 16}},
+        {"address 0000 reaches nothing, not even Range", hex("010000007FE000"), 62, {0, 0, 0, 0}},
+        {"unknown address changes no parameter", hex("01123400000001"), 26, {0, 0, 0, 0}},
+        {"stored settings fill the six assignable values",
+         hex("03" "003FC000" "00400000" "00000000" "00000001" "00000000" "00000000"), 66,
+         {0, 0x3F, 0xC0, 0, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"assignments", hex("040100000001000AFFFFFFFFFFFFFFFE"), 5, {1, 0, 0, 0, 1, 0, 0x0A, 255, 255, 255, 255, 255, 255, 255, 0xFE}},
+        {"footswitch: change preset short, bypass long", hex("080101"), 4, {3}},
+        {"footswitch: bypass both", hex("080001"), 4, {1}},
+        {"footswitch code out of range ignored", hex("080201"), 4, {0}},
+        {"tuning with semitone down", hex("0901FF"), 20, {1, 255}},
+        {"bypass on", hex("0D01"), 22, {1}},
+        {"bypass storage on", hex("1001"), 23, {1}},
+        {"bypass storage on then off", hex("100110FF"), 23, {0}},
+        {"bass with a good checksum", hex("0FBA0203040506B3"), 24, {186}},
+        {"bass with a bad checksum is refused", hex("0FBA020304050600"), 24, {255}},
+        {"MIDI channel 10", hex("070A"), 25, {10}},
+    };
+    for (const auto &c : cases) {
+        VirtualPedal fresh;
+        fresh.hostWrite(c.messages, Framing{});
+        const QList<int> v = decodeReply(fresh.statusReply());
+        EXPECT_EQ(v.mid(c.firstIndex, c.expected.size()), c.expected) << c.name;
+    }
+}
+
+TEST_F(FirmwareFace, KeepsUnreportedSettings)
+{
+    write(hex("1101"));
+    EXPECT_EQ(pedal.state().trackingLimit, 1);
+    QByteArray tuning(641, char(0x11));
+    tuning[0] = 0x0E;
+    write(tuning);
+    EXPECT_EQ(pedal.state().tuningCoefficients, tuning.mid(1));
+}
+
+TEST_F(FirmwareFace, AnUploadedImageReplacesTheAlgorithm)
+{
+    const QByteArray image = syntheticImage(4512, 0x0013, 0x0100);
+    write(image);
+    EXPECT_EQ(answer(17), QByteArray("Upload complete\r\n"));
+    EXPECT_EQ(pedal.installedImage(), image);
+    EXPECT_EQ(pedal.parameterAddresses()[0], 0x0100);
+    EXPECT_EQ(pedal.parameterAddresses()[9], 0); // Range has no header word
+
+    write(hex("010025003FC000")); // the old Dry address means nothing now
+    write(hex("010100007FE000"));
+    const QList<int> v = status();
+    EXPECT_EQ(v.mid(1, 2), (QList<int>{0, 0x13}));
+    EXPECT_EQ(v.mid(26, 4), (QList<int>{0, 0x7F, 0xE0, 0}));
+}
+
+TEST_F(FirmwareFace, DefaultAddressesAreThoseOfVersion0012)
+{
+    const std::array<quint16, 16> expected{0x0025, 0x00ED, 0x00A5, 0x007B, 0x0002, 0x00CF, 0x00E3, 0x00A6,
+                                           0x00EE, 0x0000, 0x000A, 0x0078, 0x00EC, 0x001B, 0x000C, 0x0006};
+    EXPECT_EQ(pedal.parameterAddresses(), expected);
+}
+
+TEST_F(FirmwareFace, EepromReadDumpsAndEraseClears)
+{
+    QByteArray content(kEepromSize, 0);
+    for (int i = 0; i < content.size(); ++i)
+        content[i] = char(i * 7);
+    pedal.setEeprom(0x51, content);
+
+    write(hex("0C5100000000"));
+    const QByteArray dump = answer(1 + kEepromSize);
+    ASSERT_EQ(dump.size(), 1 + kEepromSize);
+    EXPECT_EQ(quint8(dump[0]), 0xAB);
+    EXPECT_EQ(dump.mid(1), content);
+
+    write(hex("0B51000000"));
+    EXPECT_EQ(pedal.eeprom(0x51), QByteArray(kEepromSize, char(0xFF)));
+    EXPECT_EQ(pedal.eeprom(0x50), QByteArray(kEepromSize, char(0xFF)));
+}
+
+TEST_F(FirmwareFace, OnlyTheExactEntryMessageStartsTheBootloader)
+{
+    write(hex("0500010203040507"));
+    EXPECT_EQ(pedal.face(), VirtualPedal::Face::Firmware);
+    write(hex("0500010203040506"));
+    EXPECT_EQ(pedal.face(), VirtualPedal::Face::Bootloader);
+}
+
+TEST_F(FirmwareFace, FirmwareIgnoresBytesSentWithEvenParity)
+{
+    Framing even;
+    even.parity = 2;
+    pedal.hostWrite(hex("0D01"), even);
+    EXPECT_TRUE(pedal.received().isEmpty());
+    EXPECT_EQ(pedal.state().bypass, 0);
+}
+
+TEST_F(FirmwareFace, StatusReplyFaults)
+{
+    const QByteArray full = pedal.statusReply();
+
+    pedal.faults().cutReplyAfterBytes = 40;
+    write(hex("0200"));
+    QTest::qWait(50);
+    EXPECT_EQ(fromPedal, full.left(40));
+
+    pedal.faults() = Faults{};
+    pedal.faults().garbleReply = true;
+    fromPedal.clear();
+    write(hex("0200"));
+    const QByteArray garbled = answer(full.size());
+    EXPECT_EQ(garbled.size(), full.size());
+    EXPECT_FALSE(garbled.contains('\r'));
+    EXPECT_FALSE(QRegularExpression("[0-9]").match(QString::fromLatin1(garbled)).hasMatch());
+
+    pedal.faults() = Faults{};
+    pedal.faults().splitReplyAtByte = 10;
+    fromPedal.clear();
+    QElapsedTimer clock;
+    clock.start();
+    write(hex("0200"));
+    EXPECT_EQ(answer(10), full.left(10));
+    EXPECT_EQ(answer(full.size()), full);
+    EXPECT_GE(clock.elapsed(), 45);
+}
+
+TEST_F(FirmwareFace, SilenceAndSlowAnswers)
+{
+    pedal.faults().silent = true;
+    write(hex("0200"));
+    QTest::qWait(100);
+    EXPECT_TRUE(fromPedal.isEmpty());
+    EXPECT_EQ(pedal.received().size(), 1); // it still listens
+
+    pedal.faults() = Faults{};
+    pedal.faults().answerDelayMs = 150;
+    QElapsedTimer clock;
+    clock.start();
+    write(hex("0200"));
+    QTest::qWait(100);
+    EXPECT_TRUE(fromPedal.isEmpty());
+    EXPECT_FALSE(answer(1).isEmpty());
+    EXPECT_GE(clock.elapsed(), 145);
+}
+
+TEST_F(FirmwareFace, UnplugsAfterTheChosenNumberOfMessages)
+{
+    QSignalSpy spy(&pedal, &VirtualPedal::unplugged);
+    pedal.faults().unplugAfterMessages = 2;
+    write(hex("0D01"));
+    EXPECT_FALSE(pedal.isUnplugged());
+    write(hex("0200"));
+    EXPECT_TRUE(pedal.isUnplugged());
+    EXPECT_EQ(spy.count(), 1);
+    QTest::qWait(30);
+    EXPECT_TRUE(fromPedal.isEmpty()); // the answer never left
+    write(hex("0D00"));
+    EXPECT_EQ(pedal.received().size(), 2);
+}
+
+TEST_F(FirmwareFace, RecordsEachMessageWithItsTime)
+{
+    QSignalSpy spy(&pedal, &VirtualPedal::messageReceived);
+    const qint64 before = QDateTime::currentMSecsSinceEpoch();
+    write(hex("0D010700"));
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy.at(1).at(0).value<ReceivedMessage>().bytes, hex("0700"));
+    EXPECT_GE(pedal.received().at(0).msecsSinceEpoch, before);
+    EXPECT_LE(pedal.received().at(0).msecsSinceEpoch, QDateTime::currentMSecsSinceEpoch());
+}
+
+TEST_F(FirmwareFace, LineRateTakesTheTimeOfTheBytes)
+{
+    pedal.setLineRate(true);
+    QElapsedTimer clock;
+    clock.start();
+    write(syntheticImage(2048, 0x0012, 0x0025)); // 2048 bytes in, 17 out: about 180 ms
+    EXPECT_TRUE(pedal.received().isEmpty());     // still on the wire
+    EXPECT_EQ(answer(17, 3000), QByteArray("Upload complete\r\n"));
+    const qint64 expectedMs = (2048 + 17) * 10 * 1000 / 115200;
+    EXPECT_GE(clock.elapsed(), expectedMs - 2);
+    EXPECT_LT(clock.elapsed(), expectedMs + 1000);
+}
+
+TEST(StepConversion, RoundsLevelsToTheNearestStep)
+{
+    const struct {
+        quint32 value;
+        int maxStep;
+        quint32 step;
+    } cases[] = {{0, 24, 0}, {0x7FE000, 24, 24}, {0x800000, 24, 24}, {21 * 8192, 24, 0}, {22 * 8192, 24, 1},
+                 {0x7FE000, 16, 16}, {0x400000, 22, 11}};
+    for (const auto &c : cases)
+        EXPECT_EQ(levelValueToStep(c.value, c.maxStep), c.step) << c.value << " " << c.maxStep;
+}
