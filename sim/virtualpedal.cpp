@@ -283,7 +283,7 @@ struct VirtualPedal::Impl {
         }
     }
 
-    // Records a complete message; true when the device is to disappear after it.
+    // Every complete message is kept with the time its last byte arrived.
     void record(const QByteArray &bytes)
     {
         ReceivedMessage m{QDateTime::currentMSecsSinceEpoch(), bytes};
