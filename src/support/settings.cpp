@@ -142,7 +142,7 @@ std::optional<QString> SettingsStore::readText(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        prompt_.message(QStringLiteral("Error reading file %1: %2")
+        prompt_.message(QStringLiteral("Error reading file \"%1\": %2")
                             .arg(QDir::toNativeSeparators(path), file.errorString()));
         return std::nullopt;
     }
@@ -155,7 +155,7 @@ bool SettingsStore::writeText(const QString &path, const QString &text)
     // half-written setting behind.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit()) {
-        prompt_.message(QStringLiteral("Error writing file %1: %2")
+        prompt_.message(QStringLiteral("Error writing file \"%1\": %2")
                             .arg(QDir::toNativeSeparators(path), file.errorString()));
         return false;
     }
