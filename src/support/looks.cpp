@@ -1,0 +1,38 @@
+#include "support/looks.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace vadrelon {
+
+namespace {
+const QString LooksFolder = QStringLiteral(":/looks/");
+}
+
+QString LookName(int index)
+{
+    return QStringLiteral("Style_") + QString::number(index);
+}
+
+QStringList LookResourceNames()
+{
+    return QDir(LooksFolder).entryList(QDir::Files, QDir::Name);
+}
+
+std::optional<QString> LookStyleSheet(const QString &name)
+{
+    if (name.isEmpty())
+        return std::nullopt;
+    for (const QString &file : LookResourceNames()) {
+        if (QFileInfo(file).completeBaseName().compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        QFile resource(LooksFolder + file);
+        if (!resource.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        return QString::fromUtf8(resource.readAll());
+    }
+    return std::nullopt;
+}
+
+} // namespace vadrelon

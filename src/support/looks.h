@@ -1,0 +1,22 @@
+#pragma once
+// The eight looks are style sheets embedded under ":/looks/". A look is named "Style_" and its
+// index; resource names are compared without regard to case. Applying a sheet to the
+// application is the windows' business.
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace vadrelon {
+
+constexpr int LookCount = 8;
+
+// "Style_" followed by the index in decimal.
+QString LookName(int index);
+
+// The text of the look resource with that name, or nothing when there is none.
+std::optional<QString> LookStyleSheet(const QString &name);
+
+// The embedded look resources' file names, as stored.
+QStringList LookResourceNames();
+
+} // namespace vadrelon

@@ -1,0 +1,189 @@
+#include "support/settings.h"
+
+#include "support/prompt.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QStringDecoder>
+
+#include <filesystem>
+#include <system_error>
+
+namespace vadrelon {
+
+namespace {
+
+constexpr const char *Yes = "YES";
+constexpr const char *No = "NO";
+
+// Creates the folder and any missing parent (a new account may not have its documents
+// folder yet); the system's reason on failure.
+std::optional<QString> createFolder(const QString &path)
+{
+    if (path.isEmpty())
+        return QStringLiteral("no documents folder is known for this user");
+    std::error_code ec;
+    const std::filesystem::path fsPath(QFile::encodeName(path).toStdString());
+    if (std::filesystem::is_directory(fsPath, ec))
+        return std::nullopt;
+    std::filesystem::create_directories(fsPath, ec);
+    if (ec)
+        return QString::fromLocal8Bit(ec.message().c_str());
+    if (!std::filesystem::is_directory(fsPath, ec))
+        return QStringLiteral("%1 exists and is not a folder").arg(QDir::toNativeSeparators(path));
+    return std::nullopt;
+}
+
+} // namespace
+
+SettingsStore::SettingsStore(Prompt &prompt, QString documentsFolder)
+    : prompt_(prompt), documents_(std::move(documentsFolder))
+{
+}
+
+QString SettingsStore::DefaultDocumentsFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+QString SettingsStore::MakerFolder() const
+{
+    return QDir(documents_).filePath(MakerFolderName);
+}
+
+QString SettingsStore::ProductFolder() const
+{
+    return QDir(MakerFolder()).filePath(ProductFolderName);
+}
+
+bool SettingsStore::EnsureFolder(const QString &name)
+{
+    const auto failure = createFolder(documents_.isEmpty() ? QString() : QDir(documents_).filePath(name));
+    if (failure)
+        prompt_.message(QStringLiteral("Error creating folder: ") + *failure);
+    return !failure;
+}
+
+bool SettingsStore::EnsureSubfolder(const QString &name, const QString &sub)
+{
+    const auto failure = createFolder(
+        documents_.isEmpty() ? QString() : QDir(QDir(documents_).filePath(name)).filePath(sub));
+    if (failure)
+        prompt_.message(QStringLiteral("Error creating subfolder: ") + *failure);
+    return !failure;
+}
+
+QString SettingsStore::ReadSettingFile(const QString &fileName, const QString &def)
+{
+    const QString path = QDir(ProductFolder()).filePath(fileName);
+    if (!QFileInfo::exists(path)) {
+        writeText(path, def);
+        return def;
+    }
+    return readText(path).value_or(def);
+}
+
+bool SettingsStore::WriteSettingFile(const QString &fileName, const QString &text)
+{
+    return writeText(QDir(ProductFolder()).filePath(fileName), text);
+}
+
+void SettingsStore::LoadYesNoSettings()
+{
+    const auto apply = [](const QString &content, bool &field) {
+        if (content == QLatin1String(Yes))
+            field = true;
+        else if (content == QLatin1String(No))
+            field = false;
+    };
+    apply(ReadSettingFile(ShowUpdateMessageFile, Yes), ShowUpdateMessage);
+    apply(ReadSettingFile(ReportUsbErrorsFile, Yes), ReportUsbErrorsSetting);
+}
+
+bool SettingsStore::ReportUsbErrorsClicked(bool nowChecked)
+{
+    return clickYesNo(ReportUsbErrorsFile, nowChecked, ReportUsbErrorsSetting);
+}
+
+bool SettingsStore::ShowUpdateMessageClicked(bool nowChecked)
+{
+    return clickYesNo(ShowUpdateMessageFile, nowChecked, ShowUpdateMessage);
+}
+
+bool SettingsStore::clickYesNo(const char *fileName, bool nowChecked, bool &field)
+{
+    const QString path = QDir(ProductFolder()).filePath(fileName);
+    if (!QFileInfo::exists(path))
+        return false;
+    field = nowChecked;
+    return writeText(path, nowChecked ? Yes : No);
+}
+
+std::optional<int> SettingsStore::SavedStyleIndex()
+{
+    const QString path = QDir(MakerFolder()).filePath(StyleFile);
+    if (!QFileInfo::exists(path))
+        return 0;
+    const auto content = readText(path);
+    if (!content)
+        return std::nullopt;
+    return ParseWholeNumber(*content).value_or(0);
+}
+
+bool SettingsStore::WriteStyleIndex(int index)
+{
+    return writeText(QDir(MakerFolder()).filePath(StyleFile), QString::number(index));
+}
+
+std::optional<QString> SettingsStore::readText(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        prompt_.message(QStringLiteral("Error reading file \"%1\": %2")
+                            .arg(QDir::toNativeSeparators(path), file.errorString()));
+        return std::nullopt;
+    }
+    return DecodeSettingText(file.readAll());
+}
+
+bool SettingsStore::writeText(const QString &path, const QString &text)
+{
+    // Written aside and renamed into place, so that a full disk or a crash never leaves a
+    // half-written setting behind.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit()) {
+        prompt_.message(QStringLiteral("Error writing file \"%1\": %2")
+                            .arg(QDir::toNativeSeparators(path), file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+QString DecodeSettingText(const QByteArray &bytes)
+{
+    if (const auto bom = QStringConverter::encodingForData(bytes)) {
+        // The decoder drops the byte-order mark itself.
+        QStringDecoder decoder(*bom);
+        return decoder(bytes);
+    }
+    QStringDecoder utf8(QStringConverter::Utf8);
+    const QString text = utf8(bytes);
+    if (!utf8.hasError())
+        return text;
+    return QString::fromLocal8Bit(bytes);
+}
+
+std::optional<int> ParseWholeNumber(const QString &text)
+{
+    // toInt() forgives surrounding blanks and line breaks; a saved setting holds none.
+    if (text.isEmpty() || text.front().isSpace() || text.back().isSpace())
+        return std::nullopt;
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+} // namespace vadrelon
