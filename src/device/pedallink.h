@@ -38,7 +38,7 @@ public:
     // How long the pedal may stay silent before the editor gives up on an answer.
     static constexpr int kAnswerBoundMs = 2000;
     // A reply is whole once the pedal has been silent this long.
-    static constexpr int kReplySilenceMs = 50;
+    static constexpr int kReplySilenceMs = 100;
     // The sixteen kilobytes of an EEPROM dump after its 0xAB marker.
     static constexpr int kDumpBytes = 16384;
 

@@ -1,12 +1,16 @@
 #include "editorfixture.h"
 
 #include "support/settings.h"
+#include "support/waits.h"
 #include "ui/consolewindow.h"
 #include "ui/editor.h"
 #include "ui/fxsettingswindow.h"
 #include "ui/mainwindow.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
@@ -175,7 +179,7 @@ TEST_F(Linking, ScanWithoutPedalsSaysSo)
 
 TEST_F(Linking, AFailedOpenIsReportedOnlyWhenTheSettingSaysSo)
 {
-    for (const QByteArray setting : {QByteArray("YES"), QByteArray("NO")}) {
+    for (const QByteArray &setting : {QByteArray("YES"), QByteArray("NO")}) {
         SCOPED_TRACE(setting.toStdString());
         QTemporaryDir folder;
         QDir().mkpath(folder.path() + "/NEROV/Vadrelon MK3");
@@ -275,7 +279,7 @@ TEST_F(StatusExchange, RepliesThatCannotBeTrustedLeaveTheWindowAsItWas)
     const Case cases[] = {
         {"silent pedal", [](sim::VirtualPedal &p) { p.faults().silent = true; }, "did not answer"},
         {"short reply", [](sim::VirtualPedal &p) { p.faults().cutReplyAfterBytes = 100; }, "incomplete"},
-        {"garbled reply", [](sim::VirtualPedal &p) { p.faults().garbleReply = true; }, "could not be read"},
+        {"garbled reply", [](sim::VirtualPedal &p) { p.faults().garbleReply = true; }, "status reply"},
         {"algorithm not BCD", [](sim::VirtualPedal &p) { p.state().algorithmVersion = 0x001A; }, "algorithm version"},
         {"effect above 9", [](sim::VirtualPedal &p) { p.state().effectNumber = 10; }, "effect number"},
     };
@@ -301,6 +305,7 @@ TEST_F(StatusExchange, RepliesThatCannotBeTrustedLeaveTheWindowAsItWas)
 
 TEST_F(StatusExchange, AReplySplitAcrossReadsIsGatheredWhole)
 {
+    setWaitScale(1.0); // the pause inside the reply is real time
     pedal.faults().splitReplyAtByte = 37;
     start({&pedal});
     w().menuConnect->trigger();

@@ -1,0 +1,143 @@
+// The real programs over a pseudo-terminal: the editor's windows driven through the POSIX
+// serial driver against vadrelon-pedal-sim, and the built editor started and ended.
+#include "device/posixdriver.h"
+#include "support/scriptedprompt.h"
+#include "support/waits.h"
+#include "ui/editor.h"
+#include "ui/mainwindow.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace vadrelon;
+
+namespace {
+
+const QString kBin = QStringLiteral(VADRELON_BIN_DIR);
+
+// vadrelon-pedal-sim announced in a folder of the test's own, ended by SIGTERM.
+class PedalProcess {
+public:
+    explicit PedalProcess(const QTemporaryDir &dir, const QStringList &extra = {})
+    {
+        announce_ = dir.filePath("announce");
+        log_ = dir.filePath("pedal.log");
+        process_.start(kBin + "/vadrelon-pedal-sim",
+                       QStringList{"--announce-dir", announce_, "--log", log_} + extra);
+        if (process_.waitForReadyRead(5000))
+            port_ = QString::fromLatin1(process_.readLine().trimmed());
+    }
+    ~PedalProcess()
+    {
+        process_.terminate();
+        if (!process_.waitForFinished(5000))
+            process_.kill();
+    }
+    QString port() const { return port_; }
+    QString announceDir() const { return announce_; }
+    QStringList logMessages() const
+    {
+        QFile f(log_);
+        QStringList out;
+        if (f.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : f.readAll().split('\n'))
+                if (!line.isEmpty())
+                    out << QString::fromLatin1(line.mid(line.indexOf(' ') + 1));
+        return out;
+    }
+    QProcess &process() { return process_; }
+
+private:
+    QProcess process_;
+    QString port_, announce_, log_;
+};
+
+bool waitFor(const std::function<bool()> &cond, int ms)
+{
+    for (int waited = 0; !cond(); waited += 10) {
+        if (waited > ms)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(EndToEnd, LinkOverThePseudoTerminalShowsThePedalsVersions)
+{
+    QTemporaryDir dir;
+    PedalProcess pedal(dir, {"--firmware", "11", "--algorithm", "0012"});
+    ASSERT_FALSE(pedal.port().isEmpty()) << "the virtual pedal did not start";
+    qputenv("VADRELON_VIRTUAL_PEDALS_DIR", pedal.announceDir().toLocal8Bit());
+
+    PosixSerialDriver driver;
+    test::ScriptedPrompt prompt;
+    Editor editor(driver, prompt, dir.filePath("documents"));
+    TformMain &w = *editor.formMain;
+    EXPECT_EQ(w.lblDeviceName->text(), "Vadrelon MK3 (virtual)");
+    w.menuConnect->trigger();
+    EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('|').toStdString();
+    EXPECT_EQ(w.lblDeviceName->text(), "Vadrelon MK3 (virtual) linked");
+    EXPECT_EQ(w.lblFirmwareVersion->text(), "Device Firmware: 11");
+    EXPECT_EQ(w.lblAlgorithmVersion->text(), "Device Algorithm: 0012");
+    EXPECT_TRUE(waitFor([&] { return pedal.logMessages().contains("02 00"); }, 2000))
+        << pedal.logMessages().join('|').toStdString();
+
+    w.menuDisconnect->trigger();
+    EXPECT_EQ(w.lblDeviceName->text(), "Vadrelon MK3 (virtual)");
+    qunsetenv("VADRELON_VIRTUAL_PEDALS_DIR");
+}
+
+TEST(EndToEnd, ThePedalEndingWhileLinkedUnlinksTheEditor)
+{
+    QTemporaryDir dir;
+    auto pedal = std::make_unique<PedalProcess>(dir);
+    ASSERT_FALSE(pedal->port().isEmpty());
+    qputenv("VADRELON_VIRTUAL_PEDALS_DIR", pedal->announceDir().toLocal8Bit());
+    PosixSerialDriver driver;
+    test::ScriptedPrompt prompt;
+    Editor editor(driver, prompt, dir.filePath("documents"));
+    editor.formMain->menuConnect->trigger();
+    ASSERT_TRUE(editor.device.DeviceLinked);
+    pedal.reset(); // the cable is pulled
+    EXPECT_TRUE(waitFor([&] { return !editor.device.DeviceLinked; }, 3000));
+    EXPECT_EQ(prompt.messages.size(), 1) << prompt.messages.join('|').toStdString();
+    qunsetenv("VADRELON_VIRTUAL_PEDALS_DIR");
+}
+
+TEST(EndToEnd, TheBuiltEditorShowsItsMainWindowAndEndsCleanly)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        GTEST_SKIP() << "needs an X display (run the tests under xvfb-run)";
+    const QString xdotool = QStandardPaths::findExecutable("xdotool");
+    if (xdotool.isEmpty())
+        GTEST_SKIP() << "xdotool is not installed";
+    QTemporaryDir home;
+    QProcess editor;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("QT_QPA_PLATFORM");
+    env.insert("HOME", home.path());
+    editor.setProcessEnvironment(env);
+    editor.setProcessChannelMode(QProcess::MergedChannels);
+    editor.start(kBin + "/vadrelon-editor");
+    ASSERT_TRUE(editor.waitForStarted(5000));
+
+    QProcess search;
+    search.start(xdotool, {"search", "--sync", "--onlyvisible", "--name", "^Vadrelon Editor$"});
+    const bool shown = search.waitForFinished(15000) && search.exitCode() == 0;
+    if (!shown)
+        search.kill();
+    EXPECT_TRUE(shown) << "no visible main window: " << editor.readAll().toStdString();
+
+    editor.terminate();
+    ASSERT_TRUE(editor.waitForFinished(5000));
+    EXPECT_EQ(editor.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(editor.exitCode(), 0) << editor.readAll().toStdString();
+}
