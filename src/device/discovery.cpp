@@ -60,9 +60,46 @@ QList<PortInfo> announcedPorts(const QString &dir)
     return ports;
 }
 
+namespace {
+
+QByteArray readSysfsLine(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readLine(256).trimmed() : QByteArray();
+}
+
+} // namespace
+
+QList<PortInfo> ftdiPortsFromSysfs(const QString &ttyClassDir, const QString &devDir)
+{
+    QList<PortInfo> ports;
+    const QStringList ttys = QDir(ttyClassDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System,
+                                                         QDir::Name);
+    for (const QString &tty : ttys) {
+        // <tty>/device is the USB serial port; its parent's parent is the USB device with
+        // the vendor id, serial number and product string the chip reports.
+        const QString device = QDir(ttyClassDir).filePath(tty + QStringLiteral("/device"));
+        if (!QFileInfo(device).exists())
+            continue;
+        const QString usb = QDir::cleanPath(QFileInfo(device).canonicalFilePath() + QStringLiteral("/../.."));
+        bool ok = false;
+        const quint16 vendor = readSysfsLine(usb + QStringLiteral("/idVendor")).toUShort(&ok, 16);
+        if (!ok || vendor != kFtdiVendorId)
+            continue;
+        ports.append({QDir(devDir).filePath(tty), readSysfsLine(usb + QStringLiteral("/serial")),
+                      readSysfsLine(usb + QStringLiteral("/product")), false});
+    }
+    return ports;
+}
+
 QList<PortInfo> discoverPorts()
 {
     QList<PortInfo> ports;
+#ifdef Q_OS_LINUX
+    // QSerialPortInfo opens thousands of files to list the ports (10 ms and more at every
+    // scan); the kernel's own listing of USB serial ports is a few reads.
+    ports = ftdiPortsFromSysfs(QStringLiteral("/sys/class/tty"), QStringLiteral("/dev"));
+#else
     const QList<QSerialPortInfo> available = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : available) {
         if (!info.hasVendorIdentifier() || info.vendorIdentifier() != kFtdiVendorId)
@@ -70,6 +107,7 @@ QList<PortInfo> discoverPorts()
         ports.append({info.systemLocation(), info.serialNumber().toLatin1(),
                       info.description().toLatin1(), false});
     }
+#endif
     ports.append(announcedPorts(virtualPedalsDir()));
     return ports;
 }

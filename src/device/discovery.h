@@ -31,6 +31,10 @@ std::optional<PortInfo> parseAnnouncement(const QByteArray &text);
 // The announcements in `dir` whose device path exists, ordered by file name.
 QList<PortInfo> announcedPorts(const QString &dir);
 
+// The FTDI ports (USB vendor 0x0403) in a Linux sysfs tty class folder: the port's path in
+// devDir, and the serial number and product string of the USB device above it.
+QList<PortInfo> ftdiPortsFromSysfs(const QString &ttyClassDir, const QString &devDir);
+
 // FTDI ports (USB vendor 0x0403) first, in the system's order, then announcedPorts(virtualPedalsDir()).
 QList<PortInfo> discoverPorts();
 

@@ -137,3 +137,33 @@ TEST_F(AnnouncementFolder, DiscoveryFollowsTheEnvironmentFolder)
 
 } // namespace
 } // namespace vadrelon
+
+// The shape of /sys for two USB serial ports and a plain serial port:
+//   class/tty/ttyUSB0/device -> devices/usb1/1-2/1-2:1.0/ttyUSB0, with 1-2 holding idVendor …
+TEST(FtdiPortsFromSysfs, ListsOnlyPortsOfFtdiUsbDevices)
+{
+    QTemporaryDir sys;
+    const auto usbDevice = [&](const QString &name, const QByteArray &vendor, const QByteArray &serial,
+                               const QByteArray &product, const QString &tty) {
+        const QString dev = sys.filePath("devices/usb1/" + name);
+        QDir().mkpath(dev + "/" + name + ":1.0/" + tty);
+        for (const auto &[file, text] : {std::pair{"idVendor", vendor}, {"serial", serial}, {"product", product}}) {
+            QFile f(dev + "/" + file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(text + "\n");
+        }
+        QDir().mkpath(sys.filePath("class/tty/" + tty));
+        ASSERT_TRUE(QFile::link(dev + "/" + name + ":1.0/" + tty, sys.filePath("class/tty/" + tty + "/device")));
+    };
+    usbDevice("1-2", "0403", "A10KZ3B7", "Vadrelon MK3", "ttyUSB0");
+    usbDevice("1-3", "10c4", "0001", "CP2102 USB to UART", "ttyUSB1");
+    QDir().mkpath(sys.filePath("class/tty/ttyS0")); // no device link at all
+    QDir().mkpath(sys.filePath("class/tty/tty1"));
+
+    const QList<vadrelon::PortInfo> ports = vadrelon::ftdiPortsFromSysfs(sys.filePath("class/tty"), "/dev");
+    ASSERT_EQ(ports.size(), 1);
+    EXPECT_EQ(ports[0].path, "/dev/ttyUSB0");
+    EXPECT_EQ(ports[0].serialNumber, "A10KZ3B7");
+    EXPECT_EQ(ports[0].description, "Vadrelon MK3");
+    EXPECT_FALSE(ports[0].virtualPedal);
+}
