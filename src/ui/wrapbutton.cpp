@@ -16,7 +16,15 @@ void WrapButton::paintEvent(QPaintEvent *)
     const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
     painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
                                    QPalette::ButtonText));
-    painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, caption);
+    // A look with thick borders leaves less room: step the font down until the caption fits.
+    QFont f = font();
+    const int flags = Qt::AlignCenter | Qt::TextWordWrap;
+    while (f.pixelSize() > 8 &&
+           QFontMetrics(f).boundingRect(area, flags, caption).height() > area.height()) {
+        f.setPixelSize(f.pixelSize() - 1);
+    }
+    painter.setFont(f);
+    painter.drawText(area, flags, caption);
 }
 
 } // namespace vadrelon
