@@ -4,6 +4,7 @@
 #include "ui/mainwindow.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 
@@ -45,6 +46,9 @@ int main(int argc, char **argv)
     QApplication::setApplicationDisplayName(QStringLiteral("Vadrelon Editor"));
     QApplication::setApplicationVersion(QStringLiteral(VADRELON_EDITOR_VERSION));
     quitOnTerminationSignals(app);
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(12);
+    QApplication::setFont(font);
 
     vadrelon::PosixSerialDriver driver;
     vadrelon::DialogPrompt prompt;

@@ -9,9 +9,11 @@ namespace vadrelon {
 Editor::Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFolder)
     : transport(driver, prompt), exchange(transport, log, device), settings(prompt, documentsFolder)
 {
-    formMain = std::make_unique<TformMain>(transport, exchange, device, content, log, settings, prompt);
+    formMain = std::make_unique<TformMain>(transport, exchange, device, content, parameters, effect, log,
+                                           settings, prompt);
     formPrint = std::make_unique<TformPrint>(log);
-    formFXsettings = std::make_unique<TformFXsettings>();
+    formFXsettings = std::make_unique<TformFXsettings>(transport, exchange, log, prompt, device, content,
+                                                        parameters, effect);
     formMain->attachWindows(formPrint.get(), formFXsettings.get());
 }
 

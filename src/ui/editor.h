@@ -4,6 +4,7 @@
 #include "content/contentstate.h"
 #include "device/pedallink.h"
 #include "device/transport.h"
+#include "effect/parameters.h"
 #include "support/consolelog.h"
 #include "support/settings.h"
 
@@ -26,6 +27,8 @@ public:
     UsbTransport transport;
     DeviceState device;
     ContentState content;
+    ParameterSet parameters;
+    EffectState effect;
     PedalExchange exchange;
     SettingsStore settings;
 

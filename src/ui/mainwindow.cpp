@@ -5,6 +5,8 @@
 #include "content/resources.h"
 #include "device/hexcodec.h"
 #include "device/status.h"
+#include "effect/messages.h"
+#include "support/waits.h"
 #include "support/looks.h"
 #include "support/prompt.h"
 #include "support/settings.h"
@@ -13,6 +15,7 @@
 #include "ui/wrapbutton.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -42,10 +45,11 @@ const char *const kFirmwareInstructions[] = {
 } // namespace
 
 TformMain::TformMain(UsbTransport &transport, PedalExchange &exchange, DeviceState &device,
-                     ContentState &content, ConsoleLog &log, SettingsStore &settings, Prompt &prompt)
+                     ContentState &content, ParameterSet &parameters, EffectState &effect, ConsoleLog &log,
+                     SettingsStore &settings, Prompt &prompt)
     : QMainWindow(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      transport_(transport), exchange_(exchange), device_(device), content_(content), log_(log),
+      transport_(transport), exchange_(exchange), device_(device), content_(content), parameters_(parameters), effect_(effect), log_(log),
       settings_(settings), prompt_(prompt)
 {
     setObjectName(QStringLiteral("TformMain"));
@@ -69,7 +73,7 @@ TformMain::TformMain(UsbTransport &transport, PedalExchange &exchange, DeviceSta
 void TformMain::attachWindows(TformPrint *console, TformFXsettings *effect)
 {
     console_ = console;
-    effect_ = effect;
+    effectWindow_ = effect;
 }
 
 void TformMain::buildControls()
@@ -110,10 +114,15 @@ void TformMain::buildControls()
     for (QPushButton *b : {btnUpload, btnRequest, btnSaveParameters, btnAssign, btnSetFootswitchMode, btnSetTuning})
         b->setEnabled(false);
     connect(btnRequest, &QPushButton::clicked, this, &TformMain::btnRequestClick);
+    connect(btnAssign, &QPushButton::clicked, this, &TformMain::btnAssignClick);
+    connect(btnSetFootswitchMode, &QPushButton::clicked, this, &TformMain::btnSetFootswitchModeClick);
+    connect(btnSaveParameters, &QPushButton::clicked, this, &TformMain::btnSaveParametersClick);
 
     lstEffects = new QListWidget(client);
     lstEffects->setObjectName(QStringLiteral("lstEffects"));
     place(lstEffects, 191, 32, 154, 168);
+    connect(lstEffects, &QListWidget::itemClicked, this, &TformMain::effetto_cliccato);
+    lstEffects->installEventFilter(this);
 
     Timer_USB_Read = new QTimer(this);
     Timer_USB_Read->setObjectName(QStringLiteral("Timer_USB_Read"));
@@ -381,6 +390,105 @@ void TformMain::menuDoNotStoreBypassStatusClick()
     ChangeStoreBypassStatus(false);
 }
 
+void TformMain::OpenEffectWindow()
+{
+    if (!effectWindow_)
+        return;
+    if (effectWindow_->isVisible())
+        effectWindow_->close();
+    // Against the main window's right side.
+    effectWindow_->move(frameGeometry().right() + 1, frameGeometry().top());
+    effectWindow_->show();
+    effectWindow_->setWindowTitle(content_.SelectedEffectName);
+    effectWindow_->EnableEffectControls(device_.DeviceLinked);
+}
+
+void TformMain::effetto_cliccato()
+{
+    if (!GetResourceFile())
+        return;
+    if (!device_.DeviceLinked) {
+        OpenEffectWindow();
+        return;
+    }
+    // An algorithm version that could not be read (no status reply yet) opens the window
+    // rather than asking for an upload the pedal may not need.
+    bool known = false;
+    const int version = device_.DeviceAlgorithmVersion.toInt(&known, 10);
+    if (!known || version >= static_cast<int>(content_.LatestAlgorithmVersion)) {
+        OpenEffectWindow();
+        return;
+    }
+    closeEffectWindow();
+    prompt_.message(QStringLiteral("Upload the latest version of Vadrelon MK3 algorithm:\r\nUpload Vadrelon MK3 00%1")
+                        .arg(content_.LatestAlgorithmVersion));
+}
+
+bool TformMain::move_up_or_down(int key)
+{
+    const int row = lstEffects->currentRow();
+    if (key == Qt::Key_Up) {
+        log_.ConsolePrint(QStringLiteral("arrow up pressed"));
+        if (row > 0)
+            lstEffects->setCurrentRow(row - 1);
+        return true;
+    }
+    if (key == Qt::Key_Down) {
+        log_.ConsolePrint(QStringLiteral("arrow down pressed"));
+        if (row < lstEffects->count() - 1)
+            lstEffects->setCurrentRow(row + 1);
+        return true;
+    }
+    return false;
+}
+
+bool TformMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lstEffects && event->type() == QEvent::KeyPress)
+        return move_up_or_down(static_cast<QKeyEvent *>(event)->key());
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- Assignments, footswitch, stored parameters ----
+
+void TformMain::btnAssignClick()
+{
+    const TracedMessage message = effectWindow_->BuildAssignMessage();
+    for (const QString &line : message.trace)
+        log_.ConsolePrint(line);
+    const int count = HexToBuffer(message.text, transport_.UsbTxBuffer.data(), static_cast<int>(message.text.size() / 2));
+    if (!prompt_.askYesNo(QStringLiteral("Upload Assignments?")))
+        return;
+    transport_.UsbWrite(static_cast<quint32>(count));
+    btnAssign->setEnabled(false);
+    WaitMs(100);
+    btnAssign->setEnabled(true);
+}
+
+void TformMain::btnSetFootswitchModeClick()
+{
+    const std::optional<TracedMessage> message = effectWindow_->BuildFootswitchMessage();
+    if (!message)
+        return;
+    for (const QString &line : message->trace)
+        log_.ConsolePrint(line);
+    log_.ConsolePrint(message->text);
+    sendText(message->text);
+}
+
+void TformMain::btnSaveParametersClick()
+{
+    const TracedMessage message = BuildStoredSettingsMessage(parameters_);
+    for (const QString &line : message.trace)
+        log_.ConsolePrint(line);
+    const int count = HexToBuffer(message.text, transport_.UsbTxBuffer.data(), static_cast<int>(message.text.size() / 2));
+    if (!prompt_.askYesNo(QStringLiteral("Save Parameters to pedal?")))
+        return;
+    transport_.UsbPurgeTx();
+    transport_.UsbWrite(static_cast<quint32>(count));
+    WaitMs(100);
+}
+
 // ---- Discovery and linking ----
 
 void TformMain::ScanDevicesQuietly()
@@ -498,8 +606,8 @@ void TformMain::enterUnlinkedState()
         b->setEnabled(false);
     menuMIDI->setEnabled(false);
     menuUploadTuningsData->setEnabled(false);
-    if (effect_)
-        effect_->EnableEffectControls(false);
+    if (effectWindow_)
+        effectWindow_->EnableEffectControls(false);
     for (QAction *a : {menuEraseSettings, menuLoadPreset, menuSavePreset, menuLoadAlgorithmFromFile})
         a->setEnabled(false);
     menuInstrument->setEnabled(false);
@@ -527,8 +635,8 @@ void TformMain::EnableUSBobjects(bool status)
     lstEffects->setEnabled(status);
     menuUploadTuningsData->setEnabled(status);
     menuMIDI->setEnabled(status);
-    if (effect_)
-        effect_->EnableEffectControls(status);
+    if (effectWindow_)
+        effectWindow_->EnableEffectControls(status);
 }
 
 bool TformMain::refuseWhileBusy()
@@ -543,14 +651,14 @@ bool TformMain::refuseWhileBusy()
 
 void TformMain::btnRequestClick()
 {
-    RequestPending = true;
+    effect_.RequestPending = true;
     RequestStatus();
 }
 
 void TformMain::closeEffectWindow()
 {
-    if (effect_ && effect_->isVisible())
-        effect_->close();
+    if (effectWindow_ && effectWindow_->isVisible())
+        effectWindow_->close();
 }
 
 void TformMain::RequestStatus()
@@ -602,17 +710,27 @@ void TformMain::RequestStatus()
         closeEffectWindow();
         prompt_.message(QStringLiteral("Upload the latest version of Vadrelon MK3 algorithm:\r\nUpload Vadrelon MK3 00%1")
                             .arg(content_.LatestAlgorithmVersion));
-        if (s.effectRow < lstEffects->count())
+        if (s.effectRow < lstEffects->count()) {
             lstEffects->setCurrentRow(s.effectRow);
+            GetResourceFile();
+        }
         return;
     }
-    if (s.effectRow < lstEffects->count())
+    if (s.effectRow < lstEffects->count()) {
         lstEffects->setCurrentRow(s.effectRow);
+        GetResourceFile();
+    }
+    OpenEffectWindow();
+    effectWindow_->DecodeFootswitchMode(StatusIndex::FootswitchMode);
+    effectWindow_->DecodeAssignments(StatusIndex::Assignments);
+    effectWindow_->DecodeTuning(StatusIndex::Tuning);
+    effectWindow_->getBypassStatus(StatusIndex::Bypass);
     DecodeBypassStorage(StatusIndex::BypassStorage);
     DecodeInstrument(StatusIndex::Instrument);
     DecodeMidiChannel(StatusIndex::MidiChannel);
+    effectWindow_->DecodeParameterBlock(StatusIndex::Parameters);
     EnableUSBobjects(true);
-    RequestPending = false;
+    effect_.RequestPending = false;
     Timer_USB_Read->start();
 }
 

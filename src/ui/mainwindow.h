@@ -3,6 +3,7 @@
 // commands. Handlers carry the names the rest of the editor knows them by.
 #include "content/contentstate.h"
 #include "device/pedallink.h"
+#include "effect/parameters.h"
 
 #include <QMainWindow>
 #include <QVector>
@@ -30,7 +31,8 @@ class TformMain : public QMainWindow {
     Q_OBJECT
 public:
     TformMain(UsbTransport &transport, PedalExchange &exchange, DeviceState &device,
-              ContentState &content, ConsoleLog &log, SettingsStore &settings, Prompt &prompt);
+              ContentState &content, ParameterSet &parameters, EffectState &effect, ConsoleLog &log,
+              SettingsStore &settings, Prompt &prompt);
 
     // The windows created after this one; the start-up steps do not need them.
     void attachWindows(TformPrint *console, TformFXsettings *effect);
@@ -51,6 +53,7 @@ public:
     bool LoadResourceLines(const QString &name);
     void FillEffectList();
     bool GetResourceFile();
+    void OpenEffectWindow();
 
     // Controls, reachable by their names.
     QLabel *lblDeviceName;
@@ -106,6 +109,11 @@ public slots:
     void ConnectOnClick() { Link(); }
     void menuDisconnectClick() { Unlink(); }
     void btnRequestClick();
+    void btnAssignClick();
+    void btnSetFootswitchModeClick();
+    void btnSaveParametersClick();
+    void effetto_cliccato();
+    bool move_up_or_down(int key);
     void menuInfoClick();
     void menuReportUSBErrorsClick();
     void menuLookClickItem(int index);
@@ -116,6 +124,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildControls();
@@ -137,13 +146,14 @@ private:
     PedalExchange &exchange_;
     DeviceState &device_;
     ContentState &content_;
+    ParameterSet &parameters_;
+    EffectState &effect_;
     ConsoleLog &log_;
     SettingsStore &settings_;
     Prompt &prompt_;
     TformPrint *console_ = nullptr;
-    TformFXsettings *effect_ = nullptr;
+    TformFXsettings *effectWindow_ = nullptr;
     EditorVersionInfo versions_;
-    bool RequestPending = false;
     bool bootloaderAcknowledged_ = false;
 };
 
