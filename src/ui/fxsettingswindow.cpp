@@ -69,6 +69,7 @@ TformFXsettings::TformFXsettings(UsbTransport &transport, PedalExchange &exchang
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setSingleShot(true);
+    Timer1->setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 ms late
     Timer1->setInterval(100);
     connect(Timer1, &QTimer::timeout, this, &TformFXsettings::Timer1Timer);
 
