@@ -119,6 +119,13 @@ QByteArray PedalExchange::ReadReplyText()
     return bytes;
 }
 
+std::optional<QByteArray> PedalExchange::ReadUploadAnswer(int boundMs)
+{
+    if (WaitForBytes(boundMs) != Wait::Bytes)
+        return std::nullopt;
+    return GatherReply();
+}
+
 void PedalExchange::WriteToDsp(const QString &prefix, quint16 address, quint32 value)
 {
     const QString text = prefix + hex4(address) + hex8(value);

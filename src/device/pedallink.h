@@ -52,6 +52,9 @@ public:
     // Waits for bytes and returns them as text (in upgrade mode the first byte as two hex
     // digits); empty when nothing came within the bound.
     QByteArray ReadReplyText();
+    // Waits up to boundMs for the pedal's answer to an upload and gathers it whole; nothing
+    // when the pedal stayed silent or could not be read.
+    std::optional<QByteArray> ReadUploadAnswer(int boundMs);
     // One DSP write, at once.
     void WriteToDsp(const QString &prefix, quint16 address, quint32 value);
     // The periodic read: drains and traces whatever the pedal sends unasked.

@@ -30,6 +30,9 @@ namespace {
 constexpr int kClientWidth = 356;
 constexpr int kClientHeight = 228;
 constexpr int kMenuBarHeight = 24; // the layout's positions count from the top of the menu bar
+// The pedal answers an upload within a second or two; after this the command gives up, with
+// "Upload Failed" on show since the fifth second.
+constexpr int kUploadAnswerBoundMs = 20000;
 
 const char *const kFirmwareInstructions[] = {
     "If current firmware is below 9 follow legacy firmware upgrade mode:",
@@ -114,6 +117,7 @@ void TformMain::buildControls()
     for (QPushButton *b : {btnUpload, btnRequest, btnSaveParameters, btnAssign, btnSetFootswitchMode, btnSetTuning})
         b->setEnabled(false);
     connect(btnRequest, &QPushButton::clicked, this, &TformMain::btnRequestClick);
+    connect(btnUpload, &QPushButton::clicked, this, &TformMain::btnUploadClick);
     connect(btnAssign, &QPushButton::clicked, this, &TformMain::btnAssignClick);
     connect(btnSetFootswitchMode, &QPushButton::clicked, this, &TformMain::btnSetFootswitchModeClick);
     connect(btnSaveParameters, &QPushButton::clicked, this, &TformMain::btnSaveParametersClick);
@@ -128,6 +132,10 @@ void TformMain::buildControls()
     Timer_USB_Read->setObjectName(QStringLiteral("Timer_USB_Read"));
     Timer_USB_Read->setInterval(50);
     connect(Timer_USB_Read, &QTimer::timeout, this, &TformMain::Timer_USB_ReadTimer);
+    UploadCheckTimer = new QTimer(this);
+    UploadCheckTimer->setObjectName(QStringLiteral("UploadCheckTimer"));
+    UploadCheckTimer->setInterval(5000);
+    connect(UploadCheckTimer, &QTimer::timeout, this, &TformMain::UploadCheckTimerTimer);
 }
 
 void TformMain::buildMenus()
@@ -447,6 +455,61 @@ bool TformMain::eventFilter(QObject *watched, QEvent *event)
     if (watched == lstEffects && event->type() == QEvent::KeyPress)
         return move_up_or_down(static_cast<QKeyEvent *>(event)->key());
     return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- Algorithm upload ----
+
+void TformMain::btnUploadClick()
+{
+    if (refuseWhileBusy())
+        return;
+    Timer_USB_Read->stop();
+    if (!prompt_.askYesNo(QStringLiteral("Upload the selected algorithm?"))) {
+        Timer_USB_Read->start();
+        return;
+    }
+    const QString name = ResourceNameFor(content_.SelectedEffectName);
+    log_.ConsolePrint(QStringLiteral("resource name: ") + name);
+    // The image is looked up before the pedal is bypassed: an upload that cannot happen must
+    // not leave the pedal silent, nor report "Upload Failed" for something never sent.
+    if (!LoadResourceLines(name)) {
+        Timer_USB_Read->start();
+        return;
+    }
+    effectWindow_->SendBypass(true);
+    WaitMs(40);
+    transport_.UsbErrorReporting = true;
+    UploadCheckTimer->start();
+    const QString image = content_.ResourceLines.value(0);
+    const int n = static_cast<int>(std::min<qsizetype>(image.size() / 2, kUsbBufferSize));
+    log_.ConsolePrint(QStringLiteral("size: %1").arg(n));
+    log_.ConsolePrint(QStringLiteral("filecontent (first 128 bytes): ") + image.left(256));
+    log_.ConsolePrint(QStringLiteral("num of bytes: %1").arg(HexToBuffer(image, transport_.UsbTxBuffer.data(), n)));
+    std::optional<QByteArray> answer;
+    {
+        UsbTransport::Exchange exchange(transport_);
+        transport_.UsbWrite(static_cast<quint32>(n));
+        log_.ConsolePrint(QStringLiteral("write to device"));
+        lblStatus->setText(QStringLiteral("Uploading..."));
+        answer = exchange_.ReadUploadAnswer(kUploadAnswerBoundMs);
+    }
+    if (answer) {
+        // The pedal answers "Upload complete" CR LF: the first 17 bytes of what it sent.
+        const QString text = QString::fromLatin1(answer->left(17));
+        log_.ConsolePrint(QStringLiteral("received: ") + text);
+        lblStatus->setText(text);
+        RequestStatus();
+    } else {
+        lblStatus->setText(QStringLiteral("Upload Failed"));
+    }
+    UploadCheckTimer->stop();
+    if (device_.DeviceLinked)
+        Timer_USB_Read->start();
+}
+
+void TformMain::UploadCheckTimerTimer()
+{
+    lblStatus->setText(QStringLiteral("Upload Failed"));
 }
 
 // ---- Assignments, footswitch, stored parameters ----

@@ -68,6 +68,7 @@ public:
     QPushButton *btnSetTuning;
     QListWidget *lstEffects;
     QTimer *Timer_USB_Read;
+    QTimer *UploadCheckTimer;
 
     QMenu *menuFile;
     QAction *menuLoadPreset;
@@ -109,6 +110,8 @@ public slots:
     void ConnectOnClick() { Link(); }
     void menuDisconnectClick() { Unlink(); }
     void btnRequestClick();
+    void btnUploadClick();
+    void UploadCheckTimerTimer();
     void btnAssignClick();
     void btnSetFootswitchModeClick();
     void btnSaveParametersClick();
