@@ -206,6 +206,8 @@ void TformMain::buildMenus()
     menuUpdateNow = item(menuInfo, "menuUpdateNow", "Update Now", false);
     menuShowUpdateMsg = item(menuInfo, "menuShowUpdateMsg", "Show Update Message", true);
     menuShowUpdateMsg->setCheckable(true);
+    connect(menuShowUpdateMsg, &QAction::triggered, this,
+            [this](bool checked) { settings_.ShowUpdateMessageClicked(checked); });
     menuSerialNumber = item(menuInfo, "menuSerialNumber", "Device Serial: ", false);
 }
 
