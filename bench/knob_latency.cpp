@@ -2,6 +2,7 @@
 // share while it sits linked and idle for five seconds; then how long a knob change takes to
 // reach the pedal, the effect window turning a dial many times at uneven intervals and each
 // change matched with the first message the pedal receives after it.
+#include "benchsupport.h"
 #include "inprocessdriver.h"
 #include "ui/dialwidget.h"
 #include "ui/editor.h"
@@ -19,26 +20,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
 
 using namespace vadrelon;
+using bench::cpuSeconds;
+using bench::NoPrompt;
 
 namespace {
-
-class NoPrompt : public Prompt {
-public:
-    void message(const QString &) override {}
-    bool askYesNo(const QString &) override { return false; }
-    QString openFileName(const QString &, const QString &) override { return {}; }
-    QString saveFileName(const QString &, const QString &) override { return {}; }
-};
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 void pause(int ms)
 {

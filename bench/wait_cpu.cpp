@@ -1,6 +1,7 @@
 // Processor time the editor spends while it waits on the pedal: a silent pedal during status
 // requests, and a linked, idle pedal under the periodic read. Prints the share of one core.
 #include "device/pedallink.h"
+#include "benchsupport.h"
 #include "inprocessdriver.h"
 #include "support/consolelog.h"
 #include "virtualpedal.h"
@@ -10,26 +11,12 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <sys/resource.h>
 
 using namespace vadrelon;
+using bench::cpuSeconds;
+using bench::NoPrompt;
 
 namespace {
-
-class NoPrompt : public Prompt {
-public:
-    void message(const QString &) override {}
-    bool askYesNo(const QString &) override { return false; }
-    QString openFileName(const QString &, const QString &) override { return {}; }
-    QString saveFileName(const QString &, const QString &) override { return {}; }
-};
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 template <typename Body>
 void measure(const char *what, int seconds, Body body)

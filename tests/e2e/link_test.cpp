@@ -1,6 +1,7 @@
 // The real programs over a pseudo-terminal: the editor's windows driven through the POSIX
 // serial driver against vadrelon-pedal-sim, and the built editor started and ended.
 #include "device/posixdriver.h"
+#include "support/scopedpedalsdir.h"
 #include "support/scriptedprompt.h"
 #include "support/waits.h"
 #include "ui/editor.h"
@@ -75,7 +76,7 @@ TEST(EndToEnd, LinkOverThePseudoTerminalShowsThePedalsVersions)
     QTemporaryDir dir;
     PedalProcess pedal(dir, {"--firmware", "11", "--algorithm", "0012"});
     ASSERT_FALSE(pedal.port().isEmpty()) << "the virtual pedal did not start";
-    qputenv("VADRELON_VIRTUAL_PEDALS_DIR", pedal.announceDir().toLocal8Bit());
+    const test::ScopedPedalsDir announced(pedal.announceDir());
 
     PosixSerialDriver driver;
     test::ScriptedPrompt prompt;
@@ -92,7 +93,6 @@ TEST(EndToEnd, LinkOverThePseudoTerminalShowsThePedalsVersions)
 
     w.menuDisconnect->trigger();
     EXPECT_EQ(w.lblDeviceName->text(), "Vadrelon MK3 (virtual)");
-    qunsetenv("VADRELON_VIRTUAL_PEDALS_DIR");
 }
 
 TEST(EndToEnd, ThePedalEndingWhileLinkedUnlinksTheEditor)
@@ -100,7 +100,7 @@ TEST(EndToEnd, ThePedalEndingWhileLinkedUnlinksTheEditor)
     QTemporaryDir dir;
     auto pedal = std::make_unique<PedalProcess>(dir);
     ASSERT_FALSE(pedal->port().isEmpty());
-    qputenv("VADRELON_VIRTUAL_PEDALS_DIR", pedal->announceDir().toLocal8Bit());
+    const test::ScopedPedalsDir announced(pedal->announceDir());
     PosixSerialDriver driver;
     test::ScriptedPrompt prompt;
     Editor editor(driver, prompt, dir.filePath("documents"));
@@ -109,7 +109,6 @@ TEST(EndToEnd, ThePedalEndingWhileLinkedUnlinksTheEditor)
     pedal.reset(); // the cable is pulled
     EXPECT_TRUE(waitFor([&] { return !editor.device.DeviceLinked; }, 3000));
     EXPECT_EQ(prompt.messages.size(), 1) << prompt.messages.join('|').toStdString();
-    qunsetenv("VADRELON_VIRTUAL_PEDALS_DIR");
 }
 
 TEST(EndToEnd, TheBuiltEditorShowsItsMainWindowAndEndsCleanly)

@@ -5,33 +5,12 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "support/scopedpedalsdir.h"
+
 namespace vadrelon {
 namespace {
 
-// Sets or clears the announcement folder variable for one test and puts it back afterwards.
-class ScopedPedalsDir {
-public:
-    explicit ScopedPedalsDir(const QString &dir)
-        : saved_(qgetenv(kName)), wasSet_(qEnvironmentVariableIsSet(kName))
-    {
-        if (dir.isEmpty())
-            qunsetenv(kName);
-        else
-            qputenv(kName, QFile::encodeName(dir));
-    }
-    ~ScopedPedalsDir()
-    {
-        if (wasSet_)
-            qputenv(kName, saved_);
-        else
-            qunsetenv(kName);
-    }
-
-private:
-    static constexpr const char *kName = "VADRELON_VIRTUAL_PEDALS_DIR";
-    QByteArray saved_;
-    bool wasSet_;
-};
+using test::ScopedPedalsDir;
 
 struct AnnouncementCase {
     const char *name;

@@ -10,6 +10,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "support/scopedpedalsdir.h"
+
 #include <fcntl.h>
 #include <functional>
 #include <poll.h>
@@ -24,26 +26,7 @@ namespace {
 constexpr const char *kSerial = "VP000001";
 constexpr const char *kDescription = "Vadrelon MK3 (virtual)";
 
-class ScopedPedalsDir {
-public:
-    explicit ScopedPedalsDir(const QString &dir)
-        : saved_(qgetenv(kName)), wasSet_(qEnvironmentVariableIsSet(kName))
-    {
-        qputenv(kName, QFile::encodeName(dir));
-    }
-    ~ScopedPedalsDir()
-    {
-        if (wasSet_)
-            qputenv(kName, saved_);
-        else
-            qunsetenv(kName);
-    }
-
-private:
-    static constexpr const char *kName = "VADRELON_VIRTUAL_PEDALS_DIR";
-    QByteArray saved_;
-    bool wasSet_;
-};
+using test::ScopedPedalsDir;
 
 class PosixDriverTest : public ::testing::Test {
 protected:
