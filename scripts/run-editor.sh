@@ -15,6 +15,7 @@ log=$(mktemp -t vadrelon-pedal-XXXX.log)
 coproc PEDAL { exec build/bin/vadrelon-pedal-sim --log "$log"; }
 pedal_pid=$PEDAL_PID
 trap 'kill "$pedal_pid" 2>/dev/null || true; wait "$pedal_pid" 2>/dev/null || true' EXIT
+trap 'exit 130' INT TERM
 read -r -t 10 port <&"${PEDAL[0]}" || { echo "The virtual pedal did not start." >&2; exit 1; }
 echo "Virtual pedal on $port; the messages it receives are logged in $log"
 build/bin/vadrelon-editor
