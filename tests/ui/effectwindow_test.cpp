@@ -35,7 +35,11 @@ protected:
         pedal.clearReceived();
     }
     // Lets the send timer write what waits.
-    static void settle() { QTest::qWait(150); }
+    void settle()
+    {
+        QTest::qWait(20);
+        ASSERT_TRUE(waitFor([&] { return !fx().Timer1->isActive(); }));
+    }
     QStringList sent() { return received(pedal); }
 };
 
@@ -154,6 +158,7 @@ TEST_F(EffectWindow, EachControlSendsItsMessage)
         p.clearReceived();
         c.act(fx());
         settle();
+        QTest::qWait(20);
         EXPECT_EQ(received(p), c.bytes);
         editor.reset();
         driver.detach(&p);

@@ -1,6 +1,7 @@
 #include "editorfixture.h"
 
 #include "ui/editor.h"
+#include "ui/fxsettingswindow.h"
 #include "ui/mainwindow.h"
 
 #include <QLabel>
@@ -17,6 +18,8 @@ protected:
     {
         start({&pedal});
         w().menuConnect->trigger();
+        // The dials that the status moved send their last message through the send timer.
+        ASSERT_TRUE(waitFor([&] { return !editor->formFXsettings->Timer1->isActive(); }));
         pedal.clearReceived();
         prompt.messages.clear();
     }
