@@ -4,7 +4,6 @@
 #include "ui/mainwindow.h"
 
 #include <QApplication>
-#include <QFont>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 
@@ -46,9 +45,6 @@ int main(int argc, char **argv)
     QApplication::setApplicationDisplayName(QStringLiteral("Vadrelon Editor"));
     QApplication::setApplicationVersion(QStringLiteral(VADRELON_EDITOR_VERSION));
     quitOnTerminationSignals(app);
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(12);
-    QApplication::setFont(font);
 
     vadrelon::PosixSerialDriver driver;
     vadrelon::DialogPrompt prompt;

@@ -41,7 +41,7 @@ PedalExchange::Wait PedalExchange::WaitForBytes(int boundMs)
     }
 }
 
-std::optional<QByteArray> PedalExchange::GatherReply(int *reads)
+std::optional<QByteArray> PedalExchange::GatherReply()
 {
     QByteArray gathered;
     for (;;) {
@@ -51,8 +51,6 @@ std::optional<QByteArray> PedalExchange::GatherReply(int *reads)
         if (n == 0)
             break;
         gathered += transport_.lastRead();
-        if (reads)
-            ++*reads;
         const Wait w = WaitForBytes(kReplySilenceMs);
         if (w == Wait::Failed)
             return std::nullopt;
@@ -110,8 +108,7 @@ QByteArray PedalExchange::ReadReplyText()
 {
     if (WaitForBytes(kAnswerBoundMs) != Wait::Bytes)
         return {};
-    int reads = 0;
-    const QByteArray bytes = GatherReply(&reads).value_or(QByteArray());
+    const QByteArray bytes = GatherReply().value_or(QByteArray());
     log_.ConsolePrint(QStringLiteral("num of bytes received: %1").arg(bytes.size()));
     transport_.UsbPurgeRx();
     if (device_.FirmwareUpgradeMode)

@@ -65,7 +65,7 @@ private:
     // Waits until bytes are queued, the bound passes, or the queue query fails.
     Wait WaitForBytes(int boundMs);
     // Reads until the pedal has been silent for kReplySilenceMs.
-    std::optional<QByteArray> GatherReply(int *reads = nullptr);
+    std::optional<QByteArray> GatherReply();
     void traceDump(const QByteArray &dump);
 
     UsbTransport &transport_;

@@ -61,9 +61,6 @@ TformFXsettings::TformFXsettings(UsbTransport &transport, PedalExchange &exchang
 {
     setObjectName(QStringLiteral("TformFXsettings"));
     setWindowTitle(QStringLiteral("Form1"));
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(12);
-    setFont(font);
     buildControls();
 
     Timer1 = new QTimer(this);

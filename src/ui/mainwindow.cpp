@@ -57,9 +57,6 @@ TformMain::TformMain(UsbTransport &transport, PedalExchange &exchange, DeviceSta
 {
     setObjectName(QStringLiteral("TformMain"));
     setWindowTitle(QStringLiteral("Vadrelon Editor"));
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(12);
-    setFont(font);
     buildMenus();
     buildControls();
     setFixedSize(kClientWidth, kClientHeight - kMenuBarHeight + menuBar()->sizeHint().height());
@@ -735,9 +732,14 @@ void TformMain::RequestStatus()
     Timer_USB_Read->stop();
 
     const auto reply = exchange_.RequestStatusValues();
-    std::variant<StatusSummary, QString> summary =
-        std::holds_alternative<QString>(reply) ? std::variant<StatusSummary, QString>(std::get<QString>(reply))
-                                               : SummarizeStatus(std::get<QByteArray>(reply));
+    const auto summary = std::visit(
+        [](const auto &r) -> std::variant<StatusSummary, QString> {
+            if constexpr (std::is_same_v<std::decay_t<decltype(r)>, QString>)
+                return r;
+            else
+                return SummarizeStatus(r);
+        },
+        reply);
     if (const QString *error = std::get_if<QString>(&summary)) {
         // Nothing of a reply that cannot be trusted reaches the windows.
         log_.ConsolePrint(*error);

@@ -103,8 +103,6 @@ public:
     QAction *menuShowUpdateMsg;
     QAction *menuSerialNumber;
 
-    const EditorVersionInfo &versions() const { return versions_; }
-
 public slots:
     void menuScanClick() { ScanDevices(); }
     void ConnectOnClick() { Link(); }
