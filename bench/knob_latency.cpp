@@ -6,7 +6,7 @@
 #include "inprocessdriver.h"
 #include "ui/dialwidget.h"
 #include "ui/editor.h"
-#include "ui/fxsettingswindow.h"
+#include "ui/effectwindow.h"
 #include "ui/mainwindow.h"
 #include "virtualpedal.h"
 
@@ -47,7 +47,7 @@ int main(int argc, char **argv)
     driver.attach(&pedal);
     NoPrompt prompt;
     Editor editor(driver, prompt, docs.path());
-    editor.formMain->menuConnect->trigger();
+    editor.mainWindow->findChild<QAction *>(QStringLiteral("menuConnect"))->trigger();
     pause(200);
 
     const double cpu0 = cpuSeconds();
@@ -60,7 +60,7 @@ int main(int argc, char **argv)
         if (m.bytes.startsWith('\x01'))
             received << m.msecsSinceEpoch;
     });
-    DialWidget *dial = editor.formFXsettings->dialDry;
+    DialWidget *dial = editor.effectWindow->findChild<DialWidget *>(QStringLiteral("dialDry"));
     QList<qint64> changed;
     auto *random = QRandomGenerator::global();
     for (int i = 0; i < changes; ++i) {

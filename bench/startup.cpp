@@ -39,7 +39,7 @@ int main(int argc, char **argv)
     vadrelon::DialogPrompt prompt;
     vadrelon::Editor editor(driver, prompt,
                             QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    editor.formMain->show();
-    editor.formMain->windowHandle()->installEventFilter(&quitter);
+    editor.mainWindow->show();
+    editor.mainWindow->windowHandle()->installEventFilter(&quitter);
     return app.exec();
 }

@@ -1,6 +1,6 @@
 // Processor time the editor spends while it waits on the pedal: a silent pedal during status
 // requests, and a linked, idle pedal under the periodic read. Prints the share of one core.
-#include "device/pedallink.h"
+#include "device/jobs.h"
 #include "benchsupport.h"
 #include "inprocessdriver.h"
 #include "support/consolelog.h"
@@ -14,7 +14,6 @@
 
 using namespace vadrelon;
 using bench::cpuSeconds;
-using bench::NoPrompt;
 
 namespace {
 
@@ -40,28 +39,31 @@ int main(int argc, char **argv)
     sim::VirtualPedal pedal;
     sim::InProcessDriver driver;
     driver.attach(&pedal);
-    NoPrompt prompt;
     ConsoleLog log;
-    UsbTransport transport(driver, prompt);
-    DeviceState device;
-    PedalExchange exchange(transport, log, device);
-    SelectLinkMode(transport, LinkModeNormal);
-    transport.Open_USB_Device_By_Serial_Number(QString::fromLatin1(pedal.serialNumber));
+    UsbTransport transport(driver);
+    PedalLink link(transport, log);
+    link.run(std::make_unique<OpenJob>(QString::fromLatin1(pedal.serialNumber), false));
 
     pedal.faults().silent = true;
     measure("waiting on a silent pedal", seconds, [&](int ms) {
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < ms)
-            exchange.RequestStatusValues();
+        // One status request after the other, each ending at its bound.
+        std::function<void()> next = [&] {
+            if (t.elapsed() >= ms) {
+                app.quit();
+                return;
+            }
+            auto job = std::make_unique<StatusJob>();
+            job->whenFinished([&](const std::optional<Error> &) { QTimer::singleShot(0, &app, next); });
+            link.run(std::move(job));
+        };
+        next();
+        app.exec();
     });
 
     pedal.faults().silent = false;
     measure("linked and idle (periodic read)", seconds, [&](int ms) {
-        QTimer tick;
-        tick.setInterval(50);
-        QObject::connect(&tick, &QTimer::timeout, [&] { exchange.PollIncoming(); });
-        tick.start();
         QTimer::singleShot(ms, &app, &QCoreApplication::quit);
         app.exec();
     });

@@ -50,7 +50,7 @@ int main(int argc, char **argv)
     vadrelon::DialogPrompt prompt;
     vadrelon::Editor editor(driver, prompt,
                             QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    prompt.setParent(editor.formMain.get());
-    editor.formMain->show();
+    prompt.setParent(editor.mainWindow.get());
+    editor.mainWindow->show();
     return app.exec();
 }

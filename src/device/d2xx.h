@@ -70,6 +70,8 @@ public:
     virtual FT_STATUS queueStatus(FT_HANDLE handle, quint32 &waiting) = 0;
     // FT_Read: never blocks longer than it takes to copy what is already waiting.
     virtual FT_STATUS read(FT_HANDLE handle, void *buffer, quint32 toRead, quint32 &bytesRead) = 0;
+    // FT_Write without the wait: takes what the port accepts now and says how much in
+    // bytesWritten; the rest is for the caller to write once writable() is emitted.
     virtual FT_STATUS write(FT_HANDLE handle, const void *buffer, quint32 toWrite, quint32 &bytesWritten) = 0;
     virtual FT_STATUS purge(FT_HANDLE handle, quint32 mask) = 0;
     virtual FT_STATUS setBaudRate(FT_HANDLE handle, quint32 baud) = 0;
@@ -81,6 +83,8 @@ signals:
     // Received bytes became available on an open handle. Waits use it to wake up instead of
     // polling; a driver may emit it more often than needed, never less.
     void bytesArrived();
+    // A port that took fewer bytes than it was given can take more now.
+    void writable();
 };
 
 } // namespace vadrelon

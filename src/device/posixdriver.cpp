@@ -1,8 +1,6 @@
 #include "device/posixdriver.h"
 
-#include "support/waits.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -94,9 +92,6 @@ bool applyTermios(int fd, const termios &tio)
 // so that bytes nobody reads yet do not keep the event loop spinning.
 constexpr int kNotifierRestMs = 10;
 
-// A write gives the line this long beyond the time the bytes need at the current rate.
-constexpr int kWriteGraceMs = 2000;
-
 } // namespace
 
 struct PosixSerialDriver::Port {
@@ -110,15 +105,18 @@ struct PosixSerialDriver::Port {
     quint32 writeTimeoutMs = 0;
     QSocketNotifier *notifier = nullptr; // owned by the driver; deleted later, as it may be
                                          // the sender of the signal that closes the port
+    QSocketNotifier *writeNotifier = nullptr; // on only while bytes wait for room
 
     Port() = default;
     Port(const Port &) = delete;
     Port &operator=(const Port &) = delete;
     ~Port()
     {
-        if (notifier) {
-            notifier->setEnabled(false);
-            notifier->deleteLater();
+        for (QSocketNotifier *n : {notifier, writeNotifier}) {
+            if (n) {
+                n->setEnabled(false);
+                n->deleteLater();
+            }
         }
         if (fd < 0)
             return;
@@ -233,6 +231,13 @@ FT_STATUS PosixSerialDriver::openPort(const PortInfo &info, FT_HANDLE &handle)
     port->notifier = new QSocketNotifier(port->fd, QSocketNotifier::Read, this);
     connect(port->notifier, &QSocketNotifier::activated, this,
             [this, newHandle] { portReadable(newHandle); });
+    port->writeNotifier = new QSocketNotifier(port->fd, QSocketNotifier::Write, this);
+    port->writeNotifier->setEnabled(false);
+    connect(port->writeNotifier, &QSocketNotifier::activated, this, [this, newHandle] {
+        if (Port *p = find(newHandle))
+            p->writeNotifier->setEnabled(false);
+        emit writable();
+    });
     open_.emplace(newHandle, std::move(port));
     handle = newHandle;
     return FT_OK;
@@ -323,8 +328,6 @@ FT_STATUS PosixSerialDriver::write(FT_HANDLE handle, const void *buffer, quint32
     if (toWrite > 0 && !buffer)
         return FT_INVALID_PARAMETER;
     const auto *bytes = static_cast<const char *>(buffer);
-    const qint64 lineMs = qint64(toWrite) * port->frameBits * 1000 / std::max<quint32>(port->baud, 1);
-    const QDeadlineTimer deadline(scaledMs(kWriteGraceMs) + lineMs);
     while (bytesWritten < toWrite) {
         const ssize_t n = ::write(port->fd, bytes + bytesWritten, toWrite - bytesWritten);
         if (n > 0) {
@@ -335,17 +338,12 @@ FT_STATUS PosixSerialDriver::write(FT_HANDLE handle, const void *buffer, quint32
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
             return errnoStatus(errno);
-        // The kernel's buffer is full: wait until the line has taken some of it, but not for
-        // ever, since a stuck device must not freeze the program.
-        const qint64 left = deadline.remainingTime();
-        if (left <= 0)
+        // The kernel's buffer is full. Waiting here would freeze the window; the caller
+        // writes the rest when the port says it can take more.
+        if (hangUpPending(port->fd))
             return FT_IO_ERROR;
-        pollfd p{port->fd, POLLOUT, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(std::min<qint64>(left, INT_MAX)));
-        if (ready < 0 && errno != EINTR)
-            return FT_OTHER_ERROR;
-        if (ready > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
-            return FT_IO_ERROR;
+        port->writeNotifier->setEnabled(true);
+        break;
     }
     return FT_OK;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The serial driver for POSIX systems: raw termios on the port that the kernel's FTDI driver
 // creates (/dev/ttyUSB* on Linux, /dev/cu.usbserial* on macOS) or on a virtual pedal's
-// pseudo-terminal. Every call returns at once except write, which waits (bounded) until the
-// kernel has taken all the bytes.
+// pseudo-terminal. Every call returns at once: a write takes what the kernel accepts and
+// emits writable() when there is room for the rest.
 #include "device/d2xx.h"
 #include "device/discovery.h"
 

@@ -38,13 +38,10 @@ DecodedStatus DecodeStatusValues(const QByteArray &received)
     return out;
 }
 
-std::variant<StatusSummary, QString> SummarizeStatus(const QByteArray &values)
+Result<StatusSummary> SummarizeStatus(const QByteArray &values, int effectCount)
 {
     if (values.size() < kStatusValueCount)
-        return QStringLiteral("The pedal's status reply was incomplete (%1 of %2 values). "
-                              "Check the cable and press Request to try again.")
-            .arg(values.size())
-            .arg(kStatusValueCount);
+        return Error{ErrorCode::ShortReply, QStringLiteral("%1 of %2").arg(values.size()).arg(kStatusValueCount)};
     const auto at = [&](int i) { return static_cast<quint8>(values[i]); };
     StatusSummary s;
     s.firmware = at(StatusIndex::Firmware);
@@ -55,17 +52,19 @@ std::variant<StatusSummary, QString> SummarizeStatus(const QByteArray &values)
     try {
         s.algorithm = parseDecimal(s.algorithmVersion);
     } catch (const ConversionError &) {
-        return QStringLiteral("The pedal reported an algorithm version that is not valid (%1).")
-            .arg(s.algorithmVersion);
+        return Error{ErrorCode::UntrustedReply,
+                     QStringLiteral("The pedal reported an algorithm version that is not valid (%1).").arg(s.algorithmVersion)};
     }
+    bool known = true;
     try {
         s.effectRow = parseDecimal(s.effectNumber);
-        if (s.effectRow > 9)
-            throw ConversionError("effect number out of range");
     } catch (const ConversionError &) {
-        return QStringLiteral("The pedal reported an effect number that is not valid (%1).")
-            .arg(s.effectNumber);
+        known = false;
     }
+    // A row beyond the catalogue would open the effect window on no effect at all.
+    if (!known || s.effectRow > 9 || s.effectRow >= effectCount)
+        return Error{ErrorCode::UntrustedReply,
+                     QStringLiteral("The pedal reported an effect number that is not valid (%1).").arg(s.effectNumber)};
     return s;
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 // The pedal's status reply: decimal values, each ended by CR (and maybe LF), decoded into
 // StatusValues, and what the editor reads out of them.
+#include "device/error.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <optional>
-#include <variant>
 
 namespace vadrelon {
 
@@ -47,7 +47,19 @@ struct StatusSummary {
 };
 
 // Checks that the values make a whole reply (enough values, BCD algorithm version, an effect
-// number of at most 9) and reads them; otherwise the reason, in words for the user.
-std::variant<StatusSummary, QString> SummarizeStatus(const QByteArray &values);
+// number that names one of the catalogue's effectCount rows) and reads them.
+Result<StatusSummary> SummarizeStatus(const QByteArray &values, int effectCount);
+
+// What the editor knows of the pedal from its last status reply, and how it links to it.
+struct DeviceState {
+    QString LinkSerialNumber;
+    bool FirmwareUpgradeMode = false;
+    bool LegacyUpgradeLink = false;
+    QByteArray StatusValues;
+    QString DeviceFirmwareVersion = QStringLiteral("0");
+    QString DeviceAlgorithmVersion;
+    QString DeviceEffectNumber;
+    quint8 InstrumentCode = 0;
+};
 
 } // namespace vadrelon

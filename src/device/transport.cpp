@@ -30,174 +30,130 @@ QString usbStatusText(FT_STATUS status)
     return status < std::size(texts) ? QString::fromLatin1(texts[status]) : QString();
 }
 
-UsbTransport::UsbTransport(SerialDriver &driver, Prompt &prompt, QObject *parent)
-    : QObject(parent), UsbRxBuffer(kUsbBufferSize, 0), UsbTxBuffer(kUsbBufferSize, 0),
-      driver_(driver), prompt_(prompt)
+Error usbError(const char *operation, FT_STATUS status)
 {
+    return {ErrorCode::Transport, QString::fromLatin1(operation) + usbStatusText(status)};
 }
 
-void UsbTransport::ReportUsbError(const QString &operation, FT_STATUS status)
+bool isDeviceGone(FT_STATUS status)
 {
-    if (!UsbErrorReporting || status == FT_OK)
-        return;
-    prompt_.message(operation + usbStatusText(status));
+    return status == FT_IO_ERROR || status == FT_DEVICE_NOT_FOUND;
 }
 
-FT_STATUS UsbTransport::checked(FT_STATUS status, const char *name)
+UsbTransport::UsbTransport(SerialDriver &driver) : driver_(driver) {}
+
+FT_STATUS UsbTransport::countDevices(quint32 &count)
 {
-    ReportUsbError(QString::fromLatin1(name), status);
+    return driver_.listCount(count);
+}
+
+namespace {
+
+FT_STATUS listString(SerialDriver &driver, quint32 index, quint32 what, QByteArray &out)
+{
+    char answer[FT_LIST_ANSWER_SIZE] = {};
+    const FT_STATUS status = driver.listByIndex(index, FT_LIST_BY_INDEX | what, answer);
+    if (status == FT_OK)
+        out = QByteArray(answer, static_cast<int>(strnlen(answer, sizeof answer)));
     return status;
 }
 
-// A read, write or queue query that fails with an I/O error on the open port means the
-// device has gone (cable pulled). Say so once, close the port, and let the window unlink;
-// without this every later tick would fail again with nobody the wiser.
-void UsbTransport::noteIoFailure(FT_STATUS status)
+} // namespace
+
+FT_STATUS UsbTransport::serialNumberAt(quint32 index, QByteArray &serial)
 {
-    if (!open_ || (status != FT_IO_ERROR && status != FT_DEVICE_NOT_FOUND))
-        return;
-    driver_.close(UsbHandle);
-    open_ = false;
-    emit deviceLost();
+    return listString(driver_, index, FT_OPEN_BY_SERIAL_NUMBER, serial);
 }
 
-FT_STATUS UsbTransport::GetFTDeviceCount()
+FT_STATUS UsbTransport::descriptionAt(quint32 index, QByteArray &description)
 {
-    return checked(driver_.listCount(UsbDeviceCount), "GetFTDeviceCount");
+    return listString(driver_, index, FT_OPEN_BY_DESCRIPTION, description);
 }
 
-FT_STATUS UsbTransport::listString(quint32 index, quint32 what, const char *name)
-{
-    char answer[FT_LIST_ANSWER_SIZE] = {};
-    const FT_STATUS status = driver_.listByIndex(index, FT_LIST_BY_INDEX | what, answer);
-    if (status == FT_OK)
-        UsbDeviceString = QByteArray(answer, static_cast<int>(strnlen(answer, sizeof answer)));
-    return checked(status, name);
-}
-
-FT_STATUS UsbTransport::GetFTDeviceSerialNo(quint32 index)
-{
-    return listString(index, FT_OPEN_BY_SERIAL_NUMBER, "GetFTDeviceSerialNo");
-}
-
-FT_STATUS UsbTransport::GetFTDeviceDescription(quint32 index)
-{
-    return listString(index, FT_OPEN_BY_DESCRIPTION, "GetFTDeviceDescription");
-}
-
-FT_STATUS UsbTransport::UsbOpen()
-{
-    if (open_)
-        UsbClose();
-    const FT_STATUS status = driver_.openByIndex(0, UsbHandle);
-    open_ = status == FT_OK;
-    return checked(status, "FT_Open");
-}
-
-FT_STATUS UsbTransport::Open_USB_Device_By_Serial_Number(const QString &serial)
+FT_STATUS UsbTransport::open(const QString &serial)
 {
     char buffer[kSerialNumberMaxChars + 1] = {};
     const QByteArray bytes = serial.toLatin1().left(kSerialNumberMaxChars);
     std::memcpy(buffer, bytes.constData(), static_cast<size_t>(bytes.size()));
-    // A second open closes the first handle rather than leaking it with the port held open.
-    if (open_) {
-        driver_.close(UsbHandle);
-        open_ = false;
-    }
     FT_HANDLE handle = 0;
     const FT_STATUS status = driver_.openBySerial(buffer, handle);
-    if (status == FT_OK) {
-        UsbHandle = handle;
-        open_ = true;
-    }
-    return checked(status, "Open_USB_Device_By_Serial_Number");
+    if (status != FT_OK)
+        return status;
+    if (open_)
+        driver_.close(handle_);
+    handle_ = handle;
+    open_ = true;
+    return FT_OK;
 }
 
-FT_STATUS UsbTransport::UsbClose()
+FT_STATUS UsbTransport::close()
 {
-    const FT_STATUS status = driver_.close(UsbHandle);
-    if (status == FT_OK)
-        open_ = false;
-    return checked(status, "FT_Close");
-}
-
-quint32 UsbTransport::UsbRead(quint32 /*requested*/)
-{
-    quint32 waiting = 0;
-    driver_.queueStatus(UsbHandle, waiting);
-    // The receive buffer holds 64 KiB; anything beyond stays queued for the next read.
-    const quint32 toRead = std::min(waiting, kUsbBufferSize);
-    quint32 got = 0;
-    UsbIoStatus = driver_.read(UsbHandle, UsbRxBuffer.data(), toRead, got);
-    if (UsbIoStatus != FT_OK)
-        got = 0;
-    lastReadCount_ = got;
-    ReportUsbError(QStringLiteral("FT_Read"), UsbIoStatus);
-    noteIoFailure(UsbIoStatus);
-    return got;
-}
-
-quint32 UsbTransport::UsbWrite(quint32 count)
-{
-    count = std::min(count, kUsbBufferSize);
-    quint32 written = 0;
-    UsbIoStatus = driver_.write(UsbHandle, UsbTxBuffer.data(), count, written);
-    if (UsbIoStatus != FT_OK)
-        written = 0;
-    ReportUsbError(QStringLiteral("FT_Write"), UsbIoStatus);
-    noteIoFailure(UsbIoStatus);
-    return written;
-}
-
-quint32 UsbTransport::writeBytes(const QByteArray &bytes)
-{
-    const auto n = std::min<quint32>(static_cast<quint32>(bytes.size()), kUsbBufferSize);
-    std::memcpy(UsbTxBuffer.data(), bytes.constData(), n);
-    return UsbWrite(n);
-}
-
-QByteArray UsbTransport::lastRead() const
-{
-    return QByteArray(reinterpret_cast<const char *>(UsbRxBuffer.data()),
-                      static_cast<int>(lastReadCount_));
-}
-
-FT_STATUS UsbTransport::UsbReset()
-{
-    return checked(driver_.resetDevice(UsbHandle), "FT_ResetDevice");
-}
-
-FT_STATUS UsbTransport::UsbSetBaudRate()
-{
-    return checked(driver_.setBaudRate(UsbHandle, UsbBaudRate), "FT_SetBaudRate");
-}
-
-FT_STATUS UsbTransport::UsbSetDataCharacteristics()
-{
-    return checked(driver_.setDataCharacteristics(UsbHandle, UsbDataBits, UsbStopBits, UsbParity),
-                   "FT_SetDataCharacteristics");
-}
-
-FT_STATUS UsbTransport::UsbPurgeRx()
-{
-    return checked(driver_.purge(UsbHandle, FT_PURGE_RX), "FT_Purge RX");
-}
-
-FT_STATUS UsbTransport::UsbPurgeTx()
-{
-    return checked(driver_.purge(UsbHandle, FT_PURGE_TX), "FT_Purge TX");
-}
-
-FT_STATUS UsbTransport::UsbSetTimeouts(quint32 readMs, quint32 writeMs)
-{
-    return checked(driver_.setTimeouts(UsbHandle, readMs, writeMs), "FT_SetTimeouts");
-}
-
-FT_STATUS UsbTransport::UsbQueueStatus()
-{
-    const FT_STATUS status = checked(driver_.queueStatus(UsbHandle, UsbQueuedBytes), "FT_GetQueueStatus");
-    noteIoFailure(status);
+    // The handle is given up whatever the driver answers: a port that cannot be closed is
+    // no port to keep talking to.
+    const FT_STATUS status = driver_.close(handle_);
+    open_ = false;
     return status;
+}
+
+FT_STATUS UsbTransport::queueStatus(quint32 &waiting)
+{
+    waiting = 0;
+    return driver_.queueStatus(handle_, waiting);
+}
+
+FT_STATUS UsbTransport::read(QByteArray &bytes)
+{
+    bytes.clear();
+    quint32 waiting = 0;
+    FT_STATUS status = driver_.queueStatus(handle_, waiting);
+    if (status != FT_OK)
+        return status;
+    const quint32 toRead = std::min(waiting, kUsbBufferSize);
+    if (toRead == 0)
+        return FT_OK;
+    bytes.resize(static_cast<int>(toRead));
+    quint32 got = 0;
+    status = driver_.read(handle_, bytes.data(), toRead, got);
+    bytes.truncate(status == FT_OK ? static_cast<int>(got) : 0);
+    return status;
+}
+
+FT_STATUS UsbTransport::write(const QByteArray &bytes, quint32 &written)
+{
+    written = 0;
+    const FT_STATUS status =
+        driver_.write(handle_, bytes.constData(), static_cast<quint32>(bytes.size()), written);
+    if (status != FT_OK)
+        written = 0;
+    return status;
+}
+
+FT_STATUS UsbTransport::purgeRx()
+{
+    return driver_.purge(handle_, FT_PURGE_RX);
+}
+
+FT_STATUS UsbTransport::purgeTx()
+{
+    return driver_.purge(handle_, FT_PURGE_TX);
+}
+
+void UsbTransport::selectLinkMode(LinkMode mode)
+{
+    baud_ = 115200;
+    dataBits_ = FT_BITS_8;
+    stopBits_ = FT_STOP_BITS_1;
+    parity_ = mode == LinkMode::Bootloader ? FT_PARITY_EVEN : FT_PARITY_NONE;
+}
+
+FT_STATUS UsbTransport::applyBaudRate()
+{
+    return driver_.setBaudRate(handle_, baud_);
+}
+
+FT_STATUS UsbTransport::applyDataCharacteristics()
+{
+    return driver_.setDataCharacteristics(handle_, dataBits_, stopBits_, parity_);
 }
 
 } // namespace vadrelon

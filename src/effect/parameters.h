@@ -130,8 +130,7 @@ struct EffectState {
     // than "Not Assigned".
     std::array<bool, 5> ControlAssigned{};
     quint16 FootswitchMode = 0;  // as the pedal last reported it
-    bool RequestPending = false; // a Request is running: change handlers send nothing
-    bool SendImmediately = false; // dial messages skip the send timer (preset loading)
+    bool Bypass = false;         // as last reported by the pedal or sent to it
 };
 
 } // namespace vadrelon

@@ -11,7 +11,7 @@
 
 namespace vadrelon {
 
-TformPrint::TformPrint(ConsoleLog &log) : QWidget(nullptr, Qt::Window), log_(log)
+ConsoleWindow::ConsoleWindow(ConsoleLog &log) : QWidget(nullptr, Qt::Window), log_(log)
 {
     setObjectName(QStringLiteral("TformPrint"));
     setWindowTitle(QStringLiteral("Debug Console"));
@@ -20,46 +20,43 @@ TformPrint::TformPrint(ConsoleLog &log) : QWidget(nullptr, Qt::Window), log_(log
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     move(std::max(screen.left(), std::min(1075, screen.right() - width())), screen.top());
 
-    btnClear = new QPushButton(QStringLiteral("Clear"), this);
+    auto *btnClear = new QPushButton(QStringLiteral("Clear"), this);
     btnClear->setObjectName(QStringLiteral("btnClear"));
     btnClear->setGeometry(8, 5, 44, 25);
-    btnScrollTop = new QPushButton(QStringLiteral("UP"), this);
+    auto *btnScrollTop = new QPushButton(QStringLiteral("UP"), this);
     btnScrollTop->setObjectName(QStringLiteral("btnScrollTop"));
     btnScrollTop->setGeometry(58, 5, 34, 25);
-    CheckBox1 = new QCheckBox(QStringLiteral("scroll"), this);
-    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    CheckBox1->setGeometry(100, 5, 70, 25);
-    CheckBox1->setChecked(true);
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setReadOnly(true);
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo1->setGeometry(8, 62, 489, 606);
+    scroll_ = new QCheckBox(QStringLiteral("scroll"), this);
+    scroll_->setObjectName(QStringLiteral("CheckBox1"));
+    scroll_->setGeometry(100, 5, 70, 25);
+    scroll_->setChecked(true);
+    text_ = new QPlainTextEdit(this);
+    text_->setObjectName(QStringLiteral("Memo1"));
+    text_->setReadOnly(true);
+    text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text_->setGeometry(8, 62, 489, 606);
     QFont mono(QStringLiteral("DejaVu Sans Mono"));
     mono.setStyleHint(QFont::Monospace);
     mono.setPixelSize(12);
-    Memo1->setFont(mono);
+    text_->setFont(mono);
 
-    connect(btnClear, &QPushButton::clicked, this, &TformPrint::btnClearClick);
-    connect(btnScrollTop, &QPushButton::clicked, this, &TformPrint::btnScrollTopClick);
-    connect(CheckBox1, &QCheckBox::toggled, this, &TformPrint::CheckBox1Change);
-    connect(&log_, &ConsoleLog::appended, this, &TformPrint::append);
-    connect(&log_, &ConsoleLog::cleared, Memo1, &QPlainTextEdit::clear);
+    connect(btnClear, &QPushButton::clicked, &log_, &ConsoleLog::Clear);
+    connect(btnScrollTop, &QPushButton::clicked, this, &ConsoleWindow::onScrollTopClicked);
+    connect(&log_, &ConsoleLog::appended, this, &ConsoleWindow::append);
+    connect(&log_, &ConsoleLog::cleared, text_, &QPlainTextEdit::clear);
     append(log_.lines(), true);
 }
 
-void TformPrint::append(const QStringList &lines, bool scroll)
+void ConsoleWindow::append(const QStringList &lines, bool scroll)
 {
     if (lines.isEmpty())
         return;
-    QScrollBar *bar = Memo1->verticalScrollBar();
+    QScrollBar *bar = text_->verticalScrollBar();
     const int kept = bar->value();
-    Memo1->appendPlainText(lines.join(QLatin1Char('\n')));
-    bar->setValue(scroll && ConsoleAutoScroll ? bar->maximum() : kept);
+    text_->appendPlainText(lines.join(QLatin1Char('\n')));
+    bar->setValue(scroll && scroll_->isChecked() ? bar->maximum() : kept);
 }
 
-void TformPrint::btnClearClick() { log_.Clear(); }
-
-void TformPrint::btnScrollTopClick() { Memo1->verticalScrollBar()->setValue(0); }
+void ConsoleWindow::onScrollTopClicked() { text_->verticalScrollBar()->setValue(0); }
 
 } // namespace vadrelon

@@ -10,26 +10,18 @@ namespace vadrelon {
 
 class ConsoleLog;
 
-class TformPrint : public QWidget {
+class ConsoleWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TformPrint(ConsoleLog &log);
-
-    QPlainTextEdit *Memo1;
-    QPushButton *btnClear;
-    QPushButton *btnScrollTop;
-    QCheckBox *CheckBox1;
-    bool ConsoleAutoScroll = true;
-
-public slots:
-    void btnClearClick();
-    void btnScrollTopClick();
-    void CheckBox1Change(bool checked) { ConsoleAutoScroll = checked; }
+    explicit ConsoleWindow(ConsoleLog &log);
 
 private:
     void append(const QStringList &lines, bool scroll);
+    void onScrollTopClicked();
 
     ConsoleLog &log_;
+    QPlainTextEdit *text_;
+    QCheckBox *scroll_;
 };
 
 } // namespace vadrelon

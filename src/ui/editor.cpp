@@ -1,7 +1,7 @@
 #include "ui/editor.h"
 
 #include "ui/consolewindow.h"
-#include "ui/fxsettingswindow.h"
+#include "ui/effectwindow.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>
@@ -9,27 +9,26 @@
 
 namespace vadrelon {
 
-Editor::Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFolder)
-    : transport(driver, prompt), exchange(transport, log, device), settings(prompt, documentsFolder)
+Editor::Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFolder, const Timing &timing)
+    : transport(driver), link(transport, log, timing), settings(prompt, documentsFolder)
 {
     // Every window's text, sized for the design's small fixed windows.
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(12);
     QApplication::setFont(font);
-    formMain = std::make_unique<TformMain>(transport, exchange, device, content, parameters, effect, log,
-                                           settings, prompt);
-    formPrint = std::make_unique<TformPrint>(log);
-    formFXsettings = std::make_unique<TformFXsettings>(transport, exchange, log, prompt, device, content,
-                                                        parameters, effect);
-    formMain->attachWindows(formPrint.get(), formFXsettings.get());
+    mainWindow = std::make_unique<MainWindow>(link, device, content, parameters, effect, log, settings, prompt);
+    consoleWindow = std::make_unique<ConsoleWindow>(log);
+    effectWindow = std::make_unique<EffectWindow>(link, log, prompt, content, parameters, effect);
+    mainWindow->attachWindows(consoleWindow.get(), effectWindow.get());
 }
 
 Editor::~Editor()
 {
-    // The windows refer to the shared objects; they go first.
-    formFXsettings.reset();
-    formPrint.reset();
-    formMain.reset();
+    // A job's caller is a window: the job goes before the windows do.
+    link.abandon();
+    effectWindow.reset();
+    consoleWindow.reset();
+    mainWindow.reset();
 }
 
 } // namespace vadrelon

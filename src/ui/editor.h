@@ -2,7 +2,8 @@
 // The editor as main() builds it: the shared objects, created once, and the windows in their
 // order. Tests build the same thing with the in-process pedal and a scripted prompt.
 #include "content/contentstate.h"
-#include "device/pedallink.h"
+#include "device/link.h"
+#include "device/status.h"
 #include "device/transport.h"
 #include "effect/parameters.h"
 #include "support/consolelog.h"
@@ -14,27 +15,27 @@ namespace vadrelon {
 
 class Prompt;
 class SerialDriver;
-class TformMain;
-class TformPrint;
-class TformFXsettings;
+class MainWindow;
+class ConsoleWindow;
+class EffectWindow;
 
 class Editor {
 public:
-    Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFolder);
+    Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFolder, const Timing &timing = {});
     ~Editor();
 
     ConsoleLog log;
     UsbTransport transport;
+    PedalLink link;
     DeviceState device;
     ContentState content;
     ParameterSet parameters;
     EffectState effect;
-    PedalExchange exchange;
     SettingsStore settings;
 
-    std::unique_ptr<TformMain> formMain;
-    std::unique_ptr<TformPrint> formPrint;
-    std::unique_ptr<TformFXsettings> formFXsettings;
+    std::unique_ptr<MainWindow> mainWindow;
+    std::unique_ptr<ConsoleWindow> consoleWindow;
+    std::unique_ptr<EffectWindow> effectWindow;
 };
 
 } // namespace vadrelon

@@ -1,12 +1,10 @@
 #pragma once
 // The main window: the link to the pedal, the device labels, the effect list and the device
-// commands. Handlers carry the names the rest of the editor knows them by.
-#include "content/contentstate.h"
-#include "device/pedallink.h"
-#include "effect/parameters.h"
-
+// commands. Every exchange is a job of the link; the window asks its questions first, then
+// hands the job over, and renders the result.
 #include <QMainWindow>
 #include <QVector>
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -17,111 +15,29 @@ class QTimer;
 
 namespace vadrelon {
 
-class SettingsStore;
-class TformPrint;
-class TformFXsettings;
+class ConsoleLog;
+class ConsoleWindow;
+class EffectWindow;
+class Job;
+class PedalLink;
 class Prompt;
+class SettingsStore;
+struct ContentState;
+struct DeviceState;
+struct EffectState;
+struct Error;
+class ParameterSet;
+enum class LinkState;
 
-struct EditorVersionInfo {
-    QString EditorVersion;
-    quint32 LatestFirmwareVersion = 0;
-};
-
-class TformMain : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    TformMain(UsbTransport &transport, PedalExchange &exchange, DeviceState &device,
-              ContentState &content, ParameterSet &parameters, EffectState &effect, ConsoleLog &log,
-              SettingsStore &settings, Prompt &prompt);
+    MainWindow(PedalLink &link, DeviceState &device, ContentState &content, ParameterSet &parameters,
+               EffectState &effect, ConsoleLog &log, SettingsStore &settings, Prompt &prompt);
+    ~MainWindow() override;
 
     // The windows created after this one; the start-up steps do not need them.
-    void attachWindows(TformPrint *console, TformFXsettings *effect);
-
-    // Link and status, as the menu commands run them.
-    void ScanDevicesQuietly();
-    void ScanDevices();
-    bool LinkDevice();
-    void Link();
-    void Unlink();
-    void EnableUSBobjects(bool status);
-    void RequestStatus();
-    void DecodeBypassStorage(int index);
-    void DecodeInstrument(int index);
-    void DecodeMidiChannel(int index);
-
-    // Catalogue and images.
-    bool LoadResourceLines(const QString &name);
-    void FillEffectList();
-    bool GetResourceFile();
-    void OpenEffectWindow();
-
-    // Controls, reachable by their names.
-    QLabel *lblDeviceName;
-    QLabel *lblFirmwareVersion;
-    QLabel *lblAlgorithmVersion;
-    QLabel *lblStatus;
-    QPushButton *btnUpload;
-    QPushButton *btnRequest;
-    QPushButton *btnSaveParameters;
-    QPushButton *btnAssign;
-    QPushButton *btnSetFootswitchMode;
-    QPushButton *btnSetTuning;
-    QListWidget *lstEffects;
-    QTimer *Timer_USB_Read;
-    QTimer *UploadCheckTimer;
-
-    QMenu *menuFile;
-    QAction *menuLoadPreset;
-    QAction *menuSavePreset;
-    QAction *menuLoadAlgorithmFromFile;
-    QMenu *menuConnection;
-    QAction *menuScan;
-    QAction *menuConnect;
-    QAction *menuDisconnect;
-    QMenu *menuSettings;
-    QMenu *menuLook;
-    QMenu *menuMIDI;
-    QMenu *menuMIDIchannel;
-    QVector<QAction *> MidiChannelItems; // "OMNI", then "1" to "16"
-    QAction *menuUploadTuningsData;
-    QAction *menuReportUSBErrors;
-    QMenu *menuInstrument;
-    QAction *menuGuitar;
-    QAction *menuBass;
-    QMenu *menuBypassStatus;
-    QAction *menuStoreBypassStatus;
-    QAction *menuDoNotStoreBypassStatus;
-    QMenu *menuFirmwareUpgrade;
-    QAction *menuFirmwareUpgradeMode;
-    QAction *menuStartFirmwareUpgrade;
-    QAction *menuEraseSettings;
-    QMenu *menuInfo;
-    QAction *menuSupport;
-    QAction *menuAppVersion;
-    QAction *menuNewAppVersion;
-    QAction *menuUpdateNow;
-    QAction *menuShowUpdateMsg;
-    QAction *menuSerialNumber;
-
-public slots:
-    void menuScanClick() { ScanDevices(); }
-    void ConnectOnClick() { Link(); }
-    void menuDisconnectClick() { Unlink(); }
-    void btnRequestClick();
-    void btnUploadClick();
-    void UploadCheckTimerTimer();
-    void btnAssignClick();
-    void btnSetFootswitchModeClick();
-    void btnSaveParametersClick();
-    void effetto_cliccato();
-    bool move_up_or_down(int key);
-    void menuInfoClick();
-    void menuReportUSBErrorsClick();
-    void menuLookClickItem(int index);
-    void menuMIDIchannelsClickItem(QAction *item);
-    void menuStoreBypassStatusClick();
-    void menuDoNotStoreBypassStatusClick();
-    void Timer_USB_ReadTimer();
+    void attachWindows(ConsoleWindow *console, EffectWindow *effect);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -131,20 +47,33 @@ private:
     void buildControls();
     void buildMenus();
     void startUp();
-    void BuildLookMenu();
-    void ApplySavedStyle();
-    void BuildMidiChannelMenu();
-    void ChangeStoreBypassStatus(bool store);
-    void sendText(const QString &text);
-    void applyLook(int index);
-    void showConsole();
-    void enterUnlinkedState();
-    void onDeviceLost();
-    void closeEffectWindow();
-    bool refuseWhileBusy();
+    void scanQuietly();
 
-    UsbTransport &transport_;
-    PedalExchange &exchange_;
+    void onScanTriggered();
+    void onLinkTriggered();
+    void onRequestClicked();
+    void onUploadClicked();
+    void onAssignClicked();
+    void onFootswitchModeClicked();
+    void onSaveParametersClicked();
+    void onEffectClicked();
+    void onMidiChannelTriggered(QAction *item);
+    void onBypassStorageTriggered(bool store);
+    void onLookTriggered(int index);
+    void onStateChanged(LinkState state);
+
+    void requestStatus();
+    void applyStatus(const QByteArray &values);
+    bool start(std::unique_ptr<Job> job);
+    void sendCommand(const QString &text, int pauseMs = 0, bool purgeFirst = false);
+    void showError(const Error &error);
+    void updateCommands();
+    bool loadSelectedEffect();
+    void openEffectWindow();
+    void closeEffectWindow();
+    void applyLook(int index);
+
+    PedalLink &link_;
     DeviceState &device_;
     ContentState &content_;
     ParameterSet &parameters_;
@@ -152,10 +81,38 @@ private:
     ConsoleLog &log_;
     SettingsStore &settings_;
     Prompt &prompt_;
-    TformPrint *console_ = nullptr;
-    TformFXsettings *effectWindow_ = nullptr;
-    EditorVersionInfo versions_;
-    bool bootloaderAcknowledged_ = false;
+    ConsoleWindow *console_ = nullptr;
+    EffectWindow *effectWindow_ = nullptr;
+
+    QLabel *deviceName_;
+    QLabel *firmwareVersion_;
+    QLabel *algorithmVersion_;
+    QLabel *status_;
+    QPushButton *upload_;
+    QPushButton *request_;
+    QPushButton *saveParameters_;
+    QPushButton *assign_;
+    QPushButton *footswitchMode_;
+    QListWidget *effects_;
+    QTimer *uploadCheckTimer_;
+    QAction *scan_;
+    QAction *connect_;
+    QAction *disconnect_;
+    QMenu *midi_;
+    QVector<QAction *> midiChannels_; // "OMNI", then "1" to "16"
+    QAction *reportUsbErrors_;
+    QMenu *instrument_;
+    QAction *guitar_;
+    QAction *bass_;
+    QMenu *bypassStorage_;
+    QAction *storeBypass_;
+    QAction *doNotStoreBypass_;
+    QAction *serialNumbers_;
+
+    QString editorVersion_;
+    quint32 latestFirmware_ = 0;
+    // False once the pedal's firmware was found too old: nothing but Unlink makes sense then.
+    bool commandsAllowed_ = true;
 };
 
 } // namespace vadrelon

@@ -3,10 +3,10 @@
 #include "device/posixdriver.h"
 #include "support/scopedpedalsdir.h"
 #include "support/scriptedprompt.h"
-#include "support/waits.h"
 #include "ui/editor.h"
 #include "ui/mainwindow.h"
 
+#include <QAction>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
@@ -81,18 +81,20 @@ TEST(EndToEnd, LinkOverThePseudoTerminalShowsThePedalsVersions)
     PosixSerialDriver driver;
     test::ScriptedPrompt prompt;
     Editor editor(driver, prompt, dir.filePath("documents"));
-    TformMain &w = *editor.formMain;
-    EXPECT_EQ(w.lblDeviceName->text(), "Vadrelon MK3 (virtual)");
-    w.menuConnect->trigger();
+    MainWindow &w = *editor.mainWindow;
+    const auto label = [&](const char *name) { return w.findChild<QLabel *>(name)->text(); };
+    EXPECT_EQ(label("lblDeviceName"), "Vadrelon MK3 (virtual)");
+    w.findChild<QAction *>("menuConnect")->trigger();
+    ASSERT_TRUE(waitFor([&] { return !editor.link.busy(); }, 5000));
     EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('|').toStdString();
-    EXPECT_EQ(w.lblDeviceName->text(), "Vadrelon MK3 (virtual) linked");
-    EXPECT_EQ(w.lblFirmwareVersion->text(), "Device Firmware: 11");
-    EXPECT_EQ(w.lblAlgorithmVersion->text(), "Device Algorithm: 0012");
+    EXPECT_EQ(label("lblDeviceName"), "Vadrelon MK3 (virtual) linked");
+    EXPECT_EQ(label("lblFirmwareVersion"), "Device Firmware: 11");
+    EXPECT_EQ(label("lblAlgorithmVersion"), "Device Algorithm: 0012");
     EXPECT_TRUE(waitFor([&] { return pedal.logMessages().contains("02 00"); }, 2000))
         << pedal.logMessages().join('|').toStdString();
 
-    w.menuDisconnect->trigger();
-    EXPECT_EQ(w.lblDeviceName->text(), "Vadrelon MK3 (virtual)");
+    w.findChild<QAction *>("menuDisconnect")->trigger();
+    EXPECT_EQ(label("lblDeviceName"), "Vadrelon MK3 (virtual)");
 }
 
 TEST(EndToEnd, ThePedalEndingWhileLinkedUnlinksTheEditor)
@@ -104,10 +106,11 @@ TEST(EndToEnd, ThePedalEndingWhileLinkedUnlinksTheEditor)
     PosixSerialDriver driver;
     test::ScriptedPrompt prompt;
     Editor editor(driver, prompt, dir.filePath("documents"));
-    editor.formMain->menuConnect->trigger();
-    ASSERT_TRUE(editor.device.DeviceLinked);
+    editor.mainWindow->findChild<QAction *>("menuConnect")->trigger();
+    ASSERT_TRUE(waitFor([&] { return !editor.link.busy(); }, 5000));
+    ASSERT_TRUE(editor.link.isLinked());
     pedal.reset(); // the cable is pulled
-    EXPECT_TRUE(waitFor([&] { return !editor.device.DeviceLinked; }, 3000));
+    EXPECT_TRUE(waitFor([&] { return !editor.link.isLinked(); }, 3000));
     EXPECT_EQ(prompt.messages.size(), 1) << prompt.messages.join('|').toStdString();
 }
 

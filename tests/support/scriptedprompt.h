@@ -2,7 +2,9 @@
 // A prompt that answers from a script and remembers what it was shown.
 #include "support/prompt.h"
 
+#include <QEventLoop>
 #include <QStringList>
+#include <QTimer>
 #include <deque>
 
 namespace vadrelon::test {
@@ -12,11 +14,19 @@ public:
     QStringList messages;  // every message and question, in order
     std::deque<bool> answers; // Yes/No answers to give; an empty script answers No
     QStringList files;     // file names to give; empty means cancelled
+    // How long a box stays open. A real box runs the event loop meanwhile, so timers fire
+    // and bytes arrive while the user reads; above 0 this one does the same.
+    int openMs = 0;
 
-    void message(const QString &text) override { messages << text; }
+    void message(const QString &text) override
+    {
+        messages << text;
+        stayOpen();
+    }
     bool askYesNo(const QString &text) override
     {
         messages << text;
+        stayOpen();
         if (answers.empty())
             return false;
         const bool a = answers.front();
@@ -27,6 +37,14 @@ public:
     QString saveFileName(const QString &, const QString &) override { return takeFile(); }
 
 private:
+    void stayOpen()
+    {
+        if (openMs <= 0)
+            return;
+        QEventLoop loop;
+        QTimer::singleShot(openMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
     QString takeFile() { return files.isEmpty() ? QString() : files.takeFirst(); }
 };
 

@@ -1,18 +1,19 @@
 #include "editorfixture.h"
 
-#include "support/waits.h"
 #include "ui/editor.h"
+#include "ui/effectwindow.h"
 #include "ui/mainwindow.h"
 
-#include <QApplication>
+#include <QAbstractButton>
 #include <QDeadlineTimer>
+#include <QMenu>
 #include <QTest>
 
 namespace vadrelon::test {
 
 EditorFixture::EditorFixture()
 {
-    setWaitScale(0.1);
+    timing.scale = 0.1;
     pedal2.serialNumber = "VP000002";
     pedal2.description = "Second pedal";
 }
@@ -21,7 +22,6 @@ EditorFixture::~EditorFixture()
 {
     editor.reset();
     qApp->setStyleSheet(QString());
-    setWaitScale(1.0);
 }
 
 Editor &EditorFixture::start(std::initializer_list<sim::VirtualPedal *> pedals)
@@ -29,11 +29,12 @@ Editor &EditorFixture::start(std::initializer_list<sim::VirtualPedal *> pedals)
     for (sim::VirtualPedal *p : pedals)
         driver.attach(p);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.15.0.0"));
-    editor = std::make_unique<Editor>(driver, prompt, docs.path());
+    editor = std::make_unique<Editor>(driver, prompt, docs.path(), timing);
     return *editor;
 }
 
-TformMain &EditorFixture::w() { return *editor->formMain; }
+MainWindow &EditorFixture::w() { return *editor->mainWindow; }
+EffectWindow &EditorFixture::fx() { return *editor->effectWindow; }
 
 const QStringList &EditorFixture::log() const { return editor->log.lines(); }
 
@@ -45,9 +46,41 @@ bool EditorFixture::waitFor(const std::function<bool()> &cond, int ms)
     while (!cond()) {
         if (deadline.hasExpired())
             return false;
-        QTest::qWait(5);
+        QTest::qWait(2);
     }
     return true;
+}
+
+bool EditorFixture::settle(int ms)
+{
+    return waitFor([this] { return !editor->link.busy(); }, ms);
+}
+
+void EditorFixture::link()
+{
+    trigger("menuConnect");
+    ASSERT_TRUE(settle());
+    ASSERT_TRUE(editor->link.isLinked()) << prompt.messages.join('|').toStdString();
+}
+
+void EditorFixture::click(const char *name)
+{
+    auto *button = find<QAbstractButton>(name);
+    ASSERT_TRUE(button);
+    ASSERT_TRUE(button->isEnabled()) << name << " is disabled";
+    button->click();
+}
+
+bool EditorFixture::enabled(const char *name)
+{
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (auto *a = top->findChild<QAction *>(QString::fromLatin1(name)))
+            return a->isEnabled();
+        if (auto *wdg = top->findChild<QWidget *>(QString::fromLatin1(name)))
+            return wdg->isEnabled();
+    }
+    ADD_FAILURE() << "no control named " << name;
+    return false;
 }
 
 QStringList EditorFixture::received(const sim::VirtualPedal &pedal)

@@ -1,10 +1,10 @@
 #include "editorfixture.h"
 
+#include "device/jobs.h"
 #include "support/settings.h"
-#include "support/waits.h"
 #include "ui/consolewindow.h"
 #include "ui/editor.h"
-#include "ui/fxsettingswindow.h"
+#include "ui/effectwindow.h"
 #include "ui/mainwindow.h"
 
 #include <QAction>
@@ -38,40 +38,58 @@ void writeFile(const QString &path, const QByteArray &content)
     f.write(content);
 }
 
-// Every control that needs a linked pedal, in the main window.
-std::vector<bool> deviceCommandStates(TformMain &w)
-{
-    return {w.btnUpload->isEnabled(), w.btnRequest->isEnabled(), w.btnSaveParameters->isEnabled(),
-            w.btnAssign->isEnabled(), w.btnSetFootswitchMode->isEnabled(), w.btnSetTuning->isEnabled(),
-            w.menuMIDI->isEnabled(), w.menuUploadTuningsData->isEnabled(), w.menuLoadPreset->isEnabled(),
-            w.menuSavePreset->isEnabled(), w.menuLoadAlgorithmFromFile->isEnabled(),
-            w.menuInstrument->isEnabled()};
-}
-
-bool allAre(const std::vector<bool> &states, bool value)
-{
-    return std::all_of(states.begin(), states.end(), [&](bool s) { return s == value; });
-}
+// The device commands that are built, and those that are not built yet (always disabled).
+const char *const kDeviceCommands[] = {"btnUpload", "btnRequest", "btnSaveParameters", "btnAssign",
+                                       "btnSetFootswitchMode", "menuMIDI", "menuInstrument", "menuBypassStatus"};
+const char *const kUnbuiltCommands[] = {"menuLoadPreset", "menuSavePreset", "menuLoadAlgorithmFromFile",
+                                        "menuUploadTuningsData", "menuGuitar", "menuBass",
+                                        "menuFirmwareUpgradeMode", "menuStartFirmwareUpgrade", "menuEraseSettings",
+                                        "menuSupport", "menuUpdateNow", "btnSetTuning"};
 
 } // namespace
 
-class StartUp : public EditorFixture {};
+class Fixture : public EditorFixture {
+protected:
+    // Names of the device commands whose enabled state is not `value`.
+    QStringList commandsNot(bool value)
+    {
+        QStringList out;
+        for (const char *name : kDeviceCommands)
+            if (enabled(name) != value)
+                out << name;
+        for (const char *name : kUnbuiltCommands)
+            if (enabled(name))
+                out << name;
+        return out;
+    }
+    QString text(const char *label) { return find<QLabel>(label)->text(); }
+    // Whether the editor reads what the pedal sends unasked.
+    bool periodicReadRuns(sim::VirtualPedal &p)
+    {
+        const int before = log().count("num of bytes read: 3");
+        emit p.toHost("abc");
+        return waitFor([&] { return log().count("num of bytes read: 3") > before; }, 300);
+    }
+    bool periodicReadRuns() { return periodicReadRuns(pedal); }
+};
+
+class StartUp : public Fixture {};
 
 TEST_F(StartUp, WithoutAPedalOffersScanOnly)
 {
     start({});
-    EXPECT_EQ(w().lblDeviceName->text(), "No device found");
-    EXPECT_FALSE(w().menuConnect->isEnabled());
-    EXPECT_TRUE(w().menuScan->isEnabled());
-    EXPECT_FALSE(w().menuDisconnect->isEnabled());
-    EXPECT_EQ(w().menuSerialNumber->text(), "Device Serial: ");
-    EXPECT_TRUE(allAre(deviceCommandStates(w()), false));
-    EXPECT_EQ(w().menuAppVersion->text(), "Editor Version:  1.15.0.0");
+    EXPECT_EQ(text("lblDeviceName"), "No device found");
+    EXPECT_FALSE(enabled("menuConnect"));
+    EXPECT_TRUE(enabled("menuScan"));
+    EXPECT_FALSE(enabled("menuDisconnect"));
+    EXPECT_EQ(action("menuSerialNumber")->text(), "Device Serial: ");
+    EXPECT_TRUE(commandsNot(false).isEmpty());
+    EXPECT_EQ(action("menuAppVersion")->text(), "Editor Version:  1.15.0.0");
     EXPECT_EQ(w().windowTitle(), "Vadrelon Editor");
     EXPECT_EQ(w().minimumSize(), w().maximumSize()) << "the window must not be resizable";
     EXPECT_FALSE(w().windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_FALSE(editor->formPrint->isVisible());
-    EXPECT_FALSE(editor->formFXsettings->isVisible());
+    EXPECT_FALSE(editor->consoleWindow->isVisible());
+    EXPECT_FALSE(editor->effectWindow->isVisible());
 }
 
 TEST_F(StartUp, FirstRunCreatesTheSettingsWithYes)
@@ -80,104 +98,128 @@ TEST_F(StartUp, FirstRunCreatesTheSettingsWithYes)
     const QString product = docs.path() + "/NEROV/Vadrelon MK3/";
     EXPECT_EQ(readFile(product + "ReportUSBErrors.txt"), "YES");
     EXPECT_EQ(readFile(product + "ShowMessageVersionAtStartup.txt"), "YES");
-    EXPECT_TRUE(w().menuReportUSBErrors->isChecked());
-    EXPECT_TRUE(w().menuShowUpdateMsg->isChecked());
-    EXPECT_TRUE(editor->transport.UsbErrorReporting);
+    EXPECT_TRUE(action("menuReportUSBErrors")->isChecked());
+    EXPECT_TRUE(action("menuShowUpdateMsg")->isChecked());
 }
 
 TEST_F(StartUp, OnePedalIsReadyToLinkWithoutAQuestion)
 {
     start({&pedal});
-    EXPECT_EQ(w().lblDeviceName->text(), "Vadrelon MK3 (virtual)");
-    EXPECT_EQ(w().menuSerialNumber->text(), "Device Serial: VP000001");
-    EXPECT_TRUE(w().menuConnect->isEnabled());
-    w().menuConnect->trigger();
+    EXPECT_EQ(text("lblDeviceName"), "Vadrelon MK3 (virtual)");
+    EXPECT_EQ(action("menuSerialNumber")->text(), "Device Serial: VP000001");
+    EXPECT_TRUE(enabled("menuConnect"));
+    trigger("menuConnect");
     EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('|').toStdString();
-    EXPECT_TRUE(editor->device.DeviceLinked);
+    EXPECT_TRUE(editor->link.isLinked());
 }
 
 TEST_F(StartUp, TwoPedalsShowTheLastAndBothSerials)
 {
     start({&pedal, &pedal2});
-    EXPECT_EQ(w().lblDeviceName->text(), "Second pedal");
-    EXPECT_EQ(w().menuSerialNumber->text(), "Device Serial: VP000001VP000002");
+    EXPECT_EQ(text("lblDeviceName"), "Second pedal");
+    EXPECT_EQ(action("menuSerialNumber")->text(), "Device Serial: VP000001VP000002");
     EXPECT_EQ(editor->device.LinkSerialNumber, "VP000002");
 }
 
-class Linking : public EditorFixture {};
+class Linking : public Fixture {};
 
 TEST_F(Linking, LinkAsksForTheStatusAndShowsTheVersions)
 {
     start({&pedal});
-    w().menuConnect->trigger();
+    link();
     EXPECT_EQ(received(pedal), QStringList({"02 00"}));
-    EXPECT_EQ(w().lblDeviceName->text(), "Vadrelon MK3 (virtual) linked");
-    EXPECT_EQ(w().lblFirmwareVersion->text(), "Device Firmware: 11");
-    EXPECT_EQ(w().lblAlgorithmVersion->text(), "Device Algorithm: 0012");
-    EXPECT_FALSE(w().menuScan->isEnabled());
-    EXPECT_FALSE(w().menuConnect->isEnabled());
-    EXPECT_TRUE(w().menuDisconnect->isEnabled());
-    EXPECT_TRUE(w().menuEraseSettings->isEnabled());
-    EXPECT_TRUE(allAre(deviceCommandStates(w()), true));
-    EXPECT_TRUE(w().Timer_USB_Read->isActive());
+    EXPECT_EQ(text("lblDeviceName"), "Vadrelon MK3 (virtual) linked");
+    EXPECT_EQ(text("lblFirmwareVersion"), "Device Firmware: 11");
+    EXPECT_EQ(text("lblAlgorithmVersion"), "Device Algorithm: 0012");
+    EXPECT_FALSE(enabled("menuScan"));
+    EXPECT_FALSE(enabled("menuConnect"));
+    EXPECT_TRUE(enabled("menuDisconnect"));
+    EXPECT_EQ(commandsNot(true), QStringList());
+    EXPECT_TRUE(periodicReadRuns());
     for (const char *line : {"serial number: VP000001", "baud rate = 115200", "Firmware Version: 11",
                              "Algorithm version: 0012", "Most recent firmware: 11", "Effect Number: 00"})
         EXPECT_TRUE(logHas(line)) << line;
 }
 
+TEST_F(Linking, WhileAnExchangeRunsTheDeviceCommandsAreDisabled)
+{
+    pedal.faults().silent = true;
+    start({&pedal});
+    trigger("menuConnect");
+    ASSERT_TRUE(waitFor([&] { return received(pedal) == QStringList({"02 00"}); }));
+    EXPECT_TRUE(editor->link.busy());
+    EXPECT_EQ(commandsNot(false), QStringList());
+    EXPECT_FALSE(enabled("menuDisconnect"));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(commandsNot(true), QStringList()) << "enabled again when the request gave up";
+}
+
 TEST_F(Linking, UnlinkReturnsToTheFoundStateAndLinkWorksAgain)
 {
     start({&pedal});
-    w().menuConnect->trigger();
-    w().menuDisconnect->trigger();
-    EXPECT_EQ(w().lblDeviceName->text(), "Vadrelon MK3 (virtual)");
-    EXPECT_TRUE(w().menuScan->isEnabled());
-    EXPECT_TRUE(w().menuConnect->isEnabled());
-    EXPECT_FALSE(w().menuDisconnect->isEnabled());
-    EXPECT_FALSE(w().btnRequest->isEnabled());
-    EXPECT_FALSE(w().menuEraseSettings->isEnabled());
-    EXPECT_FALSE(w().Timer_USB_Read->isActive());
-    EXPECT_FALSE(editor->device.DeviceLinked);
-    EXPECT_TRUE(w().menuBypassStatus->isEnabled()) << "Unlink leaves Bypass Status alone";
+    link();
+    trigger("menuDisconnect");
+    EXPECT_EQ(text("lblDeviceName"), "Vadrelon MK3 (virtual)");
+    EXPECT_TRUE(enabled("menuScan"));
+    EXPECT_TRUE(enabled("menuConnect"));
+    EXPECT_FALSE(enabled("menuDisconnect"));
+    EXPECT_EQ(commandsNot(false), QStringList());
+    EXPECT_FALSE(periodicReadRuns());
+    EXPECT_FALSE(editor->link.isLinked());
 
-    w().menuConnect->trigger();
-    EXPECT_EQ(w().lblDeviceName->text(), "Vadrelon MK3 (virtual) linked");
+    link();
+    EXPECT_EQ(text("lblDeviceName"), "Vadrelon MK3 (virtual) linked");
     EXPECT_EQ(received(pedal), QStringList({"02 00", "02 00"}));
+}
+
+TEST_F(Linking, UnlinkEndsUnlinkedEvenWhenThePortIsAlreadyGone)
+{
+    start({&pedal});
+    link();
+    prompt.messages.clear();
+    driver.close(editor->transport.handle()); // the port went away under the editor
+    trigger("menuDisconnect");
+    EXPECT_FALSE(editor->link.isLinked());
+    EXPECT_TRUE(enabled("menuConnect"));
+    EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('|').toStdString();
+    link();
 }
 
 TEST_F(Linking, ScanAsksAboutEveryPedalInOrder)
 {
     start({&pedal, &pedal2});
     prompt.answers = {false, false};
-    w().menuScan->trigger();
+    trigger("menuScan");
     EXPECT_EQ(prompt.messages, QStringList({"Vadrelon MK3 (virtual) found, link the device now?",
                                             "Second pedal found, link the device now?"}));
     EXPECT_EQ(editor->device.LinkSerialNumber, "VP000002");
-    EXPECT_TRUE(w().menuConnect->isEnabled());
-    EXPECT_FALSE(editor->device.DeviceLinked);
+    EXPECT_TRUE(enabled("menuConnect"));
+    EXPECT_FALSE(editor->link.isLinked());
     EXPECT_TRUE(logHas("FT device count: 2"));
     EXPECT_TRUE(logHas("FT_Device_String: VP000001"));
 }
 
-TEST_F(Linking, YesInScanLinksThatPedal)
+TEST_F(Linking, YesInScanLinksThatPedalAndEndsTheScan)
 {
     start({&pedal, &pedal2});
-    prompt.answers = {true, false};
-    w().menuScan->trigger();
+    prompt.answers = {true, true};
+    trigger("menuScan");
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(prompt.messages, QStringList({"Vadrelon MK3 (virtual) found, link the device now?"}));
     EXPECT_EQ(received(pedal), QStringList({"02 00"}));
     EXPECT_TRUE(received(pedal2).isEmpty());
-    EXPECT_TRUE(editor->device.DeviceLinked);
+    EXPECT_TRUE(editor->link.isLinked());
 }
 
 TEST_F(Linking, ScanWithoutPedalsSaysSo)
 {
     start({});
-    w().menuScan->trigger();
+    trigger("menuScan");
     EXPECT_EQ(prompt.messages, QStringList({"No device found"}));
-    EXPECT_EQ(w().lblDeviceName->text(), "No device found");
+    EXPECT_EQ(text("lblDeviceName"), "No device found");
 }
 
-TEST_F(Linking, AFailedOpenIsReportedOnlyWhenTheSettingSaysSo)
+TEST_F(Linking, AFailedOpenGivesOneMessageAndNothingElse)
 {
     for (const QByteArray &setting : {QByteArray("YES"), QByteArray("NO")}) {
         SCOPED_TRACE(setting.toStdString());
@@ -188,85 +230,115 @@ TEST_F(Linking, AFailedOpenIsReportedOnlyWhenTheSettingSaysSo)
         sim::VirtualPedal gone;
         drv.attach(&gone);
         test::ScriptedPrompt answers;
-        Editor e(drv, answers, folder.path());
+        Editor e(drv, answers, folder.path(), timing);
         drv.detach(&gone);
-        e.formMain->Link();
-        const bool reported = answers.messages.contains("Open_USB_Device_By_Serial_Number - Device not found...");
-        EXPECT_EQ(reported, setting == "YES");
-        EXPECT_EQ(e.formMain->menuReportUSBErrors->isChecked(), setting == "YES");
-        EXPECT_FALSE(e.device.DeviceLinked);
-        EXPECT_EQ(e.formMain->lblDeviceName->text(), "Vadrelon MK3 (virtual)");
+        e.mainWindow->findChild<QAction *>("menuConnect")->trigger();
+        waitFor([&] { return !e.link.busy(); });
+        EXPECT_EQ(answers.messages, QStringList({"Open_USB_Device_By_Serial_Number - Device not found..."}));
+        EXPECT_EQ(e.mainWindow->findChild<QAction *>("menuReportUSBErrors")->isChecked(), setting == "YES");
+        EXPECT_FALSE(e.link.isLinked());
+        EXPECT_EQ(e.mainWindow->findChild<QLabel *>("lblDeviceName")->text(), "Vadrelon MK3 (virtual)");
+        EXPECT_TRUE(gone.received().isEmpty());
     }
 }
 
-TEST_F(Linking, UnplugWhileLinkedIsReportedOnceAndUnlinks)
+TEST_F(Linking, AnUnplugIsReportedOnceWhateverRuns)
 {
-    start({&pedal});
-    w().menuConnect->trigger();
-    prompt.messages.clear();
-    pedal.unplug();
-    ASSERT_TRUE(waitFor([&] { return !editor->device.DeviceLinked; }));
-    QTest::qWait(200); // more ticks of the periodic read must not report it again
-    EXPECT_EQ(prompt.messages.size(), 1) << prompt.messages.join('|').toStdString();
-    EXPECT_TRUE(prompt.messages.value(0).contains("no longer connected"));
-    EXPECT_TRUE(w().menuScan->isEnabled());
-    EXPECT_FALSE(w().Timer_USB_Read->isActive());
-    EXPECT_FALSE(w().btnRequest->isEnabled());
+    struct Case {
+        const char *what;
+        std::function<void(Fixture &, sim::VirtualPedal &)> during;
+    };
+    const Case cases[] = {
+        {"idle", [](Fixture &, sim::VirtualPedal &) {}},
+        {"status request", [](Fixture &f, sim::VirtualPedal &p) {
+             p.faults().answerDelayMs = 2000;
+             f.click("btnRequest");
+         }},
+        {"save parameters", [](Fixture &f, sim::VirtualPedal &) {
+             f.prompt.answers = {true};
+             f.click("btnSaveParameters");
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::VirtualPedal p;
+        start({&p});
+        link();
+        prompt.messages.clear();
+        c.during(*this, p);
+        ASSERT_TRUE(editor->link.busy() || std::string(c.what) == "idle");
+        prompt.messages.clear();
+        p.unplug();
+        ASSERT_TRUE(waitFor([&] { return !editor->link.isLinked() && !editor->link.busy(); }));
+        QTest::qWait(200); // more ticks of the periodic read must not report it again
+        EXPECT_EQ(prompt.messages,
+                  QStringList({"The pedal is no longer connected. Plug it in again and choose Connection → Link."}));
+        EXPECT_TRUE(enabled("menuScan"));
+        EXPECT_FALSE(enabled("btnRequest"));
+        EXPECT_EQ(text("lblDeviceName"), "Vadrelon MK3 (virtual)");
+        editor.reset();
+        driver.detach(&p);
+    }
 }
 
-TEST_F(Linking, UpgradeModeHandshakeWithTheBootloader)
+TEST_F(Linking, UpgradeModeGreetsTheBootloaderAndAsksItNothingElse)
 {
     pedal.startInBootloader();
     start({&pedal});
     editor->device.FirmwareUpgradeMode = true;
-    editor->device.LegacyUpgradeLink = true;
-    w().Link();
+    link();
     EXPECT_TRUE(logHas("baud rate = 115200"));
     EXPECT_TRUE(logHas("received Byte: 79"));
     EXPECT_EQ(prompt.messages, QStringList({"Connection to bootloader succeeded, ready for firmware upgrade"}));
-    EXPECT_TRUE(w().menuStartFirmwareUpgrade->isEnabled());
-    EXPECT_FALSE(w().btnRequest->isEnabled());
-    EXPECT_FALSE(w().btnUpload->isEnabled());
-    EXPECT_TRUE(w().btnAssign->isEnabled());
-    EXPECT_EQ(editor->transport.UsbParity, FT_PARITY_EVEN);
+    EXPECT_EQ(received(pedal), QStringList({"7F"})) << "no status request goes to a bootloader";
+    EXPECT_EQ(editor->link.state(), LinkState::Bootloader);
+    EXPECT_FALSE(enabled("btnRequest"));
+    EXPECT_FALSE(enabled("btnUpload"));
+    EXPECT_TRUE(enabled("btnAssign"));
+    EXPECT_EQ(editor->transport.parity(), FT_PARITY_EVEN);
+
+    trigger("menuDisconnect");
+    editor->device.FirmwareUpgradeMode = false;
+    trigger("menuConnect"); // the pedal is still in its bootloader: a normal link is at no parity again
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(editor->transport.parity(), FT_PARITY_NONE);
 }
 
 TEST_F(Linking, UpgradeModeWithoutABootloaderFails)
 {
     start({&pedal}); // running firmware: it does not answer 0x7F
     editor->device.FirmwareUpgradeMode = true;
-    editor->device.LegacyUpgradeLink = true;
-    w().Link();
+    link();
     EXPECT_EQ(prompt.messages, QStringList({"Connection to bootloader failed"}));
-    EXPECT_FALSE(w().menuStartFirmwareUpgrade->isEnabled());
+    EXPECT_EQ(editor->link.state(), LinkState::Linked);
+    EXPECT_FALSE(received(pedal).contains("02 00"));
 }
 
-class StatusExchange : public EditorFixture {};
+class StatusExchange : public Fixture {};
 
 TEST_F(StatusExchange, OldFirmwareAsksForAnUpgradeAndDisablesEverything)
 {
     pedal.state().firmwareVersion = 10;
     start({&pedal});
-    w().menuConnect->trigger();
+    link();
     ASSERT_EQ(prompt.messages.size(), 2);
     EXPECT_EQ(prompt.messages[0], "A firmware upgrade is required. Upgrade to Firmware 11");
     EXPECT_TRUE(prompt.messages[1].startsWith("If current firmware is below 9 follow legacy firmware upgrade mode:\r\n"
                                               "1) close editor application and disconnect pedal from USB\r\n"));
     EXPECT_TRUE(prompt.messages[1].endsWith("\r\n\r\nIf current firmware is 9 or above go to Firmware Upgrade menu and follow instructions."));
-    EXPECT_TRUE(allAre(deviceCommandStates(w()), false));
-    EXPECT_FALSE(w().Timer_USB_Read->isActive());
-    EXPECT_EQ(w().lblFirmwareVersion->text(), "Device Firmware: 10");
+    EXPECT_EQ(commandsNot(false), QStringList());
+    EXPECT_TRUE(enabled("menuDisconnect"));
+    EXPECT_EQ(text("lblFirmwareVersion"), "Device Firmware: 10");
 }
 
-TEST_F(StatusExchange, OldAlgorithmAsksForTheNewestAndStopsTheRead)
+TEST_F(StatusExchange, OldAlgorithmAsksForTheNewest)
 {
     pedal.state().algorithmVersion = 0x0011;
     start({&pedal});
-    w().menuConnect->trigger();
+    link();
     EXPECT_EQ(prompt.messages, QStringList({"Upload the latest version of Vadrelon MK3 algorithm:\r\nUpload Vadrelon MK3 0012"}));
-    EXPECT_FALSE(editor->formFXsettings->isVisible());
-    EXPECT_FALSE(w().Timer_USB_Read->isActive());
-    EXPECT_TRUE(w().btnUpload->isEnabled());
+    EXPECT_FALSE(editor->effectWindow->isVisible());
+    EXPECT_TRUE(enabled("btnUpload"));
 }
 
 TEST_F(StatusExchange, RepliesThatCannotBeTrustedLeaveTheWindowAsItWas)
@@ -274,30 +346,37 @@ TEST_F(StatusExchange, RepliesThatCannotBeTrustedLeaveTheWindowAsItWas)
     struct Case {
         const char *what;
         std::function<void(sim::VirtualPedal &)> fault;
-        const char *words;
+        const char *message;
     };
     const Case cases[] = {
-        {"silent pedal", [](sim::VirtualPedal &p) { p.faults().silent = true; }, "did not answer"},
-        {"short reply", [](sim::VirtualPedal &p) { p.faults().cutReplyAfterBytes = 100; }, "incomplete"},
-        {"garbled reply", [](sim::VirtualPedal &p) { p.faults().garbleReply = true; }, "status reply"},
-        {"algorithm not BCD", [](sim::VirtualPedal &p) { p.state().algorithmVersion = 0x001A; }, "algorithm version"},
-        {"effect above 9", [](sim::VirtualPedal &p) { p.state().effectNumber = 10; }, "effect number"},
+        {"silent pedal", [](sim::VirtualPedal &p) { p.faults().silent = true; },
+         "The pedal did not answer the status request. Check that it is powered and linked, then try again."},
+        {"short reply", [](sim::VirtualPedal &p) { p.faults().cutReplyAfterBytes = 100; },
+         "The pedal's status reply was incomplete (25 of 90 values). Check the cable and press Request to try again."},
+        {"garbled bytes without framing", [](sim::VirtualPedal &p) { p.faults().garbleReply = true; },
+         "The pedal's status reply was incomplete (0 of 90 values). Check the cable and press Request to try again."},
+        {"algorithm not BCD", [](sim::VirtualPedal &p) { p.state().algorithmVersion = 0x001A; },
+         "The pedal reported an algorithm version that is not valid (001A)."},
+        {"effect beyond the catalogue", [](sim::VirtualPedal &p) { p.state().effectNumber = 1; },
+         "The pedal reported an effect number that is not valid (01)."},
+        {"effect above 9", [](sim::VirtualPedal &p) { p.state().effectNumber = 10; },
+         "The pedal reported an effect number that is not valid (0A)."},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim::VirtualPedal p;
         start({&p});
-        w().menuConnect->trigger();
-        ASSERT_EQ(w().lblFirmwareVersion->text(), "Device Firmware: 11");
+        link();
+        ASSERT_EQ(text("lblFirmwareVersion"), "Device Firmware: 11");
         prompt.messages.clear();
         c.fault(p);
-        w().btnRequest->click();
-        ASSERT_EQ(prompt.messages.size(), 1) << prompt.messages.join('|').toStdString();
-        EXPECT_TRUE(prompt.messages[0].contains(c.words)) << prompt.messages[0].toStdString();
-        EXPECT_EQ(w().lblFirmwareVersion->text(), "Device Firmware: 11");
-        EXPECT_EQ(w().lblAlgorithmVersion->text(), "Device Algorithm: 0012");
-        EXPECT_TRUE(w().btnRequest->isEnabled());
-        EXPECT_TRUE(w().Timer_USB_Read->isActive()) << "linked and idle again";
+        click("btnRequest");
+        ASSERT_TRUE(settle());
+        EXPECT_EQ(prompt.messages, QStringList({c.message}));
+        EXPECT_EQ(text("lblFirmwareVersion"), "Device Firmware: 11");
+        EXPECT_EQ(text("lblAlgorithmVersion"), "Device Algorithm: 0012");
+        EXPECT_TRUE(enabled("btnRequest"));
+        EXPECT_TRUE(periodicReadRuns(p)) << "linked and idle again";
         editor.reset();
         driver.detach(&p);
     }
@@ -305,13 +384,20 @@ TEST_F(StatusExchange, RepliesThatCannotBeTrustedLeaveTheWindowAsItWas)
 
 TEST_F(StatusExchange, AReplySplitAcrossReadsIsGatheredWhole)
 {
-    setWaitScale(1.0); // the pause inside the reply is real time
-    pedal.faults().splitReplyAtByte = 37;
-    start({&pedal});
-    w().menuConnect->trigger();
-    EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('|').toStdString();
-    EXPECT_EQ(editor->device.StatusValues.size(), 90);
-    EXPECT_EQ(w().lblAlgorithmVersion->text(), "Device Algorithm: 0012");
+    timing.scale = 1.0; // the reply's gap is real time
+    for (int at : {1, 37, 200, 359}) {
+        SCOPED_TRACE(at);
+        sim::VirtualPedal p;
+        p.faults().splitReplyAtByte = at;
+        start({&p});
+        link();
+        EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('|').toStdString();
+        EXPECT_EQ(editor->device.StatusValues, DecodeStatusValues(sim::buildStatusReply(p.state())).values);
+        EXPECT_EQ(editor->device.StatusValues.size(), 90);
+        EXPECT_EQ(text("lblAlgorithmVersion"), "Device Algorithm: 0012");
+        editor.reset();
+        driver.detach(&p);
+    }
 }
 
 TEST_F(StatusExchange, OptionMarksFollowThePedal)
@@ -338,18 +424,42 @@ TEST_F(StatusExchange, OptionMarksFollowThePedal)
         p.state().bypassStorage = c.storage;
         p.state().instrument = c.instrument;
         start({&p});
-        w().menuConnect->trigger();
-        for (int i = 0; i < w().MidiChannelItems.size(); ++i)
-            EXPECT_EQ(w().MidiChannelItems[i]->isChecked(), i == c.checkedChannel) << i;
-        EXPECT_EQ(w().menuStoreBypassStatus->isChecked(), c.store);
-        EXPECT_EQ(w().menuDoNotStoreBypassStatus->isChecked(), !c.store);
-        EXPECT_EQ(w().menuGuitar->isChecked(), c.guitar);
-        EXPECT_EQ(w().menuBass->isChecked(), !c.guitar);
+        link();
+        const QList<QAction *> channels = find<QMenu>("menuMIDIchannel")->actions();
+        ASSERT_EQ(channels.size(), 17);
+        for (int i = 0; i < channels.size(); ++i)
+            EXPECT_EQ(channels[i]->isChecked(), i == c.checkedChannel) << i;
+        EXPECT_EQ(action("menuStoreBypassStatus")->isChecked(), c.store);
+        EXPECT_EQ(action("menuDoNotStoreBypassStatus")->isChecked(), !c.store);
+        EXPECT_EQ(action("menuGuitar")->isChecked(), c.guitar);
+        EXPECT_EQ(action("menuBass")->isChecked(), !c.guitar);
         EXPECT_EQ(editor->device.InstrumentCode, c.instrument);
         EXPECT_TRUE(logHas(QStringLiteral("MIDI channel: %1").arg(c.midi)));
         editor.reset();
         driver.detach(&p);
     }
+}
+
+TEST_F(StatusExchange, OptionCommandsSendTheirMessages)
+{
+    start({&pedal});
+    link();
+    pedal.clearReceived();
+    const QList<QAction *> channels = find<QMenu>("menuMIDIchannel")->actions();
+    for (int i : {0, 10, 16}) {
+        channels[i]->trigger();
+        ASSERT_TRUE(settle());
+    }
+    trigger("menuStoreBypassStatus");
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(action("menuStoreBypassStatus")->isChecked());
+    EXPECT_FALSE(action("menuDoNotStoreBypassStatus")->isChecked());
+    trigger("menuDoNotStoreBypassStatus");
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(received(pedal), QStringList({"07 00", "07 0A", "07 10", "10 01", "10 FF"}));
+    EXPECT_TRUE(logHas("0700"));
+    EXPECT_TRUE(logHas("Midi channel: OMNI"));
+    EXPECT_FALSE(channels[10]->isChecked()) << "the marks follow the pedal, not the click";
 }
 
 TEST_F(StatusExchange, AMemoryDumpIsListedWholeByThePeriodicRead)
@@ -360,15 +470,15 @@ TEST_F(StatusExchange, AMemoryDumpIsListedWholeByThePeriodicRead)
         eeprom[i] = static_cast<char>(i * 7);
     pedal.setEeprom(0x50, eeprom);
     start({&pedal});
-    w().menuConnect->trigger();
-    editor->transport.writeBytes(QByteArray::fromHex("0C5000000000"));
+    link();
+    ASSERT_TRUE(editor->link.run(std::make_unique<SendJob>(QByteArray::fromHex("0C5000000000"), 0)));
     ASSERT_TRUE(waitFor([&] { return logHas("16383: " + QString::number(quint8(16383 * 7), 16).toUpper().rightJustified(2, '0')); }, 10000));
     EXPECT_TRUE(logHas("0: 00"));
     EXPECT_TRUE(logHas("1: 07"));
     EXPECT_FALSE(log().join('\n').contains("incomplete"));
 }
 
-class Console : public EditorFixture {};
+class Console : public Fixture {};
 
 TEST_F(Console, CtrlShiftPOpensItAndNothingElseDoes)
 {
@@ -379,60 +489,60 @@ TEST_F(Console, CtrlShiftPOpensItAndNothingElseDoes)
     for (Qt::KeyboardModifiers mods : {Qt::KeyboardModifiers(Qt::NoModifier), Qt::KeyboardModifiers(Qt::ControlModifier),
                                        Qt::KeyboardModifiers(Qt::ShiftModifier)}) {
         QTest::keyClick(&w(), Qt::Key_P, mods);
-        EXPECT_FALSE(editor->formPrint->isVisible());
+        EXPECT_FALSE(editor->consoleWindow->isVisible());
     }
     QTest::keyClick(&w(), Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_TRUE(editor->formPrint->isVisible());
+    EXPECT_TRUE(editor->consoleWindow->isVisible());
 }
 
 TEST_F(Console, InfoTracesTheVersionEveryTime)
 {
     start({});
-    emit w().menuInfo->aboutToShow();
-    emit w().menuInfo->aboutToShow();
+    emit find<QMenu>("menuInfo")->aboutToShow();
+    emit find<QMenu>("menuInfo")->aboutToShow();
     EXPECT_EQ(log().count("current app version: 1.15.0.0"), 2);
 }
 
 TEST_F(Console, ShowsTheLogAndFollowsScroll)
 {
     start({});
-    TformPrint &console = *editor->formPrint;
+    ConsoleWindow &console = *editor->consoleWindow;
     console.show();
+    auto *memo = find<QPlainTextEdit>("Memo1");
     for (int i = 0; i < 100; ++i)
         editor->log.ConsolePrint(QString::number(i));
-    QScrollBar *bar = console.Memo1->verticalScrollBar();
+    QScrollBar *bar = memo->verticalScrollBar();
     EXPECT_EQ(bar->value(), bar->maximum());
-    console.btnScrollTop->click();
+    click("btnScrollTop");
     EXPECT_EQ(bar->value(), 0);
-    console.CheckBox1->setChecked(false);
+    find<QCheckBox>("CheckBox1")->setChecked(false);
     editor->log.ConsolePrint("quiet");
     EXPECT_EQ(bar->value(), 0) << "with scroll off the view stays";
-    console.CheckBox1->setChecked(true);
+    find<QCheckBox>("CheckBox1")->setChecked(true);
     editor->log.AppendLine("direct");
     EXPECT_EQ(bar->value(), 0) << "a direct line does not move the view";
     editor->log.ConsolePrint("");
     EXPECT_EQ(bar->value(), bar->maximum());
-    EXPECT_EQ(console.Memo1->toPlainText().split('\n').last(), "");
-    console.btnClear->click();
+    EXPECT_EQ(memo->toPlainText().split('\n').last(), "");
+    click("btnClear");
     EXPECT_TRUE(log().isEmpty());
     editor->log.ConsolePrint("first");
-    EXPECT_EQ(console.Memo1->toPlainText(), "first");
+    EXPECT_EQ(memo->toPlainText(), "first");
 }
 
-class Settings : public EditorFixture {};
+class Settings : public Fixture {};
 
 TEST_F(Settings, ReportUsbErrorsWritesItsFileOnlyWhileItExists)
 {
     start({});
     const QString file = docs.path() + "/NEROV/Vadrelon MK3/ReportUSBErrors.txt";
-    w().menuReportUSBErrors->trigger();
-    EXPECT_FALSE(w().menuReportUSBErrors->isChecked());
+    trigger("menuReportUSBErrors");
+    EXPECT_FALSE(action("menuReportUSBErrors")->isChecked());
     EXPECT_EQ(readFile(file), "NO");
-    EXPECT_TRUE(editor->transport.UsbErrorReporting) << "the transport follows from the next start";
 
     QFile::remove(file);
-    w().menuReportUSBErrors->trigger();
-    EXPECT_TRUE(w().menuReportUSBErrors->isChecked());
+    trigger("menuReportUSBErrors");
+    EXPECT_TRUE(action("menuReportUSBErrors")->isChecked());
     EXPECT_FALSE(QFile::exists(file));
     EXPECT_FALSE(editor->settings.ReportUsbErrorsSetting);
 }
@@ -444,7 +554,7 @@ TEST_F(Settings, ALookAppliesAtOnceAndAtTheNextStart)
     EXPECT_FALSE(QFile::exists(styleFile));
     const QString look0 = qApp->styleSheet();
     EXPECT_FALSE(look0.isEmpty()) << "look 0 applies without a style.txt";
-    w().menuLook->actions().at(3)->trigger();
+    find<QMenu>("menuLook")->actions().at(3)->trigger();
     EXPECT_EQ(readFile(styleFile), "3");
     const QString look3 = qApp->styleSheet();
     EXPECT_NE(look3, look0);
@@ -461,6 +571,6 @@ TEST_F(Settings, StyleFileThatIsNotAWholeNumberFallsBackToLookZero)
     writeFile(docs.path() + "/NEROV/style.txt", "3\n");
     start({});
     const QString fallback = qApp->styleSheet();
-    w().menuLook->actions().at(0)->trigger();
+    find<QMenu>("menuLook")->actions().at(0)->trigger();
     EXPECT_EQ(qApp->styleSheet(), fallback);
 }

@@ -1,73 +1,72 @@
 #include "editorfixture.h"
 
 #include "ui/editor.h"
-#include "ui/fxsettingswindow.h"
-#include "ui/mainwindow.h"
 
 #include <QLabel>
-#include <QListWidget>
-#include <QPushButton>
 #include <QResource>
 #include <QTimer>
 
 using namespace vadrelon;
 
 class UploadSelected : public test::EditorFixture {
-protected:
+public:
     void linkAndSelect()
     {
         start({&pedal});
-        w().menuConnect->trigger();
-        // The dials that the status moved send their last message through the send timer.
-        ASSERT_TRUE(waitFor([&] { return !editor->formFXsettings->Timer1->isActive(); }));
+        link();
         pedal.clearReceived();
         prompt.messages.clear();
     }
+    QString status() { return find<QLabel>("lblStatus")->text(); }
+    bool checking() { return find<QTimer>("UploadCheckTimer")->isActive(); }
 };
 
 TEST_F(UploadSelected, ABuildWithoutTheImageSaysSoAndSendsNothing)
 {
     linkAndSelect();
     prompt.answers = {true};
-    w().btnUpload->click();
+    click("btnUpload");
     EXPECT_EQ(prompt.messages, QStringList({"Upload the selected algorithm?",
                                             "Error loading resource: no resource named \"Vadrelon_MK3_0012\""}));
     EXPECT_TRUE(received(pedal).isEmpty()) << "not even the bypass";
-    EXPECT_TRUE(w().Timer_USB_Read->isActive());
-    EXPECT_FALSE(w().UploadCheckTimer->isActive());
-    EXPECT_EQ(w().lblStatus->text(), "Status: ");
+    EXPECT_FALSE(editor->link.busy());
+    EXPECT_FALSE(checking());
+    EXPECT_EQ(status(), "Status: ");
 }
 
-TEST_F(UploadSelected, NoSendsNothingAndKeepsReading)
+TEST_F(UploadSelected, NoSendsNothing)
 {
     linkAndSelect();
     prompt.answers = {false};
-    w().btnUpload->click();
+    click("btnUpload");
     EXPECT_TRUE(received(pedal).isEmpty());
-    EXPECT_TRUE(w().Timer_USB_Read->isActive());
+    EXPECT_FALSE(editor->link.busy());
 }
 
 class UploadWithImage : public UploadSelected {
-protected:
+public:
     UploadWithImage() { EXPECT_TRUE(QResource::registerResource(VADRELON_TEST_IMAGES_RCC)); }
     ~UploadWithImage() override { QResource::unregisterResource(VADRELON_TEST_IMAGES_RCC); }
 };
 
-TEST_F(UploadWithImage, TheImageGoesOutInOneWriteAndTheAnswerIsShown)
+TEST_F(UploadWithImage, TheImageGoesOutInOneWriteAfterThePedalWentQuietAndTheAnswerIsShown)
 {
+    timing.scale = 1.0; // the pause before the image is real time
     linkAndSelect();
     prompt.answers = {true};
-    w().btnUpload->click();
+    click("btnUpload");
+    EXPECT_EQ(status(), "Uploading...");
+    EXPECT_TRUE(checking());
+    ASSERT_TRUE(waitFor([&] { return pedal.received().size() >= 3 && !editor->link.busy(); }));
     const QList<sim::ReceivedMessage> got = pedal.received();
-    ASSERT_GE(got.size(), 3);
     EXPECT_EQ(got[0].bytes, QByteArray::fromHex("0D01"));
     EXPECT_EQ(got[1].bytes.size(), 4512);
+    EXPECT_GE(got[1].msecsSinceEpoch - got[0].msecsSinceEpoch, 40) << "the pedal needs 40 ms after the bypass";
     EXPECT_EQ(got[2].bytes, QByteArray::fromHex("0200")) << "the versions are read again";
-    EXPECT_EQ(w().lblStatus->text(), "Upload complete\r\n");
+    EXPECT_EQ(status(), "Upload complete\r\n");
     for (const char *line : {"size: 4512", "num of bytes: 4512", "write to device", "received: Upload complete\r\n"})
         EXPECT_TRUE(logHas(line)) << line;
-    EXPECT_FALSE(w().UploadCheckTimer->isActive());
-    EXPECT_TRUE(w().Timer_USB_Read->isActive());
+    EXPECT_FALSE(checking());
     EXPECT_EQ(prompt.messages, QStringList({"Upload the selected algorithm?"}));
 }
 
@@ -76,8 +75,11 @@ TEST_F(UploadWithImage, ASilentPedalEndsTheWaitWithUploadFailed)
     linkAndSelect();
     pedal.faults().silent = true;
     prompt.answers = {true};
-    w().btnUpload->click();
-    EXPECT_EQ(w().lblStatus->text(), "Upload Failed");
-    EXPECT_FALSE(w().UploadCheckTimer->isActive());
-    EXPECT_TRUE(w().Timer_USB_Read->isActive());
+    click("btnUpload");
+    ASSERT_TRUE(settle(5000));
+    EXPECT_EQ(status(), "Upload Failed");
+    EXPECT_EQ(prompt.messages.last(),
+              "The pedal did not answer the algorithm upload. Check that it is powered and linked, then try again.");
+    EXPECT_FALSE(checking());
+    EXPECT_TRUE(enabled("btnUpload"));
 }

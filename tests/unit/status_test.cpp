@@ -1,6 +1,14 @@
 #include "device/hexcodec.h"
+#include "device/jobs.h"
 #include "device/status.h"
+#include "inprocessdriver.h"
+#include "support/printers.h"
+#include "support/consolelog.h"
+#include "virtualpedal.h"
 
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace vadrelon;
@@ -59,18 +67,94 @@ TEST(DecodeStatusValues, GarbledDigitsAreAConversionError)
     EXPECT_THROW(DecodeStatusValues(QByteArray("1\x4b\r\n")), ConversionError);
 }
 
-TEST(DecodeStatusValues, AReplySplitAnywhereDecodesTheSameWhenGatheredWhole)
+// The status request against the virtual pedal, through the link, as the windows run it.
+class StatusRequest : public ::testing::Test {
+public:
+    StatusRequest() { driver.attach(&pedal); }
+    // Links, runs one status request, and waits for its end.
+    std::optional<Error> request()
+    {
+        link.run(std::make_unique<OpenJob>(QString::fromLatin1(pedal.serialNumber), false));
+        auto job = std::make_unique<StatusJob>();
+        StatusJob *status = job.get();
+        std::optional<Error> result;
+        bool ended = false;
+        job->whenFinished([&](const std::optional<Error> &e) {
+            result = e;
+            ended = true;
+            values = status->values();
+        });
+        EXPECT_TRUE(link.run(std::move(job)));
+        QElapsedTimer clock;
+        clock.start();
+        while (!ended && clock.elapsed() < 5000)
+            QTest::qWait(2);
+        EXPECT_TRUE(ended);
+        return result;
+    }
+
+    sim::VirtualPedal pedal;
+    sim::InProcessDriver driver;
+    ConsoleLog log;
+    UsbTransport transport{driver};
+    PedalLink link{transport, log};
+    QByteArray values;
+};
+
+TEST_F(StatusRequest, AReplyThatComesInPiecesIsDecodedWhole)
 {
-    const QByteArray whole = reply(fullReply(11, 0, 18, 0));
-    const QByteArray expected = DecodeStatusValues(whole).values;
+    const QByteArray expected = DecodeStatusValues(sim::buildStatusReply(pedal.state())).values;
     ASSERT_EQ(expected.size(), kStatusValueCount);
-    for (int cut : {1, 5, 37, static_cast<int>(whole.size()) - 1})
-        EXPECT_EQ(DecodeStatusValues(whole.left(cut) + whole.mid(cut)).values, expected);
+    int reads = 0;
+    QObject::connect(&driver, &SerialDriver::bytesArrived, [&] { ++reads; });
+    for (int cut : {1, 5, 37, static_cast<int>(sim::buildStatusReply(pedal.state()).size()) - 1}) {
+        SCOPED_TRACE(cut);
+        pedal.faults().splitReplyAtByte = cut;
+        reads = 0;
+        values.clear();
+        EXPECT_EQ(request(), std::nullopt);
+        EXPECT_EQ(values, expected);
+        EXPECT_GE(reads, 2) << "the reply really came in two reads";
+        link.unlink();
+    }
+}
+
+TEST_F(StatusRequest, FailuresAreTheirOwnErrors)
+{
+    struct Case {
+        const char *what;
+        std::function<void(sim::Faults &)> fault;
+        Error error;
+    };
+    const Case cases[] = {
+        {"silent", [](sim::Faults &f) { f.silent = true; }, {ErrorCode::NoAnswer, "status request"}},
+    };
+    link.setTiming(Timing{0.1});
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        pedal.faults() = {};
+        c.fault(pedal.faults());
+        EXPECT_EQ(request(), std::optional<Error>(c.error));
+        EXPECT_FALSE(link.busy());
+        link.unlink();
+    }
+}
+
+TEST_F(StatusRequest, ALetterAmongTheDigitsIsAGarbledReply)
+{
+    link.setTiming(Timing{0.1});
+    pedal.faults().silent = true;
+    // The reply a damaged line might deliver: framed like a reply, but not decimal.
+    QObject::connect(&pedal, &sim::VirtualPedal::messageReceived, &pedal, [&](const sim::ReceivedMessage &m) {
+        if (m.bytes == QByteArray::fromHex("0200"))
+            QTimer::singleShot(5, &pedal, [&] { emit pedal.toHost("11\r\n1K\r\n"); });
+    });
+    EXPECT_EQ(request(), std::optional<Error>(Error{ErrorCode::GarbledReply, "'1B' is not a valid integer value"}));
 }
 
 TEST(SummarizeStatus, ReadsVersionsAndEffect)
 {
-    const auto r = SummarizeStatus(DecodeStatusValues(reply(fullReply(11, 0, 18, 3))).values);
+    const auto r = SummarizeStatus(DecodeStatusValues(reply(fullReply(11, 0, 18, 3))).values, 10);
     ASSERT_TRUE(std::holds_alternative<StatusSummary>(r));
     const StatusSummary &s = std::get<StatusSummary>(r);
     EXPECT_EQ(s.firmwareVersion, "11");
@@ -85,19 +169,24 @@ TEST(SummarizeStatus, RefusesRepliesThatCannotBeTrusted)
     struct Case {
         const char *what;
         QByteArray values;
-        const char *words;
+        Error error;
     };
     QByteArray shortReply = DecodeStatusValues(reply(fullReply(11, 0, 18, 0))).values.left(89);
     const Case cases[] = {
-        {"89 values", shortReply, "incomplete (89 of 90"},
-        {"nothing", QByteArray(), "incomplete (0 of 90"},
-        {"algorithm not BCD", DecodeStatusValues(reply(fullReply(11, 0, 0x1A, 0))).values, "algorithm version"},
-        {"effect 0x0A", DecodeStatusValues(reply(fullReply(11, 0, 18, 10))).values, "effect number"},
-        {"effect 0x10", DecodeStatusValues(reply(fullReply(11, 0, 18, 16))).values, "effect number"},
+        {"89 values", shortReply, {ErrorCode::ShortReply, "89 of 90"}},
+        {"nothing", QByteArray(), {ErrorCode::ShortReply, "0 of 90"}},
+        {"algorithm not BCD", DecodeStatusValues(reply(fullReply(11, 0, 0x1A, 0))).values,
+         {ErrorCode::UntrustedReply, "The pedal reported an algorithm version that is not valid (001A)."}},
+        {"effect 0x0A", DecodeStatusValues(reply(fullReply(11, 0, 18, 10))).values,
+         {ErrorCode::UntrustedReply, "The pedal reported an effect number that is not valid (0A)."}},
+        {"effect 0x10", DecodeStatusValues(reply(fullReply(11, 0, 18, 16))).values,
+         {ErrorCode::UntrustedReply, "The pedal reported an effect number that is not valid (10)."}},
+        {"effect 3 of a catalogue of 3", DecodeStatusValues(reply(fullReply(11, 0, 18, 3))).values,
+         {ErrorCode::UntrustedReply, "The pedal reported an effect number that is not valid (03)."}},
     };
     for (const Case &c : cases) {
-        const auto r = SummarizeStatus(c.values);
-        ASSERT_TRUE(std::holds_alternative<QString>(r)) << c.what;
-        EXPECT_TRUE(std::get<QString>(r).contains(c.words)) << c.what << ": " << std::get<QString>(r).toStdString();
+        const auto r = SummarizeStatus(c.values, 3);
+        ASSERT_TRUE(std::holds_alternative<Error>(r)) << c.what;
+        EXPECT_EQ(std::get<Error>(r), c.error) << c.what << ": " << std::get<Error>(r).detail.toStdString();
     }
 }

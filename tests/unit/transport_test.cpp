@@ -1,6 +1,5 @@
 #include "device/transport.h"
 #include "inprocessdriver.h"
-#include "support/scriptedprompt.h"
 #include "virtualpedal.h"
 
 #include <QTest>
@@ -10,16 +9,18 @@ using namespace vadrelon;
 
 class Transport : public ::testing::Test {
 protected:
-    Transport() { driver.attach(&pedal); }
-    test::ScriptedPrompt prompt;
+    Transport()
+    {
+        pedal2.serialNumber = "VP000002";
+        driver.attach(&pedal);
+        driver.attach(&pedal2);
+    }
     sim::InProcessDriver driver;
     sim::VirtualPedal pedal;
-    UsbTransport t{driver, prompt};
+    sim::VirtualPedal pedal2;
+    UsbTransport t{driver};
 
-    void openPedal()
-    {
-        ASSERT_EQ(t.Open_USB_Device_By_Serial_Number(QString::fromLatin1(pedal.serialNumber)), FT_OK);
-    }
+    void openPedal() { ASSERT_EQ(t.open(QString::fromLatin1(pedal.serialNumber)), FT_OK); }
     // Bytes from the pedal, as if it had sent them.
     void pedalSends(const QByteArray &bytes)
     {
@@ -28,7 +29,7 @@ protected:
     }
 };
 
-TEST_F(Transport, ReportsEveryStatusWithItsTextOnlyWhileReportingIsOn)
+TEST_F(Transport, NamesEveryStatusWithItsText)
 {
     const std::pair<FT_STATUS, const char *> texts[] = {
         {1, "FT_Write - Invalid handle..."},           {2, "FT_Write - Device not found..."},
@@ -42,91 +43,95 @@ TEST_F(Transport, ReportsEveryStatusWithItsTextOnlyWhileReportingIsOn)
         {17, "FT_Write - Other error ..."},            {18, "FT_Write"},
     };
     for (const auto &[status, text] : texts) {
-        prompt.messages.clear();
-        t.UsbErrorReporting = true;
-        t.ReportUsbError("FT_Write", status);
-        EXPECT_EQ(prompt.messages, QStringList({text})) << status;
-        t.UsbErrorReporting = false;
-        t.ReportUsbError("FT_Write", status);
-        EXPECT_EQ(prompt.messages.size(), 1) << status;
+        const Error e = usbError("FT_Write", status);
+        EXPECT_EQ(e.code, ErrorCode::Transport);
+        EXPECT_EQ(e.detail, text) << status;
     }
-    t.UsbErrorReporting = true;
-    t.ReportUsbError("FT_Write", FT_OK);
-    EXPECT_EQ(prompt.messages.size(), 1);
 }
 
 TEST_F(Transport, SerialNumbersAreCutTo49Characters)
 {
     const QByteArray serial49 = QByteArray(49, 'S');
     pedal.serialNumber = serial49;
-    EXPECT_EQ(t.Open_USB_Device_By_Serial_Number(QString::fromLatin1(serial49 + "ELEVENMORE!")), FT_OK);
+    EXPECT_EQ(t.open(QString::fromLatin1(serial49 + "ELEVENMORE!")), FT_OK);
+    t.close();
 
     pedal.serialNumber = QByteArray(60, 'L');
-    EXPECT_EQ(t.Open_USB_Device_By_Serial_Number(QString::fromLatin1(pedal.serialNumber)), FT_DEVICE_NOT_FOUND);
-    EXPECT_EQ(prompt.messages.last(), "Open_USB_Device_By_Serial_Number - Device not found...");
+    EXPECT_EQ(t.open(QString::fromLatin1(pedal.serialNumber)), FT_DEVICE_NOT_FOUND);
 }
 
 TEST_F(Transport, DeviceStringsTakeTheDriversAnswerUpToItsZeroByte)
 {
+    quint32 count = 0;
+    QByteArray text;
     for (int length : {20, 63, 64, 70}) {
         pedal.description = QByteArray(length, 'D');
-        ASSERT_EQ(t.GetFTDeviceCount(), FT_OK);
-        ASSERT_EQ(t.GetFTDeviceDescription(0), FT_OK);
-        EXPECT_EQ(t.UsbDeviceString.size(), std::min(length, 64)) << length;
+        ASSERT_EQ(t.countDevices(count), FT_OK);
+        ASSERT_EQ(t.descriptionAt(0, text), FT_OK);
+        EXPECT_EQ(text.size(), std::min(length, 64)) << length;
     }
-    ASSERT_EQ(t.GetFTDeviceSerialNo(0), FT_OK);
-    EXPECT_EQ(t.UsbDeviceString, pedal.serialNumber);
-    EXPECT_NE(t.GetFTDeviceDescription(5), FT_OK);
-    EXPECT_EQ(t.UsbDeviceString, pedal.serialNumber) << "a failed query leaves the string";
-    EXPECT_EQ(prompt.messages.last(), "GetFTDeviceDescription - Device not found...");
+    ASSERT_EQ(t.serialNumberAt(0, text), FT_OK);
+    EXPECT_EQ(text, pedal.serialNumber);
+    EXPECT_NE(t.descriptionAt(5, text), FT_OK);
+    EXPECT_EQ(text, pedal.serialNumber) << "a failed query leaves the string";
 }
 
 TEST_F(Transport, ReadTakesWhatIsWaitingButNeverMoreThanTheBuffer)
 {
     openPedal();
-    EXPECT_EQ(t.UsbRead(kUsbBufferSize), 0u);
+    QByteArray got;
+    ASSERT_EQ(t.read(got), FT_OK);
+    EXPECT_TRUE(got.isEmpty());
     pedalSends(QByteArray(200, 'x'));
-    EXPECT_EQ(t.UsbRead(1), 200u);
+    ASSERT_EQ(t.read(got), FT_OK);
+    EXPECT_EQ(got, QByteArray(200, 'x'));
     QByteArray big(70000, '\0');
     for (int i = 0; i < big.size(); ++i)
         big[i] = static_cast<char>(i);
     pedalSends(big);
-    EXPECT_EQ(t.UsbRead(kUsbBufferSize), kUsbBufferSize);
-    EXPECT_EQ(t.lastRead(), big.left(65536));
-    EXPECT_EQ(t.UsbRead(kUsbBufferSize), 70000u - 65536u);
-    EXPECT_EQ(t.lastRead(), big.mid(65536));
+    ASSERT_EQ(t.read(got), FT_OK);
+    EXPECT_EQ(got, big.left(65536));
+    ASSERT_EQ(t.read(got), FT_OK);
+    EXPECT_EQ(got, big.mid(65536));
 }
 
-TEST_F(Transport, AfterCloseTheStaleHandleReachesTheDriverAndItsAnswerIsReported)
+TEST_F(Transport, AfterCloseTheStaleHandleReachesTheDriverAndItsAnswerComesBack)
 {
     openPedal();
-    ASSERT_EQ(t.UsbClose(), FT_OK);
-    t.UsbTxBuffer[0] = 0x02;
-    EXPECT_EQ(t.UsbWrite(1), 0u);
-    EXPECT_EQ(t.UsbIoStatus, FT_INVALID_HANDLE);
-    EXPECT_EQ(prompt.messages.last(), "FT_Write - Invalid handle...");
+    ASSERT_EQ(t.close(), FT_OK);
+    quint32 written = 1;
+    EXPECT_EQ(t.write(QByteArray(1, '\x02'), written), FT_INVALID_HANDLE);
+    EXPECT_EQ(written, 0u);
+    EXPECT_FALSE(t.isOpen());
 }
 
-TEST_F(Transport, ASecondOpenClosesTheFirstHandle)
+TEST_F(Transport, OpeningAnotherPedalClosesTheFirstHandleOnlyOnceTheNewOneIsOpen)
 {
     openPedal();
-    const FT_HANDLE first = t.UsbHandle;
-    openPedal(); // the pedal refuses a second open while the first handle holds it
-    EXPECT_NE(t.UsbHandle, first);
+    const FT_HANDLE first = t.handle();
+    EXPECT_EQ(t.open(QStringLiteral("NOSUCHPEDAL")), FT_DEVICE_NOT_FOUND);
+    EXPECT_TRUE(t.isOpen());
+    EXPECT_EQ(t.handle(), first) << "a failed open keeps the link that works";
+
+    ASSERT_EQ(t.open(QString::fromLatin1(pedal2.serialNumber)), FT_OK);
+    EXPECT_NE(t.handle(), first);
     EXPECT_EQ(driver.close(first), FT_INVALID_HANDLE) << "the first handle was closed";
 }
 
-TEST_F(Transport, AnUnplugIsReportedOnceAndClosesThePort)
+TEST_F(Transport, ACloseThatFailsStillGivesTheHandleUp)
 {
     openPedal();
-    int lost = 0;
-    QObject::connect(&t, &UsbTransport::deviceLost, [&] { ++lost; });
     pedal.unplug();
-    t.UsbErrorReporting = false;
-    t.UsbQueueStatus();
-    t.UsbRead(kUsbBufferSize);
-    t.UsbTxBuffer[0] = 0x0D;
-    t.UsbWrite(1);
-    EXPECT_EQ(lost, 1);
+    t.close();
     EXPECT_FALSE(t.isOpen());
+}
+
+TEST_F(Transport, LinkModesSetParityOnlyForTheBootloader)
+{
+    openPedal();
+    t.selectLinkMode(LinkMode::Bootloader);
+    EXPECT_EQ(t.baudRate(), 115200u);
+    EXPECT_EQ(t.parity(), FT_PARITY_EVEN);
+    t.selectLinkMode(LinkMode::Normal);
+    EXPECT_EQ(t.parity(), FT_PARITY_NONE);
 }

@@ -1,0 +1,36 @@
+#include "device/error.h"
+
+namespace vadrelon {
+
+QString errorText(const Error &error)
+{
+    switch (error.code) {
+    case ErrorCode::Transport:
+    case ErrorCode::OpenFailed:
+    case ErrorCode::UntrustedReply:
+    case ErrorCode::Missing:
+        return error.detail;
+    case ErrorCode::PortGone:
+        return QStringLiteral("The pedal is no longer connected. Plug it in again and choose Connection → Link.");
+    case ErrorCode::NoAnswer:
+        return QStringLiteral("The pedal did not answer the %1. Check that it is powered and linked, then try again.")
+            .arg(error.detail);
+    case ErrorCode::ShortReply:
+        return QStringLiteral("The pedal's status reply was incomplete (%1 values). "
+                              "Check the cable and press Request to try again.")
+            .arg(error.detail);
+    case ErrorCode::GarbledReply:
+        return QStringLiteral("The pedal's status reply could not be read (%1). Press Request to try again.")
+            .arg(error.detail);
+    case ErrorCode::Busy:
+        return QStringLiteral("The pedal is busy with another exchange. Try again when it has finished.");
+    case ErrorCode::NotLinked:
+        return QStringLiteral("No pedal is linked. Choose Connection → Link first.");
+    case ErrorCode::WriteStalled:
+        return QStringLiteral("The pedal stopped taking data (%1). Check the cable and link again.")
+            .arg(error.detail);
+    }
+    return error.detail;
+}
+
+} // namespace vadrelon

@@ -1,0 +1,37 @@
+#pragma once
+// The one error type of the core: a code and the context that makes it specific (the step,
+// the offending value, the driver's status). The core returns it and never opens a dialog;
+// the windows and the command line turn it into text with errorText and decide whether to
+// show it.
+#include <QString>
+#include <variant>
+
+namespace vadrelon {
+
+enum class ErrorCode {
+    Transport,      // a driver call failed; detail: the operation's name and status text
+    OpenFailed,     // the port could not be opened; detail as Transport
+    PortGone,       // the pedal went away (cable pulled, port closed under us)
+    NoAnswer,       // the pedal stayed silent; detail: what went unanswered
+    ShortReply,     // a status reply with too few values; detail: "<got> of <wanted>"
+    GarbledReply,   // a reply that is no status reply; detail: the reader's reason
+    UntrustedReply, // a reply that reads but cannot be so; detail: the sentence
+    Busy,           // another exchange runs
+    NotLinked,      // no pedal is linked
+    WriteStalled,   // the port took no more bytes within the bound
+    Missing,        // something the command needs is not there; detail: the sentence
+};
+
+struct Error {
+    ErrorCode code;
+    QString detail;
+    bool operator==(const Error &o) const { return code == o.code && detail == o.detail; }
+};
+
+template <typename T>
+using Result = std::variant<T, Error>;
+
+// The sentence a person reads for an error.
+QString errorText(const Error &error);
+
+} // namespace vadrelon

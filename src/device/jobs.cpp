@@ -1,0 +1,215 @@
+#include "device/jobs.h"
+
+#include "device/hexcodec.h"
+#include "effect/messages.h"
+#include "support/consolelog.h"
+
+namespace vadrelon {
+
+namespace {
+
+constexpr quint8 kBootloaderSync = 0x7F;
+constexpr quint8 kBootloaderAck = 0x79;
+constexpr int kStatusPauseMs = 200;
+constexpr int kUploadBypassPauseMs = 40;
+constexpr int kUploadAnswerChars = 17; // "Upload complete" CR LF
+
+} // namespace
+
+// ---- OpenJob ----
+
+OpenJob::OpenJob(QString serialNumber, bool greetBootloader)
+    : serial_(std::move(serialNumber)), greet_(greetBootloader)
+{
+}
+
+void OpenJob::start()
+{
+    log().ConsolePrint(QStringLiteral("serial number: ") + serial_);
+    UsbTransport &t = link().transport();
+    const FT_STATUS status = t.open(serial_);
+    if (status != FT_OK) {
+        fail(Error{ErrorCode::OpenFailed, usbError("Open_USB_Device_By_Serial_Number", status).detail});
+        return;
+    }
+    if (!setUp())
+        return;
+    log().ConsolePrint(QStringLiteral("FT_HANDLE: 0x") + hex8(static_cast<quint32>(t.handle())));
+    log().AppendLine(QStringLiteral("baud rate = %1").arg(t.baudRate()));
+    link().enterState(LinkState::Linked);
+    if (!greet_) {
+        finish();
+        return;
+    }
+    t.selectLinkMode(LinkMode::Bootloader);
+    if (!check("FT_SetDataCharacteristics", t.applyDataCharacteristics()))
+        return;
+    if (!send(QByteArray(1, static_cast<char>(kBootloaderSync))))
+        return;
+    arm(timing().answerBoundMs);
+}
+
+// Every link starts at the running firmware's settings: a link after a bootloader session
+// must not go on at even parity.
+bool OpenJob::setUp()
+{
+    UsbTransport &t = link().transport();
+    t.selectLinkMode(LinkMode::Normal);
+    FT_STATUS status = t.applyBaudRate();
+    const char *operation = "FT_SetBaudRate";
+    if (status == FT_OK) {
+        status = t.applyDataCharacteristics();
+        operation = "FT_SetDataCharacteristics";
+    }
+    if (status == FT_OK)
+        return true;
+    t.close();
+    fail(usbError(operation, status));
+    return false;
+}
+
+void OpenJob::bytesArrived(const QByteArray &bytes)
+{
+    greeted(bytes);
+}
+
+void OpenJob::timeout()
+{
+    greeted(QByteArray());
+}
+
+void OpenJob::greeted(const QByteArray &bytes)
+{
+    log().ConsolePrint(QStringLiteral("num of bytes received: %1").arg(bytes.size()));
+    log().AppendLine(QStringLiteral("received Byte: ") + BytesToHex(bytes.left(1)));
+    acknowledged_ = !bytes.isEmpty() && static_cast<quint8>(bytes[0]) == kBootloaderAck;
+    if (acknowledged_)
+        link().enterState(LinkState::Bootloader);
+    finish();
+}
+
+// ---- StatusJob ----
+
+void StatusJob::start()
+{
+    // Bytes that came before the request are not its reply.
+    QByteArray stale;
+    if (!check("FT_Read", link().transport().read(stale)))
+        return;
+    if (!check("FT_Purge TX", link().transport().purgeTx()))
+        return;
+    if (!send(HexToBytes(QStringLiteral("0200"))))
+        return;
+    arm(kStatusPauseMs);
+}
+
+void StatusJob::bytesArrived(const QByteArray &bytes)
+{
+    reply_ += bytes;
+    if (step_ == Step::Pause)
+        return;
+    step_ = Step::Gather;
+    arm(timing().replySilenceMs);
+}
+
+void StatusJob::timeout()
+{
+    switch (step_) {
+    case Step::Pause:
+        step_ = reply_.isEmpty() ? Step::AwaitFirst : Step::Gather;
+        arm(reply_.isEmpty() ? timing().answerBoundMs - kStatusPauseMs : timing().replySilenceMs);
+        return;
+    case Step::AwaitFirst:
+        fail(Error{ErrorCode::NoAnswer, QStringLiteral("status request")});
+        return;
+    case Step::Gather:
+        break;
+    }
+    DecodedStatus decoded;
+    try {
+        decoded = DecodeStatusValues(reply_);
+    } catch (const ConversionError &e) {
+        link().transport().purgeRx();
+        fail(Error{ErrorCode::GarbledReply, QString::fromStdString(e.what())});
+        return;
+    }
+    for (const QString &line : decoded.trace)
+        log().ConsolePrint(line);
+    values_ = decoded.values;
+    if (!check("FT_Purge RX", link().transport().purgeRx()))
+        return;
+    finish();
+}
+
+// ---- SendJob ----
+
+SendJob::SendJob(QByteArray message, int pauseMs, bool purgeFirst)
+    : message_(std::move(message)), pauseMs_(pauseMs), purgeFirst_(purgeFirst)
+{
+}
+
+void SendJob::start()
+{
+    if (purgeFirst_ && !check("FT_Purge TX", link().transport().purgeTx()))
+        return;
+    if (!send(message_))
+        return;
+    if (pauseMs_ > 0)
+        arm(pauseMs_);
+    else
+        finish();
+}
+
+// ---- UploadJob ----
+
+UploadJob::UploadJob(QString imageText) : image_(std::move(imageText)) {}
+
+void UploadJob::start()
+{
+    if (!send(HexToBytes(BuildBypassMessage(true))))
+        return;
+    arm(kUploadBypassPauseMs);
+}
+
+void UploadJob::bytesArrived(const QByteArray &bytes)
+{
+    reply_ += bytes;
+    if (step_ == Step::Pause)
+        return;
+    step_ = Step::Gather;
+    arm(timing().replySilenceMs);
+}
+
+void UploadJob::timeout()
+{
+    switch (step_) {
+    case Step::Pause: {
+        const int n = static_cast<int>(std::min<qsizetype>(image_.size() / 2, kUsbBufferSize));
+        log().ConsolePrint(QStringLiteral("size: %1").arg(n));
+        log().ConsolePrint(QStringLiteral("filecontent (first 128 bytes): ") + image_.left(256));
+        // The conversion stops at the first pair that is not two hex digits; what came
+        // before it goes out, as the image's own length field tells the pedal what to expect.
+        QByteArray bytes(n, '\0');
+        bytes.truncate(HexToBuffer(image_, reinterpret_cast<quint8 *>(bytes.data()), n));
+        log().ConsolePrint(QStringLiteral("num of bytes: %1").arg(bytes.size()));
+        // Whatever the pedal said before the image is not its answer to it.
+        reply_.clear();
+        if (!send(bytes))
+            return;
+        log().ConsolePrint(QStringLiteral("write to device"));
+        step_ = Step::AwaitFirst;
+        arm(timing().uploadAnswerBoundMs);
+        return;
+    }
+    case Step::AwaitFirst:
+        fail(Error{ErrorCode::NoAnswer, QStringLiteral("algorithm upload")});
+        return;
+    case Step::Gather:
+        answer_ = QString::fromLatin1(reply_.left(kUploadAnswerChars));
+        log().ConsolePrint(QStringLiteral("received: ") + answer_);
+        finish();
+        return;
+    }
+}
+
+} // namespace vadrelon

@@ -1,0 +1,345 @@
+#include "device/link.h"
+
+#include "device/hexcodec.h"
+#include "support/consolelog.h"
+
+#include <QDateTime>
+#include <cmath>
+
+namespace vadrelon {
+
+namespace {
+
+// The sixteen kilobytes of an EEPROM dump after its 0xAB marker.
+constexpr int kDumpBytes = 16384;
+constexpr quint8 kDumpMarker = 0xAB;
+
+} // namespace
+
+int Timing::scaled(int ms) const
+{
+    return static_cast<int>(std::lround(ms * scale));
+}
+
+// ---- Job ----
+
+ConsoleLog &Job::log() const { return link_->log(); }
+const Timing &Job::timing() const { return link_->timing(); }
+
+bool Job::send(const QByteArray &bytes)
+{
+    return link_->write(bytes);
+}
+
+bool Job::check(const char *operation, FT_STATUS status)
+{
+    if (status == FT_OK)
+        return true;
+    link_->failure(operation, status);
+    return false;
+}
+
+void Job::arm(int ms) { link_->jobTimer_.start(timing().scaled(ms)); }
+void Job::armExact(int ms) { link_->jobTimer_.start(ms); }
+
+void Job::finish()
+{
+    if (link_->job_.get() == this)
+        link_->endJob(std::nullopt);
+}
+
+void Job::fail(const Error &error)
+{
+    if (link_->job_.get() != this)
+        return;
+    // A pedal that went away looks silent to a job that waits for it; it is told as what it
+    // is, once, and not as a missing answer followed by a lost pedal.
+    quint32 waiting = 0;
+    if (link_->transport_.isOpen() && isDeviceGone(link_->transport_.queueStatus(waiting)))
+        link_->lose();
+    else
+        link_->endJob(error);
+}
+
+// ---- PedalLink ----
+
+PedalLink::PedalLink(UsbTransport &transport, ConsoleLog &log, Timing timing, QObject *parent)
+    : QObject(parent), transport_(transport), log_(log), timing_(timing)
+{
+    jobTimer_.setSingleShot(true);
+    // The documented pauses are short (40 ms before an image); a coarse timer may stretch them.
+    jobTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&jobTimer_, &QTimer::timeout, this, [this] {
+        if (job_)
+            job_->timeout();
+    });
+    pollTimer_.setInterval(timing_.pollIntervalMs);
+    connect(&pollTimer_, &QTimer::timeout, this, &PedalLink::poll);
+    writeBound_.setSingleShot(true);
+    connect(&writeBound_, &QTimer::timeout, this, [this] {
+        const Error error{ErrorCode::WriteStalled, QStringLiteral("%1 bytes not sent").arg(outgoing_.size())};
+        outgoing_.clear();
+        if (job_)
+            endJob(error);
+        else
+            emit failed(error);
+    });
+    connect(&transport_.driver(), &SerialDriver::bytesArrived, this, &PedalLink::bytesArrived);
+    connect(&transport_.driver(), &SerialDriver::writable, this, &PedalLink::writeMore);
+    connect(&pacer_, &SendPacer::due, this, [this](const QByteArray &message) {
+        if (canSendLive())
+            write(message);
+    });
+}
+
+PedalLink::~PedalLink() = default;
+
+Result<QList<PedalLink::Device>> PedalLink::listDevices()
+{
+    quint32 count = 0;
+    const FT_STATUS status = transport_.countDevices(count);
+    if (status != FT_OK)
+        return usbError("GetFTDeviceCount", status);
+    QList<Device> devices;
+    for (quint32 i = 0; i < count; ++i) {
+        QByteArray serial;
+        QByteArray description;
+        if (transport_.serialNumberAt(i, serial) != FT_OK || transport_.descriptionAt(i, description) != FT_OK)
+            continue; // gone since it was counted
+        devices.append({QString::fromLatin1(serial), QString::fromLatin1(description)});
+    }
+    return devices;
+}
+
+bool PedalLink::run(std::unique_ptr<Job> job)
+{
+    if (job_ || (job->needsLink() && !transport_.isOpen()))
+        return false;
+    const QByteArray paced = pacer_.takePending();
+    if (!paced.isEmpty() && !write(paced))
+        return false;
+    job_ = std::move(job);
+    job_->link_ = this;
+    setBusy(true);
+    job_->start();
+    return true;
+}
+
+void PedalLink::unlink()
+{
+    pacer_.clear();
+    outgoing_.clear();
+    writeBound_.stop();
+    dump_.clear();
+    if (transport_.isOpen())
+        transport_.close(); // a port already gone cannot be closed any better
+    const bool hadJob = job_ != nullptr;
+    enterState(LinkState::Unlinked);
+    if (hadJob)
+        endJob(Error{ErrorCode::NotLinked, {}});
+}
+
+void PedalLink::abandon()
+{
+    jobTimer_.stop();
+    job_.reset();
+    ended_.reset();
+    setBusy(false);
+}
+
+bool PedalLink::canSendLive() const
+{
+    return isLinked() && !busy();
+}
+
+bool PedalLink::sendLive(const QByteArray &message)
+{
+    return canSendLive() && write(message);
+}
+
+bool PedalLink::sendPaced(const QByteArray &message)
+{
+    if (!canSendLive())
+        return false;
+    pacer_.offer(message);
+    return true;
+}
+
+void PedalLink::enterState(LinkState state)
+{
+    if (state == state_)
+        return;
+    state_ = state;
+    if (state == LinkState::Unlinked)
+        pacer_.clear();
+    updatePolling();
+    emit stateChanged(state);
+}
+
+bool PedalLink::write(const QByteArray &bytes)
+{
+    if (!transport_.isOpen()) {
+        const Error error{ErrorCode::NotLinked, {}};
+        if (job_)
+            endJob(error);
+        else
+            emit failed(error);
+        return false;
+    }
+    if (!outgoing_.isEmpty()) {
+        outgoing_ += bytes;
+        return true;
+    }
+    quint32 written = 0;
+    const FT_STATUS status = transport_.write(bytes, written);
+    if (status != FT_OK) {
+        failure("FT_Write", status);
+        return false;
+    }
+    if (written < static_cast<quint32>(bytes.size())) {
+        outgoing_ = bytes.mid(static_cast<int>(written));
+        // The bytes need their time on the line (11 bits each at the most), then some grace.
+        const qint64 lineMs = qint64(outgoing_.size()) * 11 * 1000 / std::max<quint32>(transport_.baudRate(), 1);
+        writeBound_.start(static_cast<int>(timing_.scaled(timing_.writeGraceMs) + lineMs));
+    } else if (job_) {
+        // Told from the event loop, not from inside the job's own send.
+        QMetaObject::invokeMethod(this, [this, job = job_.get()] {
+            if (job_.get() == job)
+                job_->written();
+        }, Qt::QueuedConnection);
+    }
+    return true;
+}
+
+void PedalLink::writeMore()
+{
+    if (outgoing_.isEmpty() || !transport_.isOpen())
+        return;
+    quint32 written = 0;
+    const FT_STATUS status = transport_.write(outgoing_, written);
+    if (status != FT_OK) {
+        outgoing_.clear();
+        writeBound_.stop();
+        failure("FT_Write", status);
+        return;
+    }
+    outgoing_.remove(0, static_cast<int>(written));
+    if (outgoing_.isEmpty()) {
+        writeBound_.stop();
+        if (job_)
+            job_->written();
+    }
+}
+
+void PedalLink::failure(const char *operation, FT_STATUS status)
+{
+    if (isDeviceGone(status) && transport_.isOpen()) {
+        lose();
+        return;
+    }
+    const Error error = usbError(operation, status);
+    if (job_)
+        endJob(error);
+    else
+        emit failed(error);
+}
+
+void PedalLink::lose()
+{
+    transport_.close();
+    outgoing_.clear();
+    writeBound_.stop();
+    dump_.clear();
+    const bool hadJob = job_ != nullptr;
+    enterState(LinkState::Unlinked);
+    const Error error{ErrorCode::PortGone, {}};
+    if (hadJob)
+        endJob(error);
+    else
+        emit failed(error);
+}
+
+void PedalLink::endJob(const std::optional<Error> &error)
+{
+    jobTimer_.stop();
+    // The job may still be on the stack (it called finish()); it is deleted with the next
+    // one that ends, or with the link.
+    ended_ = std::move(job_);
+    Job::Finished finished = std::move(ended_->finished_);
+    setBusy(false);
+    if (finished)
+        finished(error);
+}
+
+void PedalLink::setBusy(bool busy)
+{
+    updatePolling();
+    emit busyChanged(busy);
+}
+
+void PedalLink::updatePolling()
+{
+    if (isLinked() && !busy()) {
+        if (!pollTimer_.isActive())
+            pollTimer_.start();
+    } else {
+        pollTimer_.stop();
+    }
+}
+
+void PedalLink::bytesArrived()
+{
+    if (!job_ || !transport_.isOpen())
+        return; // while idle the periodic read takes them
+    QByteArray bytes;
+    const FT_STATUS status = transport_.read(bytes);
+    if (status != FT_OK) {
+        failure("FT_Read", status);
+        return;
+    }
+    if (!bytes.isEmpty())
+        job_->bytesArrived(bytes);
+}
+
+// What the pedal sends unasked. Failures other than a lost device are not worth a word here:
+// the next tick tries again.
+void PedalLink::poll()
+{
+    if (!transport_.isOpen())
+        return;
+    QByteArray bytes;
+    const FT_STATUS status = transport_.read(bytes);
+    if (status != FT_OK) {
+        if (isDeviceGone(status))
+            lose();
+        return;
+    }
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (!bytes.isEmpty()) {
+        log_.ConsolePrint(QStringLiteral("num of bytes read: %1").arg(bytes.size()));
+        // A memory dump arrives over many ticks at 115200 baud: gather it whole before
+        // listing it, so that no position shows a byte of some other read.
+        if (dump_.isEmpty() && static_cast<quint8>(bytes[0]) == kDumpMarker)
+            dump_ = bytes;
+        else if (!dump_.isEmpty())
+            dump_ += bytes;
+        dumpLastBytesMs_ = now;
+    }
+    if (!dump_.isEmpty() && (dump_.size() > kDumpBytes || now - dumpLastBytesMs_ > timing_.scaled(timing_.answerBoundMs)))
+        traceDump(dump_);
+}
+
+void PedalLink::traceDump(const QByteArray &dump)
+{
+    const int available = static_cast<int>(dump.size()) - 1;
+    if (available < kDumpBytes)
+        log_.ConsolePrint(QStringLiteral("memory dump incomplete: %1 of %2 bytes received").arg(available).arg(kDumpBytes));
+    QStringList lines;
+    lines.reserve(std::min(available, kDumpBytes));
+    for (int pos = 0; pos < kDumpBytes && pos < available; ++pos)
+        lines << QStringLiteral("%1: %2").arg(pos).arg(hex2(static_cast<quint8>(dump[pos + 1])));
+    log_.ConsolePrintLines(lines);
+    dump_.clear();
+}
+
+} // namespace vadrelon

@@ -1,0 +1,91 @@
+#include "effect/pedalstatus.h"
+
+namespace vadrelon {
+
+VersionVerdict JudgeVersions(const StatusSummary &s, quint32 latestFirmware, quint32 latestAlgorithm,
+                             DeviceState &device, QStringList &trace)
+{
+    device.DeviceFirmwareVersion = s.firmwareVersion;
+    device.DeviceAlgorithmVersion = s.algorithmVersion;
+    device.DeviceEffectNumber = s.effectNumber;
+    trace << QStringLiteral("Firmware Version: ") + s.firmwareVersion
+          << QStringLiteral("Algorithm version: ") + s.algorithmVersion
+          << QStringLiteral("Current device firmware: ") + s.firmwareVersion
+          << QStringLiteral("Most recent firmware: %1").arg(latestFirmware)
+          << QStringLiteral("Effect Number: ") + s.effectNumber;
+    if (static_cast<quint32>(s.firmware) < latestFirmware)
+        return VersionVerdict::FirmwareOutdated;
+    if (static_cast<quint32>(s.algorithm) < latestAlgorithm)
+        return VersionVerdict::AlgorithmOutdated;
+    return VersionVerdict::Current;
+}
+
+QStringList FirmwareUpgradeMessages(quint32 latestFirmware)
+{
+    const QStringList steps{
+        QStringLiteral("If current firmware is below 9 follow legacy firmware upgrade mode:"),
+        QStringLiteral("1) close editor application and disconnect pedal from USB"),
+        QStringLiteral("2) hold shift button while connecting pedal to USB"),
+        QStringLiteral("3) start application, check Firmware Upgrade Mode in Firmware Upgrade menu"),
+        QStringLiteral("4) clink Link under Connection menu"),
+        QStringLiteral("5) go to Firmware Upgrade menu again and select Firmware Upgrade"),
+        QString(),
+        QStringLiteral("If current firmware is 9 or above go to Firmware Upgrade menu and follow instructions."),
+    };
+    return {QStringLiteral("A firmware upgrade is required. Upgrade to Firmware %1").arg(latestFirmware),
+            steps.join(QStringLiteral("\r\n"))};
+}
+
+QString AlgorithmUploadMessage(quint32 latestAlgorithm)
+{
+    return QStringLiteral("Upload the latest version of Vadrelon MK3 algorithm:\r\nUpload Vadrelon MK3 00%1")
+        .arg(latestAlgorithm);
+}
+
+StatusView ApplyStatus(const QByteArray &values, DeviceState &device, EffectState &effect, ParameterSet &parameters)
+{
+    StatusView view;
+    device.StatusValues = values;
+    if (const std::optional<FootswitchDecode> d = DecodeFootswitchMode(values, StatusIndex::FootswitchMode)) {
+        effect.FootswitchMode = d->mode;
+        view.footswitch = d->buttons;
+        view.trace << d->trace;
+    }
+    if (const std::optional<AssignmentDecode> d = DecodeAssignments(values, StatusIndex::Assignments, parameters))
+        view.assignmentEntries = d->entries;
+    if (const std::optional<TuningDecode> d = DecodeTuning(values, StatusIndex::Tuning)) {
+        view.trace << d->trace;
+        if (d->tuningIndex) {
+            effect.CurrentTuning = static_cast<quint8>(*d->tuningIndex);
+            view.tuningEntry = d->tuningIndex;
+        }
+        if (d->semitoneIndex) {
+            effect.SemitoneVariation = d->semitone;
+            view.semitoneEntry = d->semitoneIndex;
+        }
+    }
+    const auto at = [&](int i) { return static_cast<quint8>(values[i]); };
+    if (values.size() > StatusIndex::MidiChannel) {
+        view.bypass = FlagIsOn(at(StatusIndex::Bypass));
+        if (view.bypass)
+            effect.Bypass = *view.bypass;
+        view.storeBypass = FlagIsOn(at(StatusIndex::BypassStorage));
+        device.InstrumentCode = at(StatusIndex::Instrument);
+        if (device.InstrumentCode == 255 || device.InstrumentCode == 186)
+            view.guitar = device.InstrumentCode == 255;
+        const quint8 midi = at(StatusIndex::MidiChannel);
+        if (midi == 0 || midi == 255)
+            view.midiChannelItem = 0;
+        else if (midi <= 16)
+            view.midiChannelItem = midi;
+        view.trace << QStringLiteral("MIDI channel: %1").arg(midi);
+    }
+    if (const std::optional<ParameterBlock> block = DecodeParameterBlock(values, StatusIndex::Parameters)) {
+        parameters.setValues(block->values);
+        view.trace << block->trace;
+        view.parametersRead = true;
+    }
+    return view;
+}
+
+} // namespace vadrelon

@@ -1,0 +1,512 @@
+#include "ui/effectwindow.h"
+
+#include "content/addressheader.h"
+#include "content/contentstate.h"
+#include "content/resources.h"
+#include "device/hexcodec.h"
+#include "device/link.h"
+#include "effect/pedalstatus.h"
+#include "effect/statusblocks.h"
+#include "support/consolelog.h"
+#include "support/prompt.h"
+#include "ui/dialwidget.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QScopedValueRollback>
+#include <QVBoxLayout>
+
+namespace vadrelon {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+QString hint(std::initializer_list<const char *> lines)
+{
+    QStringList out;
+    for (const char *l : lines)
+        out << QString::fromUtf8(l);
+    return out.join(kCrLf);
+}
+
+// A switch: a checkable button that reads ON or OFF.
+QPushButton *makeSwitch(const char *name, QWidget *parent)
+{
+    auto *s = new QPushButton(QStringLiteral("OFF"), parent);
+    s->setObjectName(QString::fromLatin1(name));
+    s->setCheckable(true);
+    s->setProperty("switch", true);
+    s->setFixedSize(46, 22);
+    QObject::connect(s, &QPushButton::toggled, s,
+                     [s](bool on) { s->setText(on ? QStringLiteral("ON") : QStringLiteral("OFF")); });
+    return s;
+}
+
+} // namespace
+
+EffectWindow::EffectWindow(PedalLink &link, ConsoleLog &log, Prompt &prompt, const ContentState &content,
+                           ParameterSet &parameters, EffectState &effect)
+    : QWidget(nullptr, Qt::Window), link_(link), log_(log), prompt_(prompt), content_(content),
+      parameters_(parameters), effect_(effect)
+{
+    setObjectName(QStringLiteral("TformFXsettings"));
+    setWindowTitle(QStringLiteral("Form1"));
+    buildControls();
+    // Every list on its first entry, the semitones on "0".
+    tuning_->setCurrentIndex(0);
+    semitones_->setCurrentIndex(5);
+    setLinked(false);
+    // As compact as the controls allow, never narrower than the design's 358 pixels.
+    setFixedSize(sizeHint().expandedTo(QSize(358, 0)));
+}
+
+void EffectWindow::buildControls()
+{
+    auto *page = new QVBoxLayout(this);
+    page->setContentsMargins(8, 6, 8, 6);
+    page->setSpacing(4);
+
+    // Dials, four to a row, each with its level under the knob and its caption below that.
+    auto *dialGrid = new QGridLayout;
+    dialGrid->setHorizontalSpacing(4);
+    dialGrid->setVerticalSpacing(0);
+    const auto dial = [&](const char *name, const char *caption, int initial, int row, int column) {
+        auto *d = new DialWidget(this);
+        d->setObjectName(QString::fromLatin1(name));
+        d->setAngle(initial);
+        d->setFixedSize(d->sizeHint());
+        auto *label = new QLabel(QString::fromLatin1(caption), this);
+        label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        dialGrid->addWidget(d, 2 * row, column, Qt::AlignHCenter);
+        dialGrid->addWidget(label, 2 * row + 1, column, Qt::AlignHCenter);
+        return d;
+    };
+    DialWidget *dialDry = dial("dialDry", "Dry", -135, 0, 0);
+    DialWidget *dialSubMix = dial("dialSubMix", "Sub Mix", -135, 0, 1);
+    DialWidget *dialMinus1Oct = dial("dialMinus1Oct", "-1 OCT", -135, 0, 2);
+    DialWidget *dialMinus2Oct = dial("dialMinus2Oct", "-2 OCT", -135, 0, 3);
+    DialWidget *dialLowPass = dial("dialLowPass", "Low Pass", -138, 1, 0);
+    DialWidget *dialHighPass = dial("dialHighPass", "High Pass", -128, 1, 1);
+    DialWidget *dialRange = dial("dialRange", "Range", -126, 1, 2);
+    DialWidget *dialDryHPF = dial("dialDryHPF", "Dry HPF", -126, 1, 3);
+    DialWidget *dialInputLevel = dial("dialInputLevel", "Input Level", -135, 2, 0);
+    DialWidget *dialClipWave = dial("dialClipWave", "Wave Clip", -135, 2, 1);
+    DialWidget *dial1stHarmonic = dial("dial1stHarmonic", "1st Harmonic", -135, 2, 2);
+    dialInputLevel->setToolTip(hint({"Set level of input signal to the octave down effect. It does not affect dry.",
+                                     "Adjust if you hear too much distortion on the sub. By deafult it is set to mid position."}));
+
+    // The pitch list sits in the last cell of the third row, framed.
+    auto *pitchFrame = new QFrame(this);
+    pitchFrame->setObjectName(QStringLiteral("Rectangle1"));
+    pitchFrame->setFrameShape(QFrame::Box);
+    auto *pitchBox = new QVBoxLayout(pitchFrame);
+    pitchBox->setContentsMargins(4, 4, 4, 4);
+    auto *pitchLabel = new QLabel(QStringLiteral("1st Harmonic Pitch"), pitchFrame);
+    pitchLabel->setWordWrap(true);
+    pitchLabel->setAlignment(Qt::AlignCenter);
+    pitch_ = new QComboBox(pitchFrame);
+    pitch_->setObjectName(QStringLiteral("cmbVariableWavePitch"));
+    for (int semitone = -12; semitone <= 12; ++semitone)
+        pitch_->addItem(semitone > 0 ? QStringLiteral("+%1").arg(semitone) : QString::number(semitone));
+    pitch_->setMaxVisibleItems(12);
+    pitch_->setCurrentIndex(-1);
+    pitchBox->addWidget(pitchLabel);
+    pitchBox->addWidget(pitch_);
+    dialGrid->addWidget(pitchFrame, 4, 3, 2, 1, Qt::AlignCenter);
+    for (int column = 0; column < 4; ++column)
+        dialGrid->setColumnStretch(column, 1);
+    pitchFrame->setMaximumWidth(84);
+    page->addLayout(dialGrid);
+
+    // The three switches on one line.
+    auto *switches = new QHBoxLayout;
+    const auto switchCell = [&](const char *name, const char *caption) {
+        auto *label = new QLabel(QString::fromLatin1(caption), this);
+        QPushButton *s = makeSwitch(name, this);
+        switches->addWidget(label);
+        switches->addWidget(s);
+        switches->addStretch();
+        return s;
+    };
+    wave_ = switchCell("swtWave", "Wave");
+    split_ = switchCell("swtSplit", "Split");
+    bypass_ = switchCell("swtBypass", "Bypass");
+    page->addLayout(switches);
+
+    // Tracking functions.
+    auto *tracking = new QGroupBox(QStringLiteral("Tracking Functions"), this);
+    tracking->setObjectName(QStringLiteral("Rectangle2"));
+    auto *trackingGrid = new QGridLayout(tracking);
+    trackingGrid->setContentsMargins(6, 4, 6, 4);
+    trackingGrid->setVerticalSpacing(3);
+    tuning_ = new QComboBox(tracking);
+    tuning_->setObjectName(QStringLiteral("cmbGuitarTuning"));
+    tuning_->addItems({"No Tuning Selected", "Standard (EADGBE)", "Drop D (DADGBE)", "DADGAD",
+                               "open D (DADF#AD)", "Blues G (DGDGBD)", "Open A (EAC#EAE)",
+                               "Open C (CGCGCE)", "Bass Guitar"});
+    tuning_->setToolTip(hint({"Select the tuning of your instrument and the pitch variation",
+                                      "in the box below. Example:",
+                                      "- if you play in standard tuning 1 half-step down select standard tuning and -1 Pitch.",
+                                      "- if you play in standard tuning and use capo on 3rd fret select standard tuning and +3 Pitch."}));
+    semitones_ = new QComboBox(tracking);
+    semitones_->setObjectName(QStringLiteral("cmbSemitonesVariation"));
+    semitones_->addItems({"-5", "-4", "-3", "-2", "-1", "0", "+1", "+2", "+3"});
+    semitones_->setToolTip(QStringLiteral("Select the pitch variation in semitones from -5 to +3"));
+    dominantCut_ = new QCheckBox(QStringLiteral("Dominant Notes Cut"), tracking);
+    dominantCut_->setObjectName(QStringLiteral("chkDominantNoteCut"));
+    dominantCut_->setToolTip(hint({"Improves tracking on lowest chord (E-open chord in standard tuning) when RANGE is set high.",
+                                         "Make sure to choose the right tuning for your instrument before applying this parameter.",
+                                         "Like any other parameter, this parameter can either be stored permanently on pedal or assigned to a CTRL button."}));
+    highCut_ = new QCheckBox(QStringLiteral("High Notes Cut"), tracking);
+    highCut_->setObjectName(QStringLiteral("chkHighNoteCut"));
+    highCut_->setToolTip(hint({"Removes tracking and noise on higher strings (e.g. open G string and first frets in standard tuning)",
+                                     "Make sure to choose the right tuning for your instrument before applying this parameter.",
+                                     "Like any other parameter, this parameter can either be stored permanently on pedal or assigned to a CTRL button."}));
+    trackingGrid->addWidget(tuning_, 0, 0, 1, 2);
+    trackingGrid->addWidget(new QLabel(QStringLiteral("Semitones"), tracking), 0, 2, Qt::AlignRight);
+    trackingGrid->addWidget(semitones_, 0, 3);
+    trackingGrid->addWidget(dominantCut_, 1, 0);
+    trackingGrid->addWidget(highCut_, 1, 1, 1, 3);
+    trackingGrid->setColumnStretch(1, 1);
+    page->addWidget(tracking);
+
+    // Assignments, two to a row.
+    auto *assign = new QGroupBox(QStringLiteral("Assign Controls"), this);
+    auto *assignGrid = new QGridLayout(assign);
+    assignGrid->setContentsMargins(6, 4, 6, 4);
+    assignGrid->setVerticalSpacing(3);
+    const auto controlList = [&](const char *name, const char *caption, int control) {
+        auto *list = new QComboBox(assign);
+        list->setObjectName(QString::fromLatin1(name));
+        list->addItems(ControlListEntries(control));
+        list->setCurrentIndex(0);
+        assignGrid->addWidget(new QLabel(QString::fromLatin1(caption), assign), control, 0);
+        assignGrid->addWidget(list, control, 1);
+        return list;
+    };
+    assignments_ = {controlList("cmbAssignCtrlUNO", "Control I", CtrlI),
+                    controlList("cmbAssignCtrlDUE", "Control II", CtrlII),
+                    controlList("cmbAssignCtrlTRE", "Control III", CtrlIII),
+                    controlList("cmbAssignCtrlQUATTRO", "Control IV", CtrlIV),
+                    controlList("cmbAssignRemote", "Remote Footswitch", CtrlRemote)};
+    assignGrid->setColumnStretch(1, 1);
+    page->addWidget(assign);
+
+    // Footswitch behaviour: two radio groups side by side.
+    auto *footswitch = new QHBoxLayout;
+    const auto radioGroup = [&](const char *caption, const char *bypassName, const char *presetName,
+                                bool presetChecked, QRadioButton *&bypass, QRadioButton *&preset) {
+        auto *group = new QGroupBox(QString::fromLatin1(caption), this);
+        auto *box = new QVBoxLayout(group);
+        box->setContentsMargins(6, 2, 6, 2);
+        box->setSpacing(0);
+        bypass = new QRadioButton(QStringLiteral("Bypass"), group);
+        bypass->setObjectName(QString::fromLatin1(bypassName));
+        preset = new QRadioButton(QStringLiteral("Change Preset"), group);
+        preset->setObjectName(QString::fromLatin1(presetName));
+        (presetChecked ? preset : bypass)->setChecked(true);
+        box->addWidget(bypass);
+        box->addWidget(preset);
+        footswitch->addWidget(group);
+    };
+    radioGroup("Footswitch Short Press:", "chkBypassShortPress", "chkChangePresetShortPress", false,
+               bypassShort_, presetShort_);
+    radioGroup("Footswitch Long Press:", "chkBypassLongPress", "chkChangePresetLongPress", true,
+               bypassLong_, presetLong_);
+    page->addLayout(footswitch);
+
+    addressNote_ = new QLabel(this);
+    addressNote_->setObjectName(QStringLiteral("lblAddresses"));
+    addressNote_->setWordWrap(true);
+    addressNote_->hide();
+    page->addWidget(addressNote_);
+
+    // Handlers.
+    dials_ = {{dialDry, ParDry},           {dialSubMix, ParSubMix},       {dialMinus1Oct, ParMinus1Oct},
+              {dialMinus2Oct, ParMinus2Oct}, {dialLowPass, ParLowPass},   {dialHighPass, ParHighPass},
+              {dial1stHarmonic, Par1stHarmonic}, {dialRange, ParRange},   {dialInputLevel, ParInputLevel},
+              {dialClipWave, ParWaveClip}, {dialDryHPF, ParDryHPF}};
+    for (const DialRow &row : dials_) {
+        connect(row.dial, &DialWidget::angleChanged, this, [this, row] { onDialChanged(row); });
+        settleDial(row.dial, row.dial->angle());
+    }
+    connect(pitch_, qOverload<int>(&QComboBox::currentIndexChanged), this, &EffectWindow::onPitchChanged);
+    connect(wave_, &QPushButton::toggled, this, [this](bool on) { onSwitchToggled(wave_, ParWave, WaveValue(on)); });
+    connect(split_, &QPushButton::toggled, this, [this](bool on) { onSwitchToggled(split_, ParSplit, FlagValue(on)); });
+    connect(bypass_, &QPushButton::toggled, this, &EffectWindow::onBypassToggled);
+    connect(dominantCut_, &QCheckBox::toggled, this, [this] { onNoteCutToggled(dominantCut_, ParDominantNotesCut); });
+    connect(highCut_, &QCheckBox::toggled, this, [this] { onNoteCutToggled(highCut_, ParHighNotesCut); });
+    dominantCut_->installEventFilter(this);
+    connect(tuning_, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            [this](int index) { effect_.CurrentTuning = static_cast<quint8>(std::max(index, 0)); });
+    connect(semitones_, &QComboBox::currentTextChanged, this,
+            [this](const QString &text) { effect_.SemitoneVariation = static_cast<qint8>(text.toInt()); });
+    for (int c = 0; c < kControlCount; ++c)
+        connect(assignments_[c], qOverload<int>(&QComboBox::currentIndexChanged), this,
+                [this, c] { onAssignmentChanged(c); });
+}
+
+std::array<QComboBox *, kControlCount> EffectWindow::controlLists() const { return assignments_; }
+
+QVector<QWidget *> EffectWindow::parameterControls() const
+{
+    QVector<QWidget *> out;
+    for (const DialRow &row : dials_)
+        out << row.dial;
+    out << pitch_ << wave_ << split_ << dominantCut_ << highCut_;
+    return out;
+}
+
+void EffectWindow::showLevel(DialWidget *dial)
+{
+    dial->setValueText(QString::number(DialAngleToValue(dial->angle()).level));
+}
+
+// ---- Opening and enabling ----
+
+void EffectWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    readAddresses();
+}
+
+// The parameter addresses of the selected effect, read each time the window shows.
+void EffectWindow::readAddresses()
+{
+    const QString name = ResourceNameFor(content_.SelectedEffectName);
+    log_.ConsolePrint(QStringLiteral("resource name: ") + name);
+    const Outcome<QStringList> image = LoadResourceLines(name);
+    const AddressHeader header = AddressHeaderFor(content_.SelectedEffectName, image ? *image : QStringList());
+    if (image)
+        log_.ConsolePrint(QStringLiteral("filecontent (first 128 bytes): ") + image->value(0).left(256));
+    if (header.source == AddressSource::None) {
+        // Without addresses a parameter message would go to a wrong place on the pedal: the
+        // parameter controls stay disabled and the window says why.
+        if (!parameters_.addressesKnown())
+            addressNote_->setText(QStringLiteral("The parameters cannot be edited: ") + header.reason);
+        else
+            prompt_.message(QStringLiteral("Error loading resource: ") + image.error());
+    } else if (const std::optional<QString> refused = ReadParameterAddresses(parameters_, header.line)) {
+        prompt_.message(*refused);
+    }
+    addressNote_->setVisible(!parameters_.addressesKnown());
+    setLinked(linked_);
+}
+
+void EffectWindow::setLinked(bool linked)
+{
+    linked_ = linked;
+    for (QWidget *w : findChildren<QWidget *>())
+        w->setEnabled(linked);
+    const bool editable = linked && parameters_.addressesKnown();
+    for (QWidget *w : parameterControls())
+        w->setEnabled(editable);
+    addressNote_->setEnabled(true);
+}
+
+// ---- Live messages ----
+
+bool EffectWindow::refuse()
+{
+    if (link_.canSendLive())
+        return false;
+    log_.ConsolePrint(QStringLiteral("not sent: the pedal is busy with another exchange"));
+    return true;
+}
+
+void EffectWindow::settleDial(DialWidget *dial, int angle)
+{
+    {
+        const QSignalBlocker quiet(dial);
+        dial->setAngle(angle);
+    }
+    settledAngles_[dial] = angle;
+    showLevel(dial);
+}
+
+void EffectWindow::onDialChanged(const DialRow &row)
+{
+    if (applying_) {
+        showLevel(row.dial);
+        return;
+    }
+    const DialValue v = DialAngleToValue(row.dial->angle());
+    const std::optional<QString> text = ParameterMessageFor(parameters_, row.parameter, v.value);
+    if (text && refuse()) {
+        settleDial(row.dial, settledAngles_.value(row.dial, DialWidget::kMinAngle));
+        return;
+    }
+    settleDial(row.dial, v.angle);
+    parameters_.row(row.parameter).value = v.value;
+    if (!text)
+        return;
+    log_.ConsolePrint(ParameterSendTrace(parameters_.row(row.parameter).name, *text));
+    link_.sendPaced(HexToBytes(*text));
+}
+
+// Wave and Split keep their records as the pedal last reported them; the switch itself
+// shows what was sent since.
+void EffectWindow::onSwitchToggled(QPushButton *control, int parameter, quint32 value)
+{
+    if (applying_)
+        return;
+    const std::optional<QString> text = ParameterMessageFor(parameters_, parameter, value);
+    if (!text)
+        return;
+    if (refuse()) {
+        const QSignalBlocker quiet(control);
+        control->setChecked(!control->isChecked());
+        control->setText(control->isChecked() ? QStringLiteral("ON") : QStringLiteral("OFF"));
+        return;
+    }
+    log_.ConsolePrint(ParameterSendTrace(parameters_.row(parameter).name, *text));
+    link_.sendLive(HexToBytes(*text));
+}
+
+void EffectWindow::onBypassToggled(bool on)
+{
+    if (applying_)
+        return;
+    if (refuse()) {
+        const QSignalBlocker quiet(bypass_);
+        bypass_->setChecked(effect_.Bypass);
+        bypass_->setText(effect_.Bypass ? QStringLiteral("ON") : QStringLiteral("OFF"));
+        return;
+    }
+    effect_.Bypass = on;
+    link_.sendLive(HexToBytes(BuildBypassMessage(on)));
+}
+
+void EffectWindow::onPitchChanged(int index)
+{
+    if (applying_ || index < 0)
+        return;
+    const quint32 value = HarmonicPitchTable[static_cast<size_t>(index)];
+    const std::optional<QString> text = ParameterMessageFor(parameters_, ParHarmonicPitch, value);
+    if (!text)
+        return;
+    if (refuse()) {
+        const QSignalBlocker quiet(pitch_);
+        pitch_->setCurrentIndex(HarmonicPitchIndex(parameters_.HarmonicPitch.value).value_or(-1));
+        return;
+    }
+    log_.ConsolePrint(HarmonicPitchSendTrace(*text));
+    link_.sendLive(HexToBytes(*text));
+    parameters_.HarmonicPitch.value = value;
+}
+
+void EffectWindow::onNoteCutToggled(QCheckBox *box, int parameter)
+{
+    if (applying_)
+        return;
+    ParameterRow row = parameters_.row(parameter);
+    if (refuse()) {
+        const QSignalBlocker quiet(box);
+        box->setChecked(row.value == 1);
+        return;
+    }
+    if (tuning_->currentIndex() == 0 && box->isChecked()) {
+        prompt_.message(QStringLiteral("Set a tuning before using this parameter"));
+        const QSignalBlocker quiet(box);
+        box->setChecked(false);
+    }
+    row.value = FlagValue(box->isChecked());
+    if (!parameters_.addressesKnown())
+        return;
+    const QString text = BuildParameterMessage(row.address, row.value);
+    log_.ConsolePrint(QStringLiteral("write to DSP msg: ") + text);
+    link_.sendLive(HexToBytes(text));
+}
+
+bool EffectWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == dominantCut_ && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::RightButton)
+        log_.ConsolePrint(QStringLiteral("Right mouse button clicked!"));
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- Assignments and footswitch ----
+
+void EffectWindow::onAssignmentChanged(int control)
+{
+    QComboBox *list = assignments_[static_cast<size_t>(control)];
+    effect_.ControlAssigned[static_cast<size_t>(control)] = list->currentIndex() > 0;
+    if ((control != CtrlIII && control != CtrlIV) || applying_)
+        return;
+    const QString choice = list->currentText();
+    if ((choice == QLatin1String("Dominant Notes Cut") || choice == QLatin1String("High Notes Cut")) &&
+        effect_.CurrentTuning == 0) {
+        prompt_.message(QStringLiteral("No tuning selected, Select a tuning before assigning this parameter"));
+        list->setCurrentIndex(0);
+    }
+}
+
+TracedMessage EffectWindow::assignMessage() const
+{
+    std::array<ListSelection, kControlCount> selections;
+    for (int c = 0; c < kControlCount; ++c)
+        selections[static_cast<size_t>(c)] = {assignments_[static_cast<size_t>(c)]->currentIndex(),
+                                              assignments_[static_cast<size_t>(c)]->currentText()};
+    return BuildAssignMessage(selections, effect_, parameters_);
+}
+
+std::optional<TracedMessage> EffectWindow::footswitchMessage() const
+{
+    return BuildFootswitchMessage({bypassShort_->isChecked(), presetShort_->isChecked(), bypassLong_->isChecked(),
+                                   presetLong_->isChecked()});
+}
+
+// ---- The pedal's status on the controls ----
+
+void EffectWindow::render(const StatusView &view)
+{
+    const QScopedValueRollback<bool> guard(applying_, true);
+    if (view.footswitch) {
+        bypassShort_->setChecked(view.footswitch->bypassShort);
+        presetShort_->setChecked(view.footswitch->changePresetShort);
+        bypassLong_->setChecked(view.footswitch->bypassLong);
+        presetLong_->setChecked(view.footswitch->changePresetLong);
+    }
+    for (int c = 0; c < kControlCount; ++c)
+        if (const std::optional<int> entry = view.assignmentEntries[static_cast<size_t>(c)])
+            assignments_[static_cast<size_t>(c)]->setCurrentIndex(*entry);
+    if (view.tuningEntry)
+        tuning_->setCurrentIndex(*view.tuningEntry);
+    if (view.semitoneEntry)
+        semitones_->setCurrentIndex(*view.semitoneEntry);
+    if (view.bypass)
+        bypass_->setChecked(*view.bypass);
+    if (view.parametersRead)
+        applyParameterValues();
+}
+
+void EffectWindow::applyParameterValues()
+{
+    for (const DialRow &row : dials_) {
+        const ConstParameterRow r = std::as_const(parameters_).row(row.parameter);
+        settleDial(row.dial, ValueToDialAngle(r.value, r.decodeScale));
+    }
+    const auto setSwitch = [](QPushButton *s, std::optional<bool> on) {
+        if (on)
+            s->setChecked(*on);
+    };
+    setSwitch(wave_, WaveIsOn(parameters_.Wave.value));
+    setSwitch(split_, FlagIsOn(parameters_.Split.value));
+    if (const std::optional<int> pitch = HarmonicPitchIndex(parameters_.HarmonicPitch.value))
+        pitch_->setCurrentIndex(*pitch);
+    dominantCut_->setChecked(parameters_.DominantNotesCut.value == 1);
+    highCut_->setChecked(parameters_.HighNotesCut.value == 1);
+}
+
+} // namespace vadrelon

@@ -1,0 +1,92 @@
+#pragma once
+// The effect settings window: the sixteen parameters on dials, switches, a list and check
+// boxes, the tuning, the bypass switch, the control assignments and the footswitch. Each
+// change reaches the pedal at once through the link; while the link runs an exchange a
+// change is refused and the control goes back to what the pedal holds.
+#include "effect/messages.h"
+#include "effect/parameters.h"
+
+#include <QHash>
+#include <QVector>
+#include <QWidget>
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+namespace vadrelon {
+
+class ConsoleLog;
+class DialWidget;
+class PedalLink;
+class Prompt;
+struct ContentState;
+struct StatusView;
+
+class EffectWindow : public QWidget {
+    Q_OBJECT
+public:
+    EffectWindow(PedalLink &link, ConsoleLog &log, Prompt &prompt, const ContentState &content,
+                 ParameterSet &parameters, EffectState &effect);
+
+    // The controls are usable only while a pedal is linked and its versions are current.
+    void setLinked(bool linked);
+    // A status reply on the controls; nothing of it goes back to the pedal.
+    void render(const StatusView &view);
+
+    // What the main window's Assign and Set Footswitch Mode buttons send, as the controls
+    // show it now.
+    TracedMessage assignMessage() const;
+    std::optional<TracedMessage> footswitchMessage() const;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct DialRow {
+        DialWidget *dial;
+        int parameter;
+    };
+    void buildControls();
+    void readAddresses();
+    void applyParameterValues();
+    void showLevel(DialWidget *dial);
+    // Puts a dial where the pedal has it, without a message.
+    void settleDial(DialWidget *dial, int angle);
+    void onDialChanged(const DialRow &row);
+    void onSwitchToggled(QPushButton *control, int parameter, quint32 value);
+    void onBypassToggled(bool on);
+    void onPitchChanged(int index);
+    void onNoteCutToggled(QCheckBox *box, int parameter);
+    void onAssignmentChanged(int control);
+    bool refuse(); // true (and says so in the console) when the link cannot take a message now
+    std::array<QComboBox *, kControlCount> controlLists() const;
+    QVector<QWidget *> parameterControls() const;
+
+    PedalLink &link_;
+    ConsoleLog &log_;
+    Prompt &prompt_;
+    const ContentState &content_;
+    ParameterSet &parameters_;
+    EffectState &effect_;
+
+    QVector<DialRow> dials_;
+    QHash<const DialWidget *, int> settledAngles_; // where each knob was last sent or set
+    QComboBox *pitch_;
+    QPushButton *wave_, *split_, *bypass_;
+    QComboBox *tuning_, *semitones_;
+    QCheckBox *dominantCut_, *highCut_;
+    std::array<QComboBox *, kControlCount> assignments_{};
+    QRadioButton *bypassShort_, *presetShort_, *bypassLong_, *presetLong_;
+    QLabel *addressNote_;
+    // True while the pedal's values are put on the controls: they came from the pedal and
+    // must not go back to it, and the lists' tuning check is for the user's choices only.
+    bool applying_ = false;
+    bool linked_ = false;
+};
+
+} // namespace vadrelon

@@ -1,0 +1,18 @@
+#pragma once
+// Readable failure messages for the types the tests compare.
+#include "device/error.h"
+
+#include <QString>
+#include <ostream>
+
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace vadrelon {
+inline void PrintTo(const Error &e, std::ostream *os)
+{
+    *os << "Error{" << static_cast<int>(e.code) << ", \"" << e.detail.toStdString() << "\"}";
+}
+} // namespace vadrelon
