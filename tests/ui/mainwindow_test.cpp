@@ -400,6 +400,19 @@ TEST_F(StatusExchange, AReplySplitAcrossReadsIsGatheredWhole)
     }
 }
 
+TEST_F(StatusExchange, BytesFromBeforeTheRequestAreNotItsReply)
+{
+    start({&pedal});
+    link();
+    prompt.messages.clear();
+    emit pedal.toHost("7\r\n"); // a value left over, not yet taken by the periodic read
+    click("btnRequest");
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('|').toStdString();
+    EXPECT_EQ(text("lblFirmwareVersion"), "Device Firmware: 11");
+    EXPECT_EQ(editor->device.StatusValues.size(), 90);
+}
+
 TEST_F(StatusExchange, OptionMarksFollowThePedal)
 {
     struct Case {
