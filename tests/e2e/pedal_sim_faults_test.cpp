@@ -161,6 +161,7 @@ struct ReplyCase {
     QStringList options;
     std::function<void(const QByteArray &full, const QList<EditorEnd::Piece> &got)> check;
 };
+void PrintTo(const ReplyCase &c, std::ostream *os) { *os << c.name; }
 
 class StatusReplyOverThePty : public ::testing::TestWithParam<ReplyCase> {};
 
@@ -252,6 +253,7 @@ struct NackCase {
     const char *option;
     QList<QByteArray> frames; // up to the refused one, which is last
 };
+void PrintTo(const NackCase &c, std::ostream *os) { *os << c.name; }
 
 class NackOverThePty : public ::testing::TestWithParam<NackCase> {};
 
@@ -286,6 +288,7 @@ struct BadOptionCase {
     const char *name;
     QStringList options;
 };
+void PrintTo(const BadOptionCase &c, std::ostream *os) { *os << c.name; }
 
 class BadFaultOption : public ::testing::TestWithParam<BadOptionCase> {};
 

@@ -198,6 +198,7 @@ struct StepCase {
     BootloaderStep step;
     QList<QByteArray> frames; // up to the refused one, which is last
 };
+void PrintTo(const StepCase &c, std::ostream *os) { *os << c.name; }
 
 class RefusedStep : public Bootloader, public ::testing::WithParamInterface<StepCase> {};
 

@@ -411,6 +411,7 @@ struct SplitCase {
     QList<int> pieceStarts; // past the first piece
     int expectedGapMs;
 };
+void PrintTo(const SplitCase &c, std::ostream *os) { *os << c.name; }
 
 class SplitReply : public ::testing::TestWithParam<SplitCase> {};
 
