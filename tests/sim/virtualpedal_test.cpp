@@ -7,6 +7,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 
 using namespace vadrelon::sim;
@@ -458,7 +459,8 @@ TEST_P(SplitReply, PiecesArriveWithTheChosenPauseBetweenThem)
         ASSERT_GE(i, 1) << "no piece starts at " << start;
         const qint64 gap = arrivals[i].ms - arrivals[i - 1].ms;
         EXPECT_GE(gap, c.expectedGapMs - 2) << "before " << start;
-        EXPECT_LT(gap, c.expectedGapMs + 40) << "before " << start;
+        // Room for a busy machine, but not for the pause twice over.
+        EXPECT_LT(gap, std::max(c.expectedGapMs + 40, 2 * c.expectedGapMs - 5)) << "before " << start;
     }
 }
 
