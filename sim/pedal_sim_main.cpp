@@ -1,5 +1,7 @@
 // vadrelon-pedal-sim: serves one virtual pedal on a pseudo-terminal, announces it to the
-// editor's discovery, logs what it receives, and ends cleanly on SIGTERM or SIGINT.
+// editor's discovery, logs what it receives, and ends cleanly on SIGTERM or SIGINT. Each of the
+// library's faults can be chosen on the command line, so that the editor's handling of a
+// misbehaving pedal can be tried by hand and from tests of the built programs.
 #include "virtualpedal.h"
 
 #include <QCommandLineParser>
@@ -11,14 +13,18 @@
 #include <QSocketNotifier>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <optional>
+#include <vector>
 #include <fcntl.h>
 #include <sys/signalfd.h>
 #include <termios.h>
 #include <unistd.h>
 
+using vadrelon::sim::BootloaderStep;
 using vadrelon::sim::Framing;
 using vadrelon::sim::ReceivedMessage;
 using vadrelon::sim::VirtualPedal;
@@ -56,13 +62,18 @@ public:
         fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
         return true;
     }
-    ~PtyServer()
+    ~PtyServer() { close(); }
+    // Closing the master hangs up the editor's end as a pulled cable does (POLLHUP, end of file
+    // on read, EIO on write); the slave kept against that has nothing left to guard.
+    void close()
     {
         if (slave_ >= 0)
             ::close(slave_);
         if (master_ >= 0)
             ::close(master_);
+        slave_ = master_ = -1;
     }
+    bool isOpen() const { return master_ >= 0; }
     int master() const { return master_; }
     QString slavePath() const { return slavePath_; }
 
@@ -94,6 +105,92 @@ int fail(const QString &message)
     return 1;
 }
 
+// The bootloader commands the pedal understands and the frames of each that it answers.
+struct BootloaderCommand {
+    const char *name;
+    quint8 code;
+    std::vector<BootloaderStep> steps;
+};
+
+const std::vector<BootloaderCommand> &bootloaderCommands()
+{
+    static const std::vector<BootloaderCommand> commands{
+        {"get", 0x00, {BootloaderStep::Command}},
+        {"get-version", 0x01, {BootloaderStep::Command}},
+        {"get-id", 0x02, {BootloaderStep::Command}},
+        {"read", 0x11, {BootloaderStep::Command, BootloaderStep::Address, BootloaderStep::Count}},
+        {"go", 0x21, {BootloaderStep::Command, BootloaderStep::Address}},
+        {"write", 0x31, {BootloaderStep::Command, BootloaderStep::Address, BootloaderStep::Data}},
+        {"erase", 0x43, {BootloaderStep::Command, BootloaderStep::Erase}},
+    };
+    return commands;
+}
+
+std::optional<BootloaderStep> bootloaderStepNamed(const QString &name)
+{
+    const std::pair<const char *, BootloaderStep> steps[] = {
+        {"command", BootloaderStep::Command}, {"address", BootloaderStep::Address}, {"count", BootloaderStep::Count},
+        {"data", BootloaderStep::Data},       {"erase", BootloaderStep::Erase},
+    };
+    for (const auto &[stepName, step] : steps) {
+        if (name.compare(QLatin1String(stepName), Qt::CaseInsensitive) == 0)
+            return step;
+    }
+    return std::nullopt;
+}
+
+// COMMAND[:STEP], where COMMAND is a name or its byte in hex (0x31). STEP defaults to the
+// command's last one, the step that does the work.
+bool parseNack(const QString &text, int &command, BootloaderStep &step)
+{
+    const QStringList parts = text.split(QLatin1Char(':'));
+    if (parts.size() > 2)
+        return false;
+    bool isByte = false;
+    uint code = 0;
+    if (parts[0].startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        code = parts[0].mid(2).toUInt(&isByte, 16);
+    const auto &commands = bootloaderCommands();
+    const auto chosen = std::find_if(commands.begin(), commands.end(), [&](const BootloaderCommand &c) {
+        return isByte ? code == c.code : parts[0].compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0;
+    });
+    if (chosen == commands.end())
+        return false;
+    command = chosen->code;
+    if (parts.size() == 1) {
+        step = chosen->steps.back();
+        return true;
+    }
+    const std::optional<BootloaderStep> named = bootloaderStepNamed(parts[1]);
+    if (!named || std::find(chosen->steps.begin(), chosen->steps.end(), *named) == chosen->steps.end())
+        return false;
+    step = *named;
+    return true;
+}
+
+// A comma-separated list of byte offsets, each at least 1.
+bool parseCuts(const QString &text, QList<int> &cuts)
+{
+    for (const QString &item : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        const int cut = item.trimmed().toInt(&ok);
+        if (!ok || cut < 1)
+            return false;
+        cuts << cut;
+    }
+    return true;
+}
+
+// A number of at least `least`, or nothing when the option was not given.
+bool parseCount(const QCommandLineParser &parser, const QCommandLineOption &option, int least, int &out)
+{
+    if (!parser.isSet(option))
+        return true;
+    bool ok = false;
+    out = parser.value(option).toInt(&ok);
+    return ok && out >= least;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -117,11 +214,38 @@ int main(int argc, char **argv)
     const QCommandLineOption algorithmOpt("algorithm", "Algorithm version, four BCD digits.", "XXXX", "0012");
     const QCommandLineOption bootloaderOpt("bootloader", "Start in the bootloader (SHIFT held at power-up).");
     const QCommandLineOption lineRateOpt("line-rate", "Take the time 115200 baud takes.");
-    const QCommandLineOption delayOpt("answer-delay", "Extra delay before every answer.", "MS", "0");
+    const QCommandLineOption delayOpt("answer-delay", "Fault: extra delay before every answer.", "MS", "0");
+    const QCommandLineOption silentOpt("silent", "Fault: answer nothing at all (messages are still received and logged).");
+    const QCommandLineOption cutOpt("cut-reply", "Fault: the status reply stops after N bytes.", "N");
+    const QCommandLineOption splitOpt(
+        "split-reply",
+        "Fault: the status reply is sent in pieces, cut before each of these byte offsets, with --split-gap of quiet "
+        "line before each later piece.",
+        "AT[,AT...]");
+    const QCommandLineOption splitGapOpt("split-gap", "The pause between the pieces of a split status reply; 50 unless given.",
+                                         "MS", "50");
+    const QCommandLineOption garbleOpt(
+        "garble",
+        "Fault: a garbled status reply. 'digits': every digit becomes a letter and every CR LF stays where it was, "
+        "so a reader sees the right number of fields with garbage in them; 'all': every byte changes, CR LF too.",
+        "digits|all");
+    const QCommandLineOption nackOpt(
+        "nack",
+        "Fault: the bootloader answers NACK at one step of one command and ACKs the steps before it. COMMAND is get, "
+        "get-version, get-id, read, go, write or erase, or its byte (0x31). STEP is command (the command byte and its "
+        "complement), address (the four address bytes and checksum), count (read's byte count), data (write's data "
+        "block and checksum) or erase (erase's page list or global-erase code); without it, the command's last step. "
+        "Examples: write:address, 0x31:data, erase, 0x43:command.",
+        "COMMAND[:STEP]");
+    const QCommandLineOption unplugOpt(
+        "unplug-after",
+        "Fault: the pedal is pulled out after N received messages: the pseudo-terminal closes (the editor's end hangs "
+        "up), the announcement file goes, and the program ends.",
+        "N");
     const QCommandLineOption logOpt("log", "Log every received message to this file.", "FILE");
     const QCommandLineOption announceOpt("announce-dir", "Folder of the announcement file.", "DIR");
-    parser.addOptions({serialOpt, descriptionOpt, firmwareOpt, algorithmOpt, bootloaderOpt, lineRateOpt, delayOpt,
-                       logOpt, announceOpt});
+    parser.addOptions({serialOpt, descriptionOpt, firmwareOpt, algorithmOpt, bootloaderOpt, lineRateOpt, logOpt,
+                       announceOpt, delayOpt, silentOpt, cutOpt, splitOpt, splitGapOpt, garbleOpt, nackOpt, unplugOpt});
     parser.process(app);
 
     bool ok = false;
@@ -136,12 +260,38 @@ int main(int argc, char **argv)
     if (!ok || answerDelay < 0)
         return fail(QStringLiteral("--answer-delay takes a number of milliseconds"));
 
+    vadrelon::sim::Faults faults;
+    faults.answerDelayMs = answerDelay;
+    faults.silent = parser.isSet(silentOpt);
+    if (!parseCount(parser, cutOpt, 0, faults.cutReplyAfterBytes))
+        return fail(QStringLiteral("--cut-reply takes a number of bytes"));
+    if (parser.isSet(splitOpt) && !parseCuts(parser.value(splitOpt), faults.splitReplyAtBytes))
+        return fail(QStringLiteral("--split-reply takes byte offsets from 1 up, separated by commas, e.g. 10,100"));
+    faults.splitReplyGapMs = parser.value(splitGapOpt).toInt(&ok);
+    if (!ok || faults.splitReplyGapMs < 0)
+        return fail(QStringLiteral("--split-gap takes a number of milliseconds"));
+    if (parser.isSet(garbleOpt)) {
+        const QString mode = parser.value(garbleOpt);
+        if (mode == QLatin1String("digits"))
+            faults.garbleReplyDigits = true;
+        else if (mode == QLatin1String("all"))
+            faults.garbleReply = true;
+        else
+            return fail(QStringLiteral("--garble takes 'digits' or 'all'"));
+    }
+    if (parser.isSet(nackOpt) &&
+        !parseNack(parser.value(nackOpt), faults.nackAtBootloaderCommand, faults.nackAtBootloaderStep))
+        return fail(QStringLiteral("--nack takes COMMAND[:STEP] with a step that command has, e.g. write:address "
+                                   "(see --help)"));
+    if (!parseCount(parser, unplugOpt, 1, faults.unplugAfterMessages))
+        return fail(QStringLiteral("--unplug-after takes a number of messages from 1 up"));
+
     VirtualPedal pedal;
     pedal.serialNumber = parser.value(serialOpt).toUtf8();
     pedal.description = parser.value(descriptionOpt).toUtf8();
     pedal.state().firmwareVersion = quint8(firmware);
     pedal.state().algorithmVersion = quint16(algorithmBcd);
-    pedal.faults().answerDelayMs = answerDelay;
+    pedal.faults() = faults;
     pedal.setLineRate(parser.isSet(lineRateOpt));
     if (parser.isSet(bootloaderOpt))
         pedal.startInBootloader();
@@ -168,7 +318,7 @@ int main(int argc, char **argv)
     QSocketNotifier readable(pty.master(), QSocketNotifier::Read);
     QObject::connect(&readable, &QSocketNotifier::activated, [&] {
         char buffer[4096];
-        for (;;) {
+        while (pty.isOpen()) {
             const ssize_t n = ::read(pty.master(), buffer, sizeof buffer);
             if (n > 0) {
                 pedal.hostWrite(QByteArray(buffer, int(n)), framing);
@@ -185,7 +335,7 @@ int main(int argc, char **argv)
     QSocketNotifier writable(pty.master(), QSocketNotifier::Write);
     writable.setEnabled(false);
     auto flush = [&] {
-        while (!pending.isEmpty()) {
+        while (pty.isOpen() && !pending.isEmpty()) {
             const ssize_t n = ::write(pty.master(), pending.constData(), size_t(pending.size()));
             if (n > 0) {
                 pending.remove(0, int(n));
@@ -195,7 +345,7 @@ int main(int argc, char **argv)
                 continue;
             break;
         }
-        writable.setEnabled(!pending.isEmpty());
+        writable.setEnabled(pty.isOpen() && !pending.isEmpty());
     };
     QObject::connect(&writable, &QSocketNotifier::activated, flush);
     QObject::connect(&pedal, &VirtualPedal::toHost, [&](const QByteArray &bytes) {
@@ -216,6 +366,18 @@ int main(int argc, char **argv)
         return fail(QStringLiteral("cannot write %1: %2").arg(announcement.fileName(), announcement.errorString()));
     announcement.write(pty.slavePath().toUtf8() + '\n' + pedal.serialNumber + '\n' + pedal.description + '\n');
     announcement.close();
+
+    // Queued, so that the pty is not closed under the read that brought the last message.
+    QObject::connect(
+        &pedal, &VirtualPedal::unplugged, &app,
+        [&] {
+            readable.setEnabled(false);
+            writable.setEnabled(false);
+            pty.close();
+            std::fprintf(stderr, "vadrelon-pedal-sim: unplugged at message %d\n", faults.unplugAfterMessages);
+            app.quit(); // the announcement goes on the way out, as on SIGTERM
+        },
+        Qt::QueuedConnection);
 
     std::printf("%s\n", qPrintable(pty.slavePath()));
     std::fflush(stdout);

@@ -26,7 +26,6 @@ constexpr int kImageMinLength = 128;
 constexpr int kImageMaxLength = 65536;
 constexpr int kImageVersionOffset = 123;
 constexpr int kImageHeaderOffset = 3;
-constexpr int kSplitReplyPauseMs = 50;
 // Line-rate traffic moves in pieces of this size, so a long transfer trickles in.
 constexpr int kLineChunk = 64;
 constexpr quint32 kLineBaud = 115200;
@@ -246,16 +245,15 @@ struct VirtualPedal::Impl {
         inboundFreeUs = t;
     }
 
-    void send(const QByteArray &bytes, int extraDelayMs = 0)
+    // Returns when the last byte will have arrived, so that a pause can be measured from there.
+    qint64 send(const QByteArray &bytes, qint64 notBeforeUs = 0)
     {
         if (isUnplugged || faults.silent || bytes.isEmpty())
-            return;
-        const qint64 start = nowUs() + qint64(faults.answerDelayMs + extraDelayMs) * 1000;
+            return nowUs();
+        const qint64 start = std::max(nowUs() + qint64(faults.answerDelayMs) * 1000, notBeforeUs);
         auto deliver = [this](const QByteArray &piece) { return [this, piece] { emit q.toHost(piece); }; };
-        if (!lineRate) {
-            outbound.push(start, deliver(bytes));
-            return;
-        }
+        if (!lineRate)
+            return outbound.push(start, deliver(bytes));
         const int bits = face == Face::Bootloader ? 11 : 10;
         qint64 t = std::max(start, outboundFreeUs);
         for (int i = 0; i < bytes.size(); i += kLineChunk) {
@@ -264,6 +262,7 @@ struct VirtualPedal::Impl {
             t = outbound.push(t, deliver(piece));
         }
         outboundFreeUs = t;
+        return t;
     }
 
     void receive(const QByteArray &bytes, const Framing &framing)
@@ -429,16 +428,29 @@ struct VirtualPedal::Impl {
         if (faults.garbleReply) {
             for (char &c : reply)
                 c = char(c ^ 0x5A); // digits become letters, CR and LF vanish
+        } else if (faults.garbleReplyDigits) {
+            for (char &c : reply) {
+                if (c >= '0' && c <= '9')
+                    c = char(c ^ 0x5A); // letters j to c: nothing a number parser takes or skips
+            }
         }
         if (faults.cutReplyAfterBytes >= 0)
             reply.truncate(faults.cutReplyAfterBytes);
-        if (faults.splitReplyAtByte > 0 && faults.splitReplyAtByte < reply.size()) {
-            send(reply.left(faults.splitReplyAtByte));
-            send(reply.mid(faults.splitReplyAtByte), kSplitReplyPauseMs);
-        } else {
-            send(reply);
+
+        QList<int> cuts = faults.splitReplyAtBytes;
+        cuts << faults.splitReplyAtByte;
+        std::sort(cuts.begin(), cuts.end());
+        int from = 0;
+        qint64 lastByteUs = 0;
+        for (int cut : cuts) {
+            if (cut <= from || cut >= reply.size())
+                continue;
+            lastByteUs = send(reply.mid(from, cut - from), from == 0 ? 0 : lastByteUs + gapUs());
+            from = cut;
         }
+        send(reply.mid(from), from == 0 ? 0 : lastByteUs + gapUs());
     }
+    qint64 gapUs() const { return qint64(faults.splitReplyGapMs) * 1000; }
 
     // The flash holds the firmware that runs, so its version record says which one.
     void writeVersionRecord()
@@ -507,13 +519,32 @@ struct VirtualPedal::Impl {
         return from >= kFlashStart && count <= quint32(kFlashSize) && from - kFlashStart <= quint32(kFlashSize) - count;
     }
 
+    static BootloaderStep stepOf(Stage s)
+    {
+        switch (s) {
+        case Stage::Address: return BootloaderStep::Address;
+        case Stage::ReadCount: return BootloaderStep::Count;
+        case Stage::WriteData: return BootloaderStep::Data;
+        case Stage::Erase: return BootloaderStep::Erase;
+        case Stage::Sync:
+        case Stage::Command: break;
+        }
+        return BootloaderStep::Command;
+    }
+
     void handleBootloaderFrame(const QByteArray &f)
     {
-        switch (stage) {
-        case Stage::Sync:
+        if (stage == Stage::Sync) {
             stage = Stage::Command;
-            reply(kAck);
-            return;
+            return reply(kAck);
+        }
+        // The refusal comes before the frame is looked at: a refused write writes nothing, a
+        // refused erase erases nothing, a refused Go stays here.
+        const quint8 cmd = stage == Stage::Command ? byteAt(f, 0) : command;
+        if (faults.nackAtBootloaderCommand == cmd && faults.nackAtBootloaderStep == stepOf(stage))
+            return nack();
+        switch (stage) {
+        case Stage::Sync: return;
         case Stage::Command: handleCommand(byteAt(f, 0), byteAt(f, 1)); return;
         case Stage::Address: handleAddress(f); return;
         case Stage::ReadCount: {
@@ -531,8 +562,9 @@ struct VirtualPedal::Impl {
 
     void handleCommand(quint8 cmd, quint8 complement)
     {
-        if (quint8(cmd ^ complement) != 0xFF || faults.nackAtBootloaderCommand == cmd)
+        if (quint8(cmd ^ complement) != 0xFF)
             return nack();
+        command = cmd; // kept for every command, so that a fault can name Erase's page list too
         const QByteArray ack(1, char(kAck));
         switch (cmd) {
         case 0x00: // Get: version and the commands understood
@@ -547,7 +579,6 @@ struct VirtualPedal::Impl {
         case 0x11:
         case 0x21:
         case 0x31:
-            command = cmd;
             stage = Stage::Address;
             reply(kAck);
             return;

@@ -57,14 +57,27 @@ struct PedalState {
     QByteArray tuningCoefficients;   // the 640 bytes of the last tuning data message
 };
 
+// The frames of an AN3155 command that the bootloader answers, in the order the host sends them.
+enum class BootloaderStep {
+    Command, // the command byte and its complement
+    Address, // four address bytes and their checksum (Read Memory, Go, Write Memory)
+    Count,   // Read Memory's byte count and its complement
+    Data,    // Write Memory's data block and its checksum
+    Erase,   // Erase's page list and checksum, or the global-erase code
+};
+
 // Faults to inject; each stays until cleared.
 struct Faults {
     bool silent = false;            // answers nothing at all
     int answerDelayMs = 0;          // extra delay before any answer starts
     int cutReplyAfterBytes = -1;    // status reply cut short after this many bytes
-    int splitReplyAtByte = -1;      // status reply sent in two parts, the second 50 ms later
-    bool garbleReply = false;       // status reply bytes garbled (not decimal digits)
-    int nackAtBootloaderCommand = -1; // AN3155 command byte (0x31 write, 0x43 erase, 0x21 go …) answered with NACK
+    int splitReplyAtByte = -1;      // status reply cut in two here, the second part after splitReplyGapMs
+    QList<int> splitReplyAtBytes;   // further cuts, each part after splitReplyGapMs of quiet line
+    int splitReplyGapMs = 50;
+    bool garbleReply = false;       // every status reply byte garbled: no digit, and no CR LF either
+    bool garbleReplyDigits = false; // digits garbled, CR LF kept: the right number of lines, none a number
+    int nackAtBootloaderCommand = -1; // AN3155 command byte (0x31 write, 0x43 erase, 0x21 go …) answered
+    BootloaderStep nackAtBootloaderStep = BootloaderStep::Command; // with NACK at this step
     int unplugAfterMessages = -1;   // the device disappears after this many received messages
 };
 

@@ -180,3 +180,63 @@ TEST_F(Bootloader, RecordsEachStepAsAMessage)
         got << m.bytes;
     EXPECT_EQ(got, (QList<QByteArray>{hex("7F"), hex("31CE"), withXor("08000000"), withXor("0011")}));
 }
+
+TEST_F(Bootloader, ARefusedStepOfOneCommandLeavesTheSameStepOfAnotherAlone)
+{
+    pedal.faults().nackAtBootloaderCommand = 0x31;
+    pedal.faults().nackAtBootloaderStep = BootloaderStep::Address;
+    sync();
+    EXPECT_EQ(exchange(hex("11EE") + withXor("08000000") + hex("00FF"), 4), hex("797979FF"));
+    EXPECT_EQ(exchange(hex("31CE") + withXor("08000000"), 2), hex("791F"));
+}
+
+// A NACK at one step of one command: the frames before it are acknowledged, the refused one
+// changes nothing, and the bootloader waits for a command again.
+struct StepCase {
+    const char *name;
+    quint8 command;
+    BootloaderStep step;
+    QList<QByteArray> frames; // up to the refused one, which is last
+};
+void PrintTo(const StepCase &c, std::ostream *os) { *os << c.name; }
+
+class RefusedStep : public Bootloader, public ::testing::WithParamInterface<StepCase> {};
+
+TEST_P(RefusedStep, IsAnsweredWithNackAfterTheStepsBeforeItAreAcknowledged)
+{
+    const StepCase &c = GetParam();
+    sync();
+    // Something in page 0 for a refused erase or write to leave as it was.
+    ASSERT_EQ(exchange(hex("31CE") + withXor("08000000") + withXor("03DEADBEEF"), 3), hex("797979"));
+    const QByteArray flashBefore = pedal.flash();
+
+    pedal.faults().nackAtBootloaderCommand = c.command;
+    pedal.faults().nackAtBootloaderStep = c.step;
+    for (int i = 0; i + 1 < c.frames.size(); ++i)
+        EXPECT_EQ(exchange(c.frames[i], 1), hex("79")) << "step " << i;
+    EXPECT_EQ(exchange(c.frames.last(), 1), hex("1F"));
+    EXPECT_EQ(pedal.flash(), flashBefore);
+    EXPECT_EQ(pedal.face(), VirtualPedal::Face::Bootloader);
+
+    pedal.faults() = Faults{};
+    EXPECT_EQ(exchange(hex("02FD"), 5), hex("7901041079"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bootloader, RefusedStep,
+    ::testing::Values(
+        StepCase{"GetAtItsCommand", 0x00, BootloaderStep::Command, {hex("00FF")}},
+        StepCase{"GetIdAtItsCommand", 0x02, BootloaderStep::Command, {hex("02FD")}},
+        StepCase{"ReadAtItsCommand", 0x11, BootloaderStep::Command, {hex("11EE")}},
+        StepCase{"ReadAtItsAddress", 0x11, BootloaderStep::Address, {hex("11EE"), withXor("08000000")}},
+        StepCase{"ReadAtItsCount", 0x11, BootloaderStep::Count, {hex("11EE"), withXor("08000000"), hex("0FF0")}},
+        StepCase{"GoAtItsCommand", 0x21, BootloaderStep::Command, {hex("21DE")}},
+        StepCase{"GoAtItsAddress", 0x21, BootloaderStep::Address, {hex("21DE"), withXor("08000000")}},
+        StepCase{"WriteAtItsCommand", 0x31, BootloaderStep::Command, {hex("31CE")}},
+        StepCase{"WriteAtItsAddress", 0x31, BootloaderStep::Address, {hex("31CE"), withXor("08000000")}},
+        StepCase{"WriteAtItsData", 0x31, BootloaderStep::Data,
+                 {hex("31CE"), withXor("08000000"), withXor("0300000000")}},
+        StepCase{"EraseAtItsCommand", 0x43, BootloaderStep::Command, {hex("43BC")}},
+        StepCase{"EraseAtItsPageList", 0x43, BootloaderStep::Erase, {hex("43BC"), withXor("0000")}},
+        StepCase{"EraseAtItsGlobalCode", 0x43, BootloaderStep::Erase, {hex("43BC"), hex("FF00")}}),
+    [](const ::testing::TestParamInfo<StepCase> &info) { return std::string(info.param.name); });

@@ -7,6 +7,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+
 using namespace vadrelon::sim;
 
 namespace {
@@ -368,3 +371,108 @@ TEST(StepConversion, RoundsLevelsToTheNearestStep)
     for (const auto &c : cases)
         EXPECT_EQ(levelValueToStep(c.value, c.maxStep), c.step) << c.value << " " << c.maxStep;
 }
+
+TEST_F(FirmwareFace, GarbledDigitsLeaveEveryLineWhereItWas)
+{
+    // Values that put every digit into the reply, so that none can slip through unchanged.
+    for (int p = 0; p < 16; ++p)
+        pedal.state().parameters[p] = 0x01234567u * quint32(p + 1);
+    const QByteArray full = pedal.statusReply();
+    for (char digit = '0'; digit <= '9'; ++digit)
+        ASSERT_TRUE(full.contains(digit)) << digit;
+
+    pedal.faults().garbleReplyDigits = true;
+    write(hex("0200"));
+    const QByteArray garbled = answer(full.size());
+    ASSERT_EQ(garbled.size(), full.size());
+    for (int i = 0; i < full.size(); ++i) {
+        if (full[i] == '\r' || full[i] == '\n')
+            EXPECT_EQ(garbled[i], full[i]) << "at " << i;
+        else
+            EXPECT_TRUE(garbled[i] != '\r' && garbled[i] != '\n' && !std::isdigit(quint8(garbled[i]))) << "at " << i;
+    }
+    // A reader splitting at CR LF finds all 90 fields, and not one of them a number.
+    const QList<QByteArray> lines = garbled.split('\n');
+    ASSERT_EQ(lines.size(), 91);
+    for (const QByteArray &line : lines.mid(0, 90)) {
+        bool number = false;
+        line.trimmed().toInt(&number);
+        EXPECT_FALSE(number) << line.constData();
+    }
+}
+
+// A split status reply: where its pieces start and the quiet line before each.
+struct SplitCase {
+    const char *name;
+    int splitAtByte;        // the one-cut fault; -1 for none
+    QList<int> splitAtBytes;
+    int gapMs;              // -1 leaves the default
+    int cutAfterBytes;      // -1 for the whole reply
+    bool lineRate;
+    QList<int> pieceStarts; // past the first piece
+    int expectedGapMs;
+};
+void PrintTo(const SplitCase &c, std::ostream *os) { *os << c.name; }
+
+class SplitReply : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(SplitReply, PiecesArriveWithTheChosenPauseBetweenThem)
+{
+    const SplitCase &c = GetParam();
+    VirtualPedal pedal;
+    pedal.setLineRate(c.lineRate);
+    Faults &f = pedal.faults();
+    f.splitReplyAtByte = c.splitAtByte;
+    f.splitReplyAtBytes = c.splitAtBytes;
+    if (c.gapMs >= 0)
+        f.splitReplyGapMs = c.gapMs;
+    f.cutReplyAfterBytes = c.cutAfterBytes;
+    QByteArray expected = pedal.statusReply();
+    if (c.cutAfterBytes >= 0)
+        expected.truncate(c.cutAfterBytes);
+
+    struct Arrival {
+        int offset;
+        qint64 ms;
+    };
+    QList<Arrival> arrivals;
+    QByteArray got;
+    QElapsedTimer clock;
+    QObject::connect(&pedal, &VirtualPedal::toHost, &pedal, [&](const QByteArray &b) {
+        arrivals.append({int(got.size()), clock.elapsed()});
+        got += b;
+    });
+    clock.start();
+    pedal.hostWrite(hex("0200"), Framing{});
+    (void)QTest::qWaitFor([&] { return got.size() >= expected.size(); }, 3000);
+    QTest::qWait(c.expectedGapMs + 20); // anything past the reply would show up now
+    EXPECT_EQ(got, expected);
+
+    QList<int> starts;
+    for (const Arrival &a : arrivals.mid(1))
+        starts << a.offset;
+    if (!c.lineRate) { // at line rate the pieces come in line chunks too
+        EXPECT_EQ(starts, c.pieceStarts);
+    }
+    for (int start : c.pieceStarts) {
+        const int i = int(starts.indexOf(start)) + 1;
+        ASSERT_GE(i, 1) << "no piece starts at " << start;
+        const qint64 gap = arrivals[i].ms - arrivals[i - 1].ms;
+        EXPECT_GE(gap, c.expectedGapMs - 2) << "before " << start;
+        // Room for a busy machine, but not for the pause twice over.
+        EXPECT_LT(gap, std::max(c.expectedGapMs + 40, 2 * c.expectedGapMs - 5)) << "before " << start;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FirmwareFace, SplitReply,
+    ::testing::Values(
+        SplitCase{"OneCutWithTheUsualPause", 10, {}, -1, -1, false, {10}, 50},
+        SplitCase{"OneCutWithAChosenPause", 10, {}, 120, -1, false, {10}, 120},
+        SplitCase{"SeveralCutsGivenInAnyOrder", -1, {200, 1, 100}, 60, -1, false, {1, 100, 200}, 60},
+        SplitCase{"BothKindsOfCutTogether", 37, {150}, 60, -1, false, {37, 150}, 60},
+        SplitCase{"CutsAtTheEdgesOrTwiceMakeNoEmptyPiece", -1, {0, 50, 50, 5000}, 60, -1, false, {50}, 60},
+        SplitCase{"ACutShortReplySplitsWhatIsLeft", -1, {20, 60}, 60, 40, false, {20}, 60},
+        // At line rate the pause is quiet line after the last byte of the piece before it.
+        SplitCase{"AtLineRateThePauseFollowsTheLastByte", -1, {200}, 30, -1, true, {200}, 30}),
+    [](const ::testing::TestParamInfo<SplitCase> &info) { return std::string(info.param.name); });
