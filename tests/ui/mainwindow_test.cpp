@@ -353,6 +353,8 @@ TEST_F(StatusExchange, RepliesThatCannotBeTrustedLeaveTheWindowAsItWas)
          "The pedal did not answer the status request. Check that it is powered and linked, then try again."},
         {"short reply", [](sim::VirtualPedal &p) { p.faults().cutReplyAfterBytes = 100; },
          "The pedal's status reply was incomplete (25 of 90 values). Check the cable and press Request to try again."},
+        {"garbled digits", [](sim::VirtualPedal &p) { p.faults().garbleReplyDigits = true; },
+         "The pedal's status reply could not be read ('BB' is not a valid integer value). Press Request to try again."},
         {"garbled bytes without framing", [](sim::VirtualPedal &p) { p.faults().garbleReply = true; },
          "The pedal's status reply was incomplete (0 of 90 values). Check the cable and press Request to try again."},
         {"algorithm not BCD", [](sim::VirtualPedal &p) { p.state().algorithmVersion = 0x001A; },
@@ -384,11 +386,13 @@ TEST_F(StatusExchange, RepliesThatCannotBeTrustedLeaveTheWindowAsItWas)
 
 TEST_F(StatusExchange, AReplySplitAcrossReadsIsGatheredWhole)
 {
-    timing.scale = 1.0; // the reply's gap is real time
+    timing.scale = 1.0; // the reply's gaps are real time
     for (int at : {1, 37, 200, 359}) {
         SCOPED_TRACE(at);
         sim::VirtualPedal p;
-        p.faults().splitReplyAtByte = at;
+        p.faults().answerDelayMs = 250; // after the request's pause: the pieces are gathered
+        p.faults().splitReplyAtBytes = {at, at + 2};
+        p.faults().splitReplyGapMs = 60;
         start({&p});
         link();
         EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('|').toStdString();

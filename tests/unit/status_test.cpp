@@ -109,7 +109,9 @@ TEST_F(StatusRequest, AReplyThatComesInPiecesIsDecodedWhole)
     QObject::connect(&driver, &SerialDriver::bytesArrived, [&] { ++reads; });
     for (int cut : {1, 5, 37, static_cast<int>(sim::buildStatusReply(pedal.state()).size()) - 1}) {
         SCOPED_TRACE(cut);
-        pedal.faults().splitReplyAtByte = cut;
+        pedal.faults().answerDelayMs = 250; // after the request's pause: the pieces are gathered
+        pedal.faults().splitReplyAtBytes = {cut};
+        pedal.faults().splitReplyGapMs = 60;
         reads = 0;
         values.clear();
         EXPECT_EQ(request(), std::nullopt);
