@@ -94,13 +94,12 @@ PedalLink::PedalLink(UsbTransport &transport, ConsoleLog &log, Timing timing, QO
 
 PedalLink::~PedalLink() = default;
 
-Result<QList<PedalLink::Device>> PedalLink::listDevices()
+QList<PedalLink::Device> PedalLink::listDevices()
 {
     quint32 count = 0;
-    const FT_STATUS status = transport_.countDevices(count);
-    if (status != FT_OK)
-        return usbError("GetFTDeviceCount", status);
     QList<Device> devices;
+    if (transport_.countDevices(count) != FT_OK)
+        return devices;
     for (quint32 i = 0; i < count; ++i) {
         QByteArray serial;
         QByteArray description;

@@ -99,8 +99,9 @@ public:
     bool isLinked() const { return state_ != LinkState::Unlinked; }
     bool busy() const { return job_ != nullptr; }
 
-    // The attached FTDI devices (and announced virtual pedals), in the driver's order.
-    Result<QList<Device>> listDevices();
+    // The attached FTDI devices (and announced virtual pedals), in the driver's order. A
+    // list that cannot be had is an empty one: there is nothing to link either way.
+    QList<Device> listDevices();
 
     // Starts a job; false, with nothing done, while another runs or (for a job that needs
     // one) while no pedal is linked. A knob message still waiting for its period goes out

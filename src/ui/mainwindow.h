@@ -2,6 +2,8 @@
 // The main window: the link to the pedal, the device labels, the effect list and the device
 // commands. Every exchange is a job of the link; the window asks its questions first, then
 // hands the job over, and renders the result.
+#include "ui/mainform.h"
+
 #include <QMainWindow>
 #include <QVector>
 #include <memory>
@@ -41,11 +43,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void buildControls();
-    void buildMenus();
+    void wire();
     void startUp();
     void scanQuietly();
 
@@ -84,30 +84,8 @@ private:
     ConsoleWindow *console_ = nullptr;
     EffectWindow *effectWindow_ = nullptr;
 
-    QLabel *deviceName_;
-    QLabel *firmwareVersion_;
-    QLabel *algorithmVersion_;
-    QLabel *status_;
-    QPushButton *upload_;
-    QPushButton *request_;
-    QPushButton *saveParameters_;
-    QPushButton *assign_;
-    QPushButton *footswitchMode_;
-    QListWidget *effects_;
+    MainForm ui_;
     QTimer *uploadCheckTimer_;
-    QAction *scan_;
-    QAction *connect_;
-    QAction *disconnect_;
-    QMenu *midi_;
-    QVector<QAction *> midiChannels_; // "OMNI", then "1" to "16"
-    QAction *reportUsbErrors_;
-    QMenu *instrument_;
-    QAction *guitar_;
-    QAction *bass_;
-    QMenu *bypassStorage_;
-    QAction *storeBypass_;
-    QAction *doNotStoreBypass_;
-    QAction *serialNumbers_;
 
     QString editorVersion_;
     quint32 latestFirmware_ = 0;

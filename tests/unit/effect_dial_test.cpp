@@ -122,16 +122,17 @@ TEST(DialMapping, LevelComesBackNearAfterARoundTrip)
 
 TEST(HarmonicPitch, TableHoldsTheNotesOfTheList)
 {
-    EXPECT_EQ(HarmonicPitchTable[0], 0x200000u);
-    EXPECT_EQ(HarmonicPitchTable[12], 0x400000u); // "0", the same number as Wave on
-    EXPECT_EQ(HarmonicPitchTable[24], 0x800000u);
-    // A semitone is 0x200000/12 below "0" and 0x400000/12 above it; the stored values are
-    // within a few units of that, which catches a mistyped entry.
-    for (int i = 0; i <= 24; ++i) {
-        const double ideal = i <= 12 ? 0x200000 + i * (0x200000 / 12.0)
-                                     : 0x400000 + (i - 12) * (0x400000 / 12.0);
-        EXPECT_NEAR(double(HarmonicPitchTable[i]), ideal, 8.0) << "entry " << i;
-    }
+    // Entry by entry, as the pedal knows the notes; a near miss is a wrong note.
+    const std::pair<const char *, quint32> notes[] = {
+        {"-12", 0x200000}, {"-11", 0x22AAA8}, {"-10", 0x255558}, {"-9", 0x280000}, {"-8", 0x2AAAA8},
+        {"-7", 0x2D5558},  {"-6", 0x300000},  {"-5", 0x32AAA8},  {"-4", 0x355558}, {"-3", 0x380000},
+        {"-2", 0x3AAAA8},  {"-1", 0x3D5558},  {"0", 0x400000},   {"+1", 0x455558}, {"+2", 0x4AAAA8},
+        {"+3", 0x500000},  {"+4", 0x555558},  {"+5", 0x5AAAA8},  {"+6", 0x600000}, {"+7", 0x655558},
+        {"+8", 0x6AAAA8},  {"+9", 0x700000},  {"+10", 0x755558}, {"+11", 0x7AAAA8}, {"+12", 0x800000},
+    };
+    ASSERT_EQ(std::size(notes), HarmonicPitchTable.size());
+    for (size_t i = 0; i < std::size(notes); ++i)
+        EXPECT_EQ(HarmonicPitchTable[i], notes[i].second) << "entry " << i << " (" << notes[i].first << ")";
 }
 
 TEST(HarmonicPitch, IndexFindsOnlyValuesOfTheTable)
