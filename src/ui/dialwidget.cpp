@@ -1,5 +1,6 @@
 #include "ui/dialwidget.h"
 
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QLinearGradient>
 #include <QMouseEvent>
@@ -14,6 +15,10 @@ namespace vadrelon {
 namespace {
 
 constexpr int kWheelNotch = 120; // angleDelta units of one notch of a common mouse wheel
+
+// The level under the knob is read while turning it; below this it blurs into a smudge on an
+// ordinary screen, however small the font the dial inherits.
+constexpr int kMinValueTextPixels = 10;
 
 // Degrees clockwise from the minimum position, 0..359; above kTravel is the dead sector.
 int clockwiseFromMin(int angle)
@@ -72,13 +77,12 @@ void DialWidget::setValueText(const QString &text)
     update();
 }
 
+// A step smaller than the caption beneath it, so that the two read as level and name. In pixels
+// whatever the font was given in, so that the floor holds on any screen.
 QFont DialWidget::valueFont() const
 {
     QFont small = font();
-    if (small.pointSizeF() > 0)
-        small.setPointSizeF(qMax(6.0, small.pointSizeF() * 0.8));
-    else
-        small.setPixelSize(qMax(8, small.pixelSize() * 4 / 5));
+    small.setPixelSize(qMax(kMinValueTextPixels, QFontInfo(font()).pixelSize() * 4 / 5));
     return small;
 }
 

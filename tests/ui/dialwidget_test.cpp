@@ -1,5 +1,7 @@
 #include "ui/dialwidget.h"
 
+#include <QImage>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
@@ -251,6 +253,79 @@ TEST_F(DialWidgetTest, TakesKeyboardFocusAndPaintsAtKnobSize)
             const QPixmap shot = dial.grab();
             EXPECT_EQ(shot.size(), size);
         }
+    }
+}
+
+// The extent of what is painted in pure red, which only the value text is in these cases.
+QRect redInk(const QImage &image)
+{
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() - qMax(c.green(), c.blue()) > 60)
+                ink |= QRect(x, y, 1, 1);
+        }
+    }
+    return ink;
+}
+
+// The level under each knob is what the user reads while turning it: never smaller than text
+// set at 10 px, whatever the font the dial inherits, and whole inside the size the dial asks
+// for, which is the size the effect window gives it.
+TEST(DialWidgetValueText, IsAtLeastTenPixelsAndFitsTheDialsOwnSize)
+{
+    struct Case {
+        const char *name;
+        QFont font;
+    };
+    const auto font = [](int pixels, qreal points) {
+        QFont f(QStringLiteral("Arial"));
+        if (pixels > 0)
+            f.setPixelSize(pixels);
+        else
+            f.setPointSizeF(points);
+        return f;
+    };
+    const Case cases[] = {
+        {"the editor's 12 px font", font(12, 0)},
+        {"a small pixel font", font(7, 0)},
+        {"a small point font", font(0, 6)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        // Wide enough text that a size short of 10 px shows as a few pixels of width.
+        const QString wide = QStringLiteral("102310");
+        QFont ten = c.font;
+        ten.setPixelSize(10);
+        QImage reference(200, 40, QImage::Format_ARGB32);
+        reference.fill(Qt::white);
+        {
+            QPainter painter(&reference);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setFont(ten);
+            painter.setPen(Qt::red);
+            painter.drawText(reference.rect(), Qt::AlignHCenter | Qt::AlignTop, wide);
+        }
+        const QRect tenPixels = redInk(reference);
+        ASSERT_FALSE(tenPixels.isEmpty());
+
+        DialWidget dial;
+        dial.setFont(c.font);
+        // The dial's own sheet wins over any look an earlier test left on the application.
+        dial.setStyleSheet(QStringLiteral("color: #ff0000; background-color: #ffffff; "
+                                          "selection-background-color: #0000ff;"));
+        dial.resize(dial.sizeHint());
+        dial.setValueText(wide);
+        const QRect drawn = redInk(dial.grab().toImage());
+        ASSERT_FALSE(drawn.isEmpty()) << "no value text at the dial's own size";
+        EXPECT_GE(drawn.width(), tenPixels.width() - 1); // a pixel for where the centring lands
+
+        dial.setValueText(QStringLiteral("1023"));
+        const QRect level = redInk(dial.grab().toImage());
+        EXPECT_LT(level.bottom(), dial.height() - 1) << "cut off at the bottom";
+        EXPECT_GT(level.left(), 0);
+        EXPECT_LT(level.right(), dial.width() - 1);
     }
 }
 
