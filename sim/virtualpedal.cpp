@@ -157,7 +157,7 @@ std::array<quint16, 16> parameterAddressesFromImage(const QByteArray &image)
 
 std::array<quint16, 16> defaultParameterAddresses()
 {
-    return parameterAddressesFromImage(HexToBytes(QString::fromLatin1(kHeader0012)));
+    return parameterAddressesFromImage(hexToBytes(QString::fromLatin1(kHeader0012)));
 }
 
 quint32 levelValueToStep(quint32 value, int maxStep)

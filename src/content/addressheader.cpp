@@ -6,7 +6,7 @@
 
 namespace vadrelon {
 
-bool IsAddressHeaderLine(const QString &line)
+bool isAddressHeaderLine(const QString &line)
 {
     if (line.size() < kAddressHeaderChars)
         return false;
@@ -18,17 +18,17 @@ bool IsAddressHeaderLine(const QString &line)
     });
 }
 
-AddressHeader AddressHeaderFor(const QString &effectName, const QString &loadedImageText)
+AddressHeader addressHeaderFor(const QString &effectName, const QString &loadedImageText)
 {
-    if (IsAddressHeaderLine(loadedImageText))
+    if (isAddressHeaderLine(loadedImageText))
         return {AddressSource::LoadedImage, loadedImageText.left(kAddressHeaderChars), {}};
 
     if (!effectName.isEmpty()) {
         const Outcome<QByteArray> shipped =
-            FindResourceIn({QStringLiteral(":/headers")}, ResourceNameFor(effectName));
+            findResourceIn({QStringLiteral(":/headers")}, resourceNameFor(effectName));
         if (shipped) {
             const QString line = QString::fromLatin1(shipped->trimmed());
-            if (IsAddressHeaderLine(line))
+            if (isAddressHeaderLine(line))
                 return {AddressSource::ShippedHeader, line.left(kAddressHeaderChars), {}};
         }
     }
@@ -42,9 +42,9 @@ AddressHeader AddressHeaderFor(const QString &effectName, const QString &loadedI
     return none;
 }
 
-AddressHeader AddressHeaderFor(const QString &effectName, const QStringList &resourceLines)
+AddressHeader addressHeaderFor(const QString &effectName, const QStringList &resourceLines)
 {
-    return AddressHeaderFor(effectName, resourceLines.value(0));
+    return addressHeaderFor(effectName, resourceLines.value(0));
 }
 
 } // namespace vadrelon

@@ -23,11 +23,11 @@ struct AddressHeader {
 };
 
 // At least 78 characters, all of them hex digits: an image's line 0, not a catalogue line.
-bool IsAddressHeaderLine(const QString &line);
+bool isAddressHeaderLine(const QString &line);
 
 // The loaded image's line 0 when it is one (the lines may still hold the catalogue), else the
 // shipped header of the effect's version, else none.
-AddressHeader AddressHeaderFor(const QString &effectName, const QString &loadedImageText);
-AddressHeader AddressHeaderFor(const QString &effectName, const QStringList &resourceLines);
+AddressHeader addressHeaderFor(const QString &effectName, const QString &loadedImageText);
+AddressHeader addressHeaderFor(const QString &effectName, const QStringList &resourceLines);
 
 } // namespace vadrelon

@@ -32,7 +32,7 @@ std::array<quint16, kHeaderWords> AlgorithmImage::header() const
     return h;
 }
 
-Outcome<AlgorithmImage> ParseAlgorithmImage(const QByteArray &bytes)
+Outcome<AlgorithmImage> parseAlgorithmImage(const QByteArray &bytes)
 {
     const int size = static_cast<int>(bytes.size());
     if (size < kStreamOffset)

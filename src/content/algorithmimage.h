@@ -51,6 +51,6 @@ struct AlgorithmImage {
 // fixed fields, its length field differs from its size, its size is not a multiple of 32, a
 // record is unknown or runs past the end, the end byte is missing, or the padding after the end
 // byte is not zero.
-Outcome<AlgorithmImage> ParseAlgorithmImage(const QByteArray &bytes);
+Outcome<AlgorithmImage> parseAlgorithmImage(const QByteArray &bytes);
 
 } // namespace vadrelon

@@ -10,9 +10,9 @@ namespace vadrelon {
 struct ContentState {
     // The lines of the text resource loaded last: the catalogue after start-up, the selected
     // effect's image (one line) after a click.
-    QStringList ResourceLines;
-    QString SelectedEffectName;
-    quint32 LatestAlgorithmVersion = 0;
+    QStringList resourceLines;
+    QString selectedEffectName;
+    quint32 latestAlgorithmVersion = 0;
 };
 
 } // namespace vadrelon

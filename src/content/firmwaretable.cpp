@@ -2,7 +2,7 @@
 
 namespace vadrelon {
 
-std::optional<FirmwareEntry> FirmwareByVersion(int version)
+std::optional<FirmwareEntry> firmwareByVersion(int version)
 {
     for (const FirmwareEntry &e : kFirmwareTable)
         if (e.version == version)
@@ -10,7 +10,7 @@ std::optional<FirmwareEntry> FirmwareByVersion(int version)
     return std::nullopt;
 }
 
-std::optional<FirmwareEntry> FirmwareByName(const QString &name)
+std::optional<FirmwareEntry> firmwareByName(const QString &name)
 {
     for (const FirmwareEntry &e : kFirmwareTable)
         if (name.compare(QLatin1String(e.resourceName), Qt::CaseInsensitive) == 0)
@@ -18,7 +18,7 @@ std::optional<FirmwareEntry> FirmwareByName(const QString &name)
     return std::nullopt;
 }
 
-QStringList FirmwareListNames()
+QStringList firmwareListNames()
 {
     QStringList names;
     for (const FirmwareEntry &e : kFirmwareTable)

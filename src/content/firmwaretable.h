@@ -26,12 +26,12 @@ inline constexpr std::array<FirmwareEntry, 7> kFirmwareTable{{
 }};
 
 // The last entry of the table: the version a pedal is upgraded to.
-constexpr quint8 LatestFirmwareVersion() { return kFirmwareTable.back().version; }
+constexpr quint8 latestFirmwareVersion() { return kFirmwareTable.back().version; }
 
-std::optional<FirmwareEntry> FirmwareByVersion(int version);
+std::optional<FirmwareEntry> firmwareByVersion(int version);
 // "Firmware_5" and "FIRMWARE_5" both find version 5.
-std::optional<FirmwareEntry> FirmwareByName(const QString &name);
+std::optional<FirmwareEntry> firmwareByName(const QString &name);
 // The entries of the upgrade window's list, in table order: "Firmware_5" … "Firmware_11".
-QStringList FirmwareListNames();
+QStringList firmwareListNames();
 
 } // namespace vadrelon

@@ -11,18 +11,18 @@ class ConsoleLog;
 
 // "07" and the channel: "00" for "OMNI", else the item's number as two hex digits ("0A" for
 // 10). Nothing for a text that is no channel.
-std::optional<QString> BuildMidiChannelMessage(const QString &item);
+std::optional<QString> buildMidiChannelMessage(const QString &item);
 // "1001" store the bypass state, "10FF" do not.
-QString BuildBypassStorageMessage(bool store);
+QString buildBypassStorageMessage(bool store);
 
 // Loads the catalogue into the content state, its effects as the resource lines, and reads
 // the newest algorithm version from its first effect. The result is the message for the user
 // when something is wrong.
-std::optional<QString> LoadCatalogue(ContentState &content);
+std::optional<QString> loadCatalogue(ContentState &content);
 
 // Makes the named effect the selected one and loads its image into the content state. A
 // build without the maker's images still selects an effect whose address header ships; the
 // result is the message for the user when neither is there.
-std::optional<QString> SelectEffect(ContentState &content, const QString &effectName, ConsoleLog &log);
+std::optional<QString> selectEffect(ContentState &content, const QString &effectName, ConsoleLog &log);
 
 } // namespace vadrelon

@@ -9,7 +9,7 @@ namespace vadrelon {
 
 namespace {
 
-// Where FindResource looks, in this order. Address headers live apart (":/headers/") so that
+// Where findResource looks, in this order. Address headers live apart (":/headers/") so that
 // a header is never mistaken for an image.
 const char *const kSearchedFolders[] = {":/catalogue", ":/images"};
 
@@ -25,7 +25,7 @@ bool namesResource(const QString &fileName, const QString &name)
 
 } // namespace
 
-Outcome<QByteArray> FindResourceIn(const QStringList &folders, const QString &name)
+Outcome<QByteArray> findResourceIn(const QStringList &folders, const QString &name)
 {
     for (const QString &folder : folders) {
         const QDir dir(folder);
@@ -42,15 +42,15 @@ Outcome<QByteArray> FindResourceIn(const QStringList &folders, const QString &na
     return Outcome<QByteArray>::failure(QStringLiteral("no resource named \"%1\"").arg(name));
 }
 
-Outcome<QByteArray> FindResource(const QString &name)
+Outcome<QByteArray> findResource(const QString &name)
 {
     QStringList folders;
     for (const char *folder : kSearchedFolders)
         folders << QLatin1String(folder);
-    return FindResourceIn(folders, name);
+    return findResourceIn(folders, name);
 }
 
-QString ResourceNameFor(const QString &effectName)
+QString resourceNameFor(const QString &effectName)
 {
     QString name = effectName;
     name.replace(QLatin1Char(' '), QLatin1Char('_'));
@@ -60,7 +60,7 @@ QString ResourceNameFor(const QString &effectName)
     return name;
 }
 
-QStringList SplitResourceLines(const QByteArray &bytes)
+QStringList splitResourceLines(const QByteArray &bytes)
 {
     QStringList lines = QString::fromLatin1(bytes).split(QLatin1Char('\n'));
     if (lines.last().isEmpty())
@@ -71,15 +71,15 @@ QStringList SplitResourceLines(const QByteArray &bytes)
     return lines;
 }
 
-Outcome<QStringList> LoadResourceLines(const QString &name)
+Outcome<QStringList> loadResourceLines(const QString &name)
 {
-    const Outcome<QByteArray> bytes = FindResource(name);
+    const Outcome<QByteArray> bytes = findResource(name);
     if (!bytes)
         return Outcome<QStringList>::failure(bytes.error());
-    return SplitResourceLines(*bytes);
+    return splitResourceLines(*bytes);
 }
 
-Outcome<quint32> LatestAlgorithmVersionFrom(const QString &firstCatalogueEntry)
+Outcome<quint32> latestAlgorithmVersionFrom(const QString &firstCatalogueEntry)
 {
     const auto fail = [&](const char *why) {
         return Outcome<quint32>::failure(

@@ -15,26 +15,26 @@ inline constexpr char kCatalogueResourceName[] = "octave";
 // The bytes of the embedded catalogue or image called `name`, with or without its ".hex" or
 // ".bin" extension, in any case ("Firmware_5" finds FIRMWARE_5.bin). Fails with
 // `no resource named "…"` when there is none.
-Outcome<QByteArray> FindResource(const QString &name);
+Outcome<QByteArray> findResource(const QString &name);
 
-// FindResource among the files of `folders`, searched in order (":/headers" for the shipped
+// findResource among the files of `folders`, searched in order (":/headers" for the shipped
 // address headers; a plain folder in tests).
-Outcome<QByteArray> FindResourceIn(const QStringList &folders, const QString &name);
+Outcome<QByteArray> findResourceIn(const QStringList &folders, const QString &name);
 
 // The resource name of an effect's image: every blank and hyphen becomes "_", then every "+"
 // becomes "plus", then every upper-case "X" becomes "mult".
-QString ResourceNameFor(const QString &effectName);
+QString resourceNameFor(const QString &effectName);
 
 // A resource's text split into lines at CR LF or LF; a final line break ends the last line
 // rather than starting an empty one, and an image (no line break) is a single line.
-QStringList SplitResourceLines(const QByteArray &bytes);
+QStringList splitResourceLines(const QByteArray &bytes);
 
 // The lines of the resource called `name`, or the reason it could not be loaded. The caller
 // replaces its lines only on success and otherwise shows "Error loading resource: " + reason.
-Outcome<QStringList> LoadResourceLines(const QString &name);
+Outcome<QStringList> loadResourceLines(const QString &name);
 
 // The newest algorithm version named by the catalogue's first entry: characters 13 to 17
 // (from 1) as a decimal number, leading blanks ignored ("Vadrelon MK3 0012" gives 12).
-Outcome<quint32> LatestAlgorithmVersionFrom(const QString &firstCatalogueEntry);
+Outcome<quint32> latestAlgorithmVersionFrom(const QString &firstCatalogueEntry);
 
 } // namespace vadrelon

@@ -31,7 +31,7 @@ QString fixedHex(quint32 v, int digits)
 
 } // namespace
 
-QByteArray HexToBytes(const QString &text)
+QByteArray hexToBytes(const QString &text)
 {
     QByteArray out;
     const int pairs = static_cast<int>(text.size() / 2);
@@ -46,7 +46,7 @@ QByteArray HexToBytes(const QString &text)
     return out;
 }
 
-int HexToBuffer(const QString &text, quint8 *dest, int count)
+int hexToBuffer(const QString &text, quint8 *dest, int count)
 {
     const int pairs = static_cast<int>(text.size() / 2);
     int n = 0;
@@ -59,27 +59,27 @@ int HexToBuffer(const QString &text, quint8 *dest, int count)
     return n;
 }
 
-QString BytesToHex(const quint8 *bytes, int count)
+QString bytesToHex(const quint8 *bytes, int count)
 {
     return QString::fromLatin1(
         QByteArray(reinterpret_cast<const char *>(bytes), count).toHex().toUpper());
 }
 
-QString BytesToHex(const QByteArray &bytes)
+QString bytesToHex(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes.toHex().toUpper());
 }
 
-QByteArray HexToByteString(const QString &text)
+QByteArray hexToByteString(const QString &text)
 {
     QByteArray out(static_cast<int>(text.size() / 2), '\0');
-    HexToBuffer(text, reinterpret_cast<quint8 *>(out.data()), static_cast<int>(out.size()));
+    hexToBuffer(text, reinterpret_cast<quint8 *>(out.data()), static_cast<int>(out.size()));
     return out;
 }
 
-quint8 XorChecksum(const QString &text, int n)
+quint8 xorChecksum(const QString &text, int n)
 {
-    const QByteArray bytes = HexToBytes(text.left(2 * n));
+    const QByteArray bytes = hexToBytes(text.left(2 * n));
     quint8 x = 0;
     for (char b : bytes)
         x ^= static_cast<quint8>(b);

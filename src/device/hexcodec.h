@@ -16,16 +16,16 @@ public:
 
 // One byte per pair; an odd last character is ignored; a pair that is not two hex digits
 // throws ConversionError.
-QByteArray HexToBytes(const QString &text);
+QByteArray hexToBytes(const QString &text);
 // Converts pairs into dest, at most count bytes, stopping quietly at the first bad pair;
 // returns the number of bytes written.
-int HexToBuffer(const QString &text, quint8 *dest, int count);
-QString BytesToHex(const quint8 *bytes, int count);
-QString BytesToHex(const QByteArray &bytes);
-// length/2 bytes, filled by HexToBuffer; bytes from the first bad pair on stay zero.
-QByteArray HexToByteString(const QString &text);
-// Exclusive or of the first n bytes of text, read as HexToBytes reads them.
-quint8 XorChecksum(const QString &text, int n);
+int hexToBuffer(const QString &text, quint8 *dest, int count);
+QString bytesToHex(const quint8 *bytes, int count);
+QString bytesToHex(const QByteArray &bytes);
+// length/2 bytes, filled by hexToBuffer; bytes from the first bad pair on stay zero.
+QByteArray hexToByteString(const QString &text);
+// Exclusive or of the first n bytes of text, read as hexToBytes reads them.
+quint8 xorChecksum(const QString &text, int n);
 
 // Fixed-width upper-case hex of a number, as every message field is written.
 QString hex2(quint32 v);

@@ -25,7 +25,7 @@ OpenJob::OpenJob(QString serialNumber, bool greetBootloader)
 
 void OpenJob::start()
 {
-    log().ConsolePrint(QStringLiteral("serial number: ") + serial_);
+    log().print(QStringLiteral("serial number: ") + serial_);
     UsbTransport &t = link().transport();
     const FT_STATUS status = t.open(serial_);
     if (status != FT_OK) {
@@ -34,8 +34,8 @@ void OpenJob::start()
     }
     if (!setUp())
         return;
-    log().ConsolePrint(QStringLiteral("FT_HANDLE: 0x") + hex8(static_cast<quint32>(t.handle())));
-    log().AppendLine(QStringLiteral("baud rate = %1").arg(t.baudRate()));
+    log().print(QStringLiteral("FT_HANDLE: 0x") + hex8(static_cast<quint32>(t.handle())));
+    log().appendLine(QStringLiteral("baud rate = %1").arg(t.baudRate()));
     link().enterState(LinkState::Linked);
     if (!greet_) {
         finish();
@@ -80,8 +80,8 @@ void OpenJob::timeout()
 
 void OpenJob::greeted(const QByteArray &bytes)
 {
-    log().ConsolePrint(QStringLiteral("num of bytes received: %1").arg(bytes.size()));
-    log().AppendLine(QStringLiteral("received Byte: ") + BytesToHex(bytes.left(1)));
+    log().print(QStringLiteral("num of bytes received: %1").arg(bytes.size()));
+    log().appendLine(QStringLiteral("received Byte: ") + bytesToHex(bytes.left(1)));
     acknowledged_ = !bytes.isEmpty() && static_cast<quint8>(bytes[0]) == kBootloaderAck;
     if (acknowledged_)
         link().enterState(LinkState::Bootloader);
@@ -98,7 +98,7 @@ void StatusJob::start()
         return;
     if (!check("FT_Purge TX", link().transport().purgeTx()))
         return;
-    if (!send(HexToBytes(QStringLiteral("0200"))))
+    if (!send(hexToBytes(QStringLiteral("0200"))))
         return;
     arm(kStatusPauseMs);
 }
@@ -127,14 +127,14 @@ void StatusJob::timeout()
     }
     DecodedStatus decoded;
     try {
-        decoded = DecodeStatusValues(reply_);
+        decoded = decodeStatusValues(reply_);
     } catch (const ConversionError &e) {
         link().transport().purgeRx();
         fail(Error{ErrorCode::GarbledReply, QString::fromStdString(e.what())});
         return;
     }
     for (const QString &line : decoded.trace)
-        log().ConsolePrint(line);
+        log().print(line);
     values_ = decoded.values;
     if (!check("FT_Purge RX", link().transport().purgeRx()))
         return;
@@ -166,7 +166,7 @@ UploadJob::UploadJob(QString imageText) : image_(std::move(imageText)) {}
 
 void UploadJob::start()
 {
-    if (!send(HexToBytes(BuildBypassMessage(true))))
+    if (!send(hexToBytes(buildBypassMessage(true))))
         return;
     arm(kUploadBypassPauseMs);
 }
@@ -185,18 +185,18 @@ void UploadJob::timeout()
     switch (step_) {
     case Step::Pause: {
         const int n = static_cast<int>(std::min<qsizetype>(image_.size() / 2, kUsbBufferSize));
-        log().ConsolePrint(QStringLiteral("size: %1").arg(n));
-        log().ConsolePrint(QStringLiteral("filecontent (first 128 bytes): ") + image_.left(256));
+        log().print(QStringLiteral("size: %1").arg(n));
+        log().print(QStringLiteral("filecontent (first 128 bytes): ") + image_.left(256));
         // The conversion stops at the first pair that is not two hex digits; what came
         // before it goes out, as the image's own length field tells the pedal what to expect.
         QByteArray bytes(n, '\0');
-        bytes.truncate(HexToBuffer(image_, reinterpret_cast<quint8 *>(bytes.data()), n));
-        log().ConsolePrint(QStringLiteral("num of bytes: %1").arg(bytes.size()));
+        bytes.truncate(hexToBuffer(image_, reinterpret_cast<quint8 *>(bytes.data()), n));
+        log().print(QStringLiteral("num of bytes: %1").arg(bytes.size()));
         // Whatever the pedal said before the image is not its answer to it.
         reply_.clear();
         if (!send(bytes))
             return;
-        log().ConsolePrint(QStringLiteral("write to device"));
+        log().print(QStringLiteral("write to device"));
         step_ = Step::AwaitFirst;
         arm(timing().uploadAnswerBoundMs);
         return;
@@ -206,7 +206,7 @@ void UploadJob::timeout()
         return;
     case Step::Gather:
         answer_ = QString::fromLatin1(reply_.left(kUploadAnswerChars));
-        log().ConsolePrint(QStringLiteral("received: ") + answer_);
+        log().print(QStringLiteral("received: ") + answer_);
         finish();
         return;
     }

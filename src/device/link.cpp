@@ -315,7 +315,7 @@ void PedalLink::poll()
     }
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     if (!bytes.isEmpty()) {
-        log_.ConsolePrint(QStringLiteral("num of bytes read: %1").arg(bytes.size()));
+        log_.print(QStringLiteral("num of bytes read: %1").arg(bytes.size()));
         // A memory dump arrives over many ticks at 115200 baud: gather it whole before
         // listing it, so that no position shows a byte of some other read.
         if (dump_.isEmpty() && static_cast<quint8>(bytes[0]) == kDumpMarker)
@@ -332,12 +332,12 @@ void PedalLink::traceDump(const QByteArray &dump)
 {
     const int available = static_cast<int>(dump.size()) - 1;
     if (available < kDumpBytes)
-        log_.ConsolePrint(QStringLiteral("memory dump incomplete: %1 of %2 bytes received").arg(available).arg(kDumpBytes));
+        log_.print(QStringLiteral("memory dump incomplete: %1 of %2 bytes received").arg(available).arg(kDumpBytes));
     QStringList lines;
     lines.reserve(std::min(available, kDumpBytes));
     for (int pos = 0; pos < kDumpBytes && pos < available; ++pos)
         lines << QStringLiteral("%1: %2").arg(pos).arg(hex2(static_cast<quint8>(dump[pos + 1])));
-    log_.ConsolePrintLines(lines);
+    log_.printLines(lines);
     dump_.clear();
 }
 

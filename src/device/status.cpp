@@ -4,13 +4,13 @@
 
 namespace vadrelon {
 
-DecodedStatus DecodeStatusValues(const QByteArray &received)
+DecodedStatus decodeStatusValues(const QByteArray &received)
 {
     // The reply is read on its hex text: every "D" (of a CR, 0D) closes a field and every "A"
     // (of an LF, 0A) opens the next one. Each digit byte is 3x, so the field's odd characters
     // are the decimal digits. A field of another length (four digits or more) repeats the
     // previous value, as the pedal's readers have always done.
-    const QString h = BytesToHex(received);
+    const QString h = bytesToHex(received);
     DecodedStatus out;
     int start = 0;
     int last = 0;
@@ -38,7 +38,7 @@ DecodedStatus DecodeStatusValues(const QByteArray &received)
     return out;
 }
 
-Result<StatusSummary> SummarizeStatus(const QByteArray &values, int effectCount)
+Result<StatusSummary> summarizeStatus(const QByteArray &values, int effectCount)
 {
     if (values.size() < kStatusValueCount)
         return Error{ErrorCode::ShortReply, QStringLiteral("%1 of %2").arg(values.size()).arg(kStatusValueCount)};

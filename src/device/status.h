@@ -34,7 +34,7 @@ struct DecodedStatus {
 
 // Decodes the bytes of one reply. A field of digits that are not decimal throws
 // ConversionError (a garbled reply).
-DecodedStatus DecodeStatusValues(const QByteArray &received);
+DecodedStatus decodeStatusValues(const QByteArray &received);
 
 // What the status exchange reads out of StatusValues before it touches any window.
 struct StatusSummary {
@@ -48,18 +48,18 @@ struct StatusSummary {
 
 // Checks that the values make a whole reply (enough values, BCD algorithm version, an effect
 // number that names one of the catalogue's effectCount rows) and reads them.
-Result<StatusSummary> SummarizeStatus(const QByteArray &values, int effectCount);
+Result<StatusSummary> summarizeStatus(const QByteArray &values, int effectCount);
 
 // What the editor knows of the pedal from its last status reply, and how it links to it.
 struct DeviceState {
-    QString LinkSerialNumber;
-    bool FirmwareUpgradeMode = false;
-    bool LegacyUpgradeLink = false;
-    QByteArray StatusValues;
-    QString DeviceFirmwareVersion = QStringLiteral("0");
-    QString DeviceAlgorithmVersion;
-    QString DeviceEffectNumber;
-    quint8 InstrumentCode = 0;
+    QString linkSerialNumber;
+    bool firmwareUpgradeMode = false;
+    bool legacyUpgradeLink = false;
+    QByteArray statusValues;
+    QString deviceFirmwareVersion = QStringLiteral("0");
+    QString deviceAlgorithmVersion;
+    QString deviceEffectNumber;
+    quint8 instrumentCode = 0;
 };
 
 } // namespace vadrelon

@@ -4,7 +4,7 @@
 
 namespace vadrelon {
 
-std::optional<int> HarmonicPitchIndex(quint32 value)
+std::optional<int> harmonicPitchIndex(quint32 value)
 {
     const auto it = std::find(HarmonicPitchTable.begin(), HarmonicPitchTable.end(), value);
     if (it == HarmonicPitchTable.end())
@@ -12,16 +12,16 @@ std::optional<int> HarmonicPitchIndex(quint32 value)
     return static_cast<int>(it - HarmonicPitchTable.begin());
 }
 
-int SnapDialAngle(int angle)
+int snapDialAngle(int angle)
 {
     if (angle > -135 && angle < -45)
         return angle <= -90 ? -135 : -45;
     return angle;
 }
 
-DialValue DialAngleToValue(int angle)
+DialValue dialAngleToValue(int angle)
 {
-    const int snapped = SnapDialAngle(std::clamp(angle, -180, 180));
+    const int snapped = snapDialAngle(std::clamp(angle, -180, 180));
     // Travel in degrees from the minimum position, 0 .. 269.
     int t;
     if (snapped == -180)
@@ -32,15 +32,15 @@ DialValue DialAngleToValue(int angle)
         t = 224 - snapped; // 0..180 gives 224..44, -45..-1 gives 269..225
     // level = t * 4 * 1023 / 1076 rounded; whole degrees never land half-way.
     const int level = (2 * t * 4 * kMaxLevel + 1076) / (2 * 1076);
-    return {snapped, level, LevelToValue(level)};
+    return {snapped, level, levelToValue(level)};
 }
 
-int MapRange(int x, int inLo, int inHi, int outLo, int outHi)
+int mapRange(int x, int inLo, int inHi, int outLo, int outHi)
 {
     return outLo + ((x - inLo) * (outHi - outLo)) / (inHi - inLo);
 }
 
-int ValueToDialAngle(quint32 value, quint32 scale)
+int valueToDialAngle(quint32 value, quint32 scale)
 {
     quint32 x;
     if (scale == kLevelScale) {
@@ -60,11 +60,11 @@ int ValueToDialAngle(quint32 value, quint32 scale)
     };
     for (const Segment &s : kSegments)
         if (pos <= s.inHi)
-            return MapRange(pos, s.inLo, s.inHi, s.outLo, s.outHi);
+            return mapRange(pos, s.inLo, s.inHi, s.outLo, s.outHi);
     return -45; // not reached: pos <= 1023
 }
 
-std::optional<bool> WaveIsOn(quint32 value)
+std::optional<bool> waveIsOn(quint32 value)
 {
     if (value == kWaveOn)
         return true;
@@ -73,7 +73,7 @@ std::optional<bool> WaveIsOn(quint32 value)
     return std::nullopt;
 }
 
-std::optional<bool> FlagIsOn(quint32 value)
+std::optional<bool> flagIsOn(quint32 value)
 {
     if (value <= 1)
         return value == 1;

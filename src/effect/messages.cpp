@@ -4,34 +4,34 @@
 
 namespace vadrelon {
 
-QString BuildParameterMessage(quint16 address, quint32 value)
+QString buildParameterMessage(quint16 address, quint32 value)
 {
     return QStringLiteral("01") + hex4(address) + hex8(value);
 }
 
-std::optional<QString> ParameterMessageFor(const ParameterSet &set, int i, quint32 value)
+std::optional<QString> parameterMessageFor(const ParameterSet &set, int i, quint32 value)
 {
     if (!set.addressesKnown())
         return std::nullopt;
-    return BuildParameterMessage(set.row(i).address, value);
+    return buildParameterMessage(set.row(i).address, value);
 }
 
-QString ParameterSendTrace(const QString &name, const QString &message)
+QString parameterSendTrace(const QString &name, const QString &message)
 {
     return QStringLiteral("Send ") + name + QStringLiteral(" string (standard par): ") + message;
 }
 
-QString HarmonicPitchSendTrace(const QString &message)
+QString harmonicPitchSendTrace(const QString &message)
 {
     return QStringLiteral("Send Harmonic Pitch string: ") + message;
 }
 
-QString BuildBypassMessage(bool on)
+QString buildBypassMessage(bool on)
 {
     return on ? QStringLiteral("0D01") : QStringLiteral("0D00");
 }
 
-QStringList ControlListEntries(int control)
+QStringList controlListEntries(int control)
 {
     const QString none = QStringLiteral("Not Assigned");
     switch (control) {
@@ -63,7 +63,7 @@ QString controlAddress(int control, const ListSelection &list, const ParameterSe
         return QStringLiteral("FFFF");
     }
     // Only the parameters that this list offers may be put on this control.
-    const QStringList candidates = ControlListEntries(control).mid(1);
+    const QStringList candidates = controlListEntries(control).mid(1);
     if (candidates.contains(list.text))
         if (const auto i = set.indexOf(list.text))
             return hex4(set.row(*i).address);
@@ -73,11 +73,11 @@ QString controlAddress(int control, const ListSelection &list, const ParameterSe
 
 } // namespace
 
-TracedMessage BuildAssignMessage(const std::array<ListSelection, kControlCount> &lists,
+TracedMessage buildAssignMessage(const std::array<ListSelection, kControlCount> &lists,
                                  const EffectState &state, const ParameterSet &set)
 {
     QString text = QStringLiteral("04");
-    for (bool assigned : state.ControlAssigned)
+    for (bool assigned : state.controlAssigned)
         text += assigned ? QStringLiteral("01") : QStringLiteral("00");
     for (int c = 0; c < kControlCount; ++c)
         text += controlAddress(c, lists[c], set);
@@ -92,7 +92,7 @@ bool FootswitchButtons::operator==(const FootswitchButtons &o) const
            bypassLong == o.bypassLong && changePresetLong == o.changePresetLong;
 }
 
-std::optional<TracedMessage> BuildFootswitchMessage(const FootswitchButtons &b)
+std::optional<TracedMessage> buildFootswitchMessage(const FootswitchButtons &b)
 {
     if (b.bypassShort == b.changePresetShort || b.bypassLong == b.changePresetLong)
         return std::nullopt;
@@ -103,10 +103,10 @@ std::optional<TracedMessage> BuildFootswitchMessage(const FootswitchButtons &b)
     return TracedMessage{text, {QStringLiteral("footswitch behaviour message: ") + text}};
 }
 
-TracedMessage BuildStoredSettingsMessage(const ParameterSet &set)
+TracedMessage buildStoredSettingsMessage(const ParameterSet &set)
 {
     QString text = QStringLiteral("03");
-    for (const assignable_parameter *p : set.assignables())
+    for (const AssignableParameter *p : set.assignables())
         text += hex8(p->value);
     return {text,
             {QStringLiteral("Store settings message (HEX): ") + text,

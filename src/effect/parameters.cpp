@@ -4,14 +4,14 @@
 
 namespace vadrelon {
 
-assignable_parameter::assignable_parameter(const QString &name, quint16 address, bool is_assigned)
-    : address(address), is_assigned(is_assigned), parameter_name(name)
+AssignableParameter::AssignableParameter(const QString &name, quint16 address, bool assigned)
+    : address(address), isAssigned(assigned), name(name)
 {
 }
 
-standard_parameter::standard_parameter(const QString &name, quint16 address,
-                                       quint8 num_of_addresses)
-    : num_of_addresses(num_of_addresses), parameter_name(name), address(address)
+StandardParameter::StandardParameter(const QString &name, quint16 address,
+                                       quint8 addressCount)
+    : addressCount(addressCount), name(name), address(address)
 {
 }
 
@@ -66,19 +66,19 @@ Row rowOf(Set &s, int i)
 {
     Q_ASSERT(i >= 0 && i < kParameterCount);
     const RowInfo &info = kRows[i];
-    const QString label = ParameterTraceLabel(i);
+    const QString label = parameterTraceLabel(i);
     if (i < 10) {
         auto *p = standardsOf(s)[i];
-        return Row{p->parameter_name, p->address, p->value, info.headerGroup, info.decodeScale,
+        return Row{p->name, p->address, p->value, info.headerGroup, info.decodeScale,
                    label};
     }
     auto *p = assignablesOf(s)[i - 10];
-    return Row{p->parameter_name, p->address, p->value, info.headerGroup, info.decodeScale, label};
+    return Row{p->name, p->address, p->value, info.headerGroup, info.decodeScale, label};
 }
 
 } // namespace
 
-QString ParameterTraceLabel(int i)
+QString parameterTraceLabel(int i)
 {
     Q_ASSERT(i >= 0 && i < kParameterCount);
     return QString::fromLatin1(kRows[i].traceLabel);
@@ -96,9 +96,9 @@ std::optional<int> ParameterSet::indexOf(const QString &name) const
     return std::nullopt;
 }
 
-std::array<assignable_parameter *, 6> ParameterSet::assignables() { return assignablesOf(*this); }
+std::array<AssignableParameter *, 6> ParameterSet::assignables() { return assignablesOf(*this); }
 
-std::array<const assignable_parameter *, 6> ParameterSet::assignables() const
+std::array<const AssignableParameter *, 6> ParameterSet::assignables() const
 {
     return assignablesOf(*this);
 }
@@ -117,7 +117,7 @@ void ParameterSet::setValues(const std::array<quint32, kParameterCount> &values)
         row(i).value = values[i];
 }
 
-std::optional<QString> ReadParameterAddresses(ParameterSet &set, const QString &line)
+std::optional<QString> readParameterAddresses(ParameterSet &set, const QString &line)
 {
     if (line.size() < kHeaderLength)
         return QStringLiteral("The address header of the algorithm image is too short "
@@ -134,7 +134,7 @@ std::optional<QString> ReadParameterAddresses(ParameterSet &set, const QString &
             continue;
         const QString digits = line.mid(4 * group + 2, 4);
         try {
-            const QByteArray bytes = HexToBytes(digits);
+            const QByteArray bytes = hexToBytes(digits);
             addresses[i] = static_cast<quint16>(static_cast<quint8>(bytes[0]) * 256 +
                                                 static_cast<quint8>(bytes[1]));
         } catch (const ConversionError &) {

@@ -2,12 +2,12 @@
 
 namespace vadrelon {
 
-VersionVerdict JudgeVersions(const StatusSummary &s, quint32 latestFirmware, quint32 latestAlgorithm,
+VersionVerdict judgeVersions(const StatusSummary &s, quint32 latestFirmware, quint32 latestAlgorithm,
                              DeviceState &device, QStringList &trace)
 {
-    device.DeviceFirmwareVersion = s.firmwareVersion;
-    device.DeviceAlgorithmVersion = s.algorithmVersion;
-    device.DeviceEffectNumber = s.effectNumber;
+    device.deviceFirmwareVersion = s.firmwareVersion;
+    device.deviceAlgorithmVersion = s.algorithmVersion;
+    device.deviceEffectNumber = s.effectNumber;
     trace << QStringLiteral("Firmware Version: ") + s.firmwareVersion
           << QStringLiteral("Algorithm version: ") + s.algorithmVersion
           << QStringLiteral("Current device firmware: ") + s.firmwareVersion
@@ -20,7 +20,7 @@ VersionVerdict JudgeVersions(const StatusSummary &s, quint32 latestFirmware, qui
     return VersionVerdict::Current;
 }
 
-QStringList FirmwareUpgradeMessages(quint32 latestFirmware)
+QStringList firmwareUpgradeMessages(quint32 latestFirmware)
 {
     const QStringList steps{
         QStringLiteral("If current firmware is below 9 follow legacy firmware upgrade mode:"),
@@ -36,43 +36,43 @@ QStringList FirmwareUpgradeMessages(quint32 latestFirmware)
             steps.join(QStringLiteral("\r\n"))};
 }
 
-QString AlgorithmUploadMessage(quint32 latestAlgorithm)
+QString algorithmUploadMessage(quint32 latestAlgorithm)
 {
     return QStringLiteral("Upload the latest version of Vadrelon MK3 algorithm:\r\nUpload Vadrelon MK3 00%1")
         .arg(latestAlgorithm);
 }
 
-StatusView ApplyStatus(const QByteArray &values, DeviceState &device, EffectState &effect, ParameterSet &parameters)
+StatusView applyPedalStatus(const QByteArray &values, DeviceState &device, EffectState &effect, ParameterSet &parameters)
 {
     StatusView view;
-    device.StatusValues = values;
-    if (const std::optional<FootswitchDecode> d = DecodeFootswitchMode(values, StatusIndex::FootswitchMode)) {
-        effect.FootswitchMode = d->mode;
+    device.statusValues = values;
+    if (const std::optional<FootswitchDecode> d = decodeFootswitchMode(values, StatusIndex::FootswitchMode)) {
+        effect.footswitchMode = d->mode;
         view.footswitch = d->buttons;
         view.trace << d->trace;
     }
-    if (const std::optional<AssignmentDecode> d = DecodeAssignments(values, StatusIndex::Assignments, parameters))
+    if (const std::optional<AssignmentDecode> d = decodeAssignments(values, StatusIndex::Assignments, parameters))
         view.assignmentEntries = d->entries;
-    if (const std::optional<TuningDecode> d = DecodeTuning(values, StatusIndex::Tuning)) {
+    if (const std::optional<TuningDecode> d = decodeTuning(values, StatusIndex::Tuning)) {
         view.trace << d->trace;
         if (d->tuningIndex) {
-            effect.CurrentTuning = static_cast<quint8>(*d->tuningIndex);
+            effect.currentTuning = static_cast<quint8>(*d->tuningIndex);
             view.tuningEntry = d->tuningIndex;
         }
         if (d->semitoneIndex) {
-            effect.SemitoneVariation = d->semitone;
+            effect.semitoneVariation = d->semitone;
             view.semitoneEntry = d->semitoneIndex;
         }
     }
     const auto at = [&](int i) { return static_cast<quint8>(values[i]); };
     if (values.size() > StatusIndex::MidiChannel) {
-        view.bypass = FlagIsOn(at(StatusIndex::Bypass));
+        view.bypass = flagIsOn(at(StatusIndex::Bypass));
         if (view.bypass)
-            effect.Bypass = *view.bypass;
-        view.storeBypass = FlagIsOn(at(StatusIndex::BypassStorage));
-        device.InstrumentCode = at(StatusIndex::Instrument);
-        if (device.InstrumentCode == 255 || device.InstrumentCode == 186)
-            view.guitar = device.InstrumentCode == 255;
+            effect.bypass = *view.bypass;
+        view.storeBypass = flagIsOn(at(StatusIndex::BypassStorage));
+        device.instrumentCode = at(StatusIndex::Instrument);
+        if (device.instrumentCode == 255 || device.instrumentCode == 186)
+            view.guitar = device.instrumentCode == 255;
         const quint8 midi = at(StatusIndex::MidiChannel);
         if (midi == 0 || midi == 255)
             view.midiChannelItem = 0;
@@ -80,7 +80,7 @@ StatusView ApplyStatus(const QByteArray &values, DeviceState &device, EffectStat
             view.midiChannelItem = midi;
         view.trace << QStringLiteral("MIDI channel: %1").arg(midi);
     }
-    if (const std::optional<ParameterBlock> block = DecodeParameterBlock(values, StatusIndex::Parameters)) {
+    if (const std::optional<ParameterBlock> block = decodeParameterBlock(values, StatusIndex::Parameters)) {
         parameters.setValues(block->values);
         view.trace << block->trace;
         view.parametersRead = true;

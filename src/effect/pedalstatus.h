@@ -17,12 +17,12 @@ enum class VersionVerdict { FirmwareOutdated, AlgorithmOutdated, Current };
 
 // Reads the versions into the device state and judges them. trace gets the documented
 // lines ("Firmware Version: " … "Effect Number: ").
-VersionVerdict JudgeVersions(const StatusSummary &summary, quint32 latestFirmware, quint32 latestAlgorithm,
+VersionVerdict judgeVersions(const StatusSummary &summary, quint32 latestFirmware, quint32 latestAlgorithm,
                              DeviceState &device, QStringList &trace);
 
 // The two messages that ask for a firmware upgrade, and the one that asks for an algorithm.
-QStringList FirmwareUpgradeMessages(quint32 latestFirmware);
-QString AlgorithmUploadMessage(quint32 latestAlgorithm);
+QStringList firmwareUpgradeMessages(quint32 latestFirmware);
+QString algorithmUploadMessage(quint32 latestAlgorithm);
 
 // What the windows show of a pedal whose versions are current; nothing for a value that
 // leaves its control as it was.
@@ -42,6 +42,6 @@ struct StatusView {
 // Puts footswitch mode, assignments, tuning, bypass, bypass storage, instrument, MIDI channel
 // and the sixteen parameter values of a whole reply into the state, in the reply's order. The
 // parameter addresses must have been read already, so that assignments can be recognised.
-StatusView ApplyStatus(const QByteArray &values, DeviceState &device, EffectState &effect, ParameterSet &parameters);
+StatusView applyPedalStatus(const QByteArray &values, DeviceState &device, EffectState &effect, ParameterSet &parameters);
 
 } // namespace vadrelon

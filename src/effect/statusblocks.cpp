@@ -17,7 +17,7 @@ quint8 at(const QByteArray &status, int i) { return static_cast<quint8>(status[i
 
 } // namespace
 
-std::optional<ParameterBlock> DecodeParameterBlock(const QByteArray &status, int offset)
+std::optional<ParameterBlock> decodeParameterBlock(const QByteArray &status, int offset)
 {
     if (!fits(status, offset, 4 * kParameterCount))
         return std::nullopt;
@@ -26,12 +26,12 @@ std::optional<ParameterBlock> DecodeParameterBlock(const QByteArray &status, int
         const int p = offset + 4 * i;
         block.values[i] = quint32(at(status, p)) << 24 | quint32(at(status, p + 1)) << 16 |
                           quint32(at(status, p + 2)) << 8 | quint32(at(status, p + 3));
-        block.trace << ParameterTraceLabel(i) + hex8(block.values[i]);
+        block.trace << parameterTraceLabel(i) + hex8(block.values[i]);
     }
     return block;
 }
 
-std::optional<FootswitchButtons> FootswitchButtonsForMode(int mode)
+std::optional<FootswitchButtons> footswitchButtonsForMode(int mode)
 {
     if (mode < 0 || mode > 3)
         return std::nullopt;
@@ -41,16 +41,16 @@ std::optional<FootswitchButtons> FootswitchButtonsForMode(int mode)
                              !longBypasses};
 }
 
-std::optional<FootswitchDecode> DecodeFootswitchMode(const QByteArray &status, int offset)
+std::optional<FootswitchDecode> decodeFootswitchMode(const QByteArray &status, int offset)
 {
     if (!fits(status, offset, 1))
         return std::nullopt;
     const quint16 mode = at(status, offset);
-    return FootswitchDecode{mode, FootswitchButtonsForMode(mode),
+    return FootswitchDecode{mode, footswitchButtonsForMode(mode),
                             QStringLiteral("Footswitch Mode: %1").arg(mode)};
 }
 
-std::optional<AssignmentDecode> DecodeAssignments(const QByteArray &status, int offset,
+std::optional<AssignmentDecode> decodeAssignments(const QByteArray &status, int offset,
                                                   ParameterSet &set)
 {
     if (!fits(status, offset, 3 * kControlCount))
@@ -66,23 +66,23 @@ std::optional<AssignmentDecode> DecodeAssignments(const QByteArray &status, int 
                                  at(status, offset + 6 + 2 * c));
     }
 
-    for (assignable_parameter *p : set.assignables())
-        p->is_assigned = false;
+    for (AssignableParameter *p : set.assignables())
+        p->isAssigned = false;
 
     // Entry k of a control list offers the parameter named by its text; the comparisons run
     // in entry order, so a later match wins.
     for (int c = CtrlI; c <= CtrlIV; ++c) {
         if (!address[c] || !set.addressesKnown())
             continue;
-        const QStringList entries = ControlListEntries(c);
+        const QStringList entries = controlListEntries(c);
         for (int k = 1; k < entries.size(); ++k) {
             const auto i = set.indexOf(entries[k]);
             if (!i || *i < ParInputLevel)
                 continue;
-            assignable_parameter *p = set.assignables()[*i - ParInputLevel];
+            AssignableParameter *p = set.assignables()[*i - ParInputLevel];
             if (p->address == *address[c]) {
                 out.entries[c] = k;
-                p->is_assigned = true;
+                p->isAssigned = true;
             }
         }
     }
@@ -94,7 +94,7 @@ std::optional<AssignmentDecode> DecodeAssignments(const QByteArray &status, int 
     return out;
 }
 
-std::optional<TuningDecode> DecodeTuning(const QByteArray &status, int offset)
+std::optional<TuningDecode> decodeTuning(const QByteArray &status, int offset)
 {
     if (!fits(status, offset, 2))
         return std::nullopt;

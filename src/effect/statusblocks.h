@@ -18,7 +18,7 @@ struct ParameterBlock {
     std::array<quint32, kParameterCount> values{};
     QStringList trace; // "Dry: \t003FC000" ...
 };
-std::optional<ParameterBlock> DecodeParameterBlock(const QByteArray &status, int offset);
+std::optional<ParameterBlock> decodeParameterBlock(const QByteArray &status, int offset);
 
 struct FootswitchDecode {
     quint16 mode = 0;                         // becomes FootswitchMode
@@ -26,18 +26,18 @@ struct FootswitchDecode {
     QString trace;                            // "Footswitch Mode: <decimal>"
 };
 // The radio states of a mode byte (2 x short-press code + long-press code).
-std::optional<FootswitchButtons> FootswitchButtonsForMode(int mode);
-std::optional<FootswitchDecode> DecodeFootswitchMode(const QByteArray &status, int offset);
+std::optional<FootswitchButtons> footswitchButtonsForMode(int mode);
+std::optional<FootswitchDecode> decodeFootswitchMode(const QByteArray &status, int offset);
 
 // The entry each control list is to select, in the order I, II, III, IV, Remote; nothing
 // keeps the list as it is.
 struct AssignmentDecode {
     std::array<std::optional<int>, kControlCount> entries;
 };
-// Reads the five flags and five addresses, and marks as is_assigned exactly the assignable
+// Reads the five flags and five addresses, and marks as isAssigned exactly the assignable
 // parameters that a flagged control carries. Addresses are compared only once the header has
 // been read, so that the placeholder 0xFFFF never passes for a parameter.
-std::optional<AssignmentDecode> DecodeAssignments(const QByteArray &status, int offset,
+std::optional<AssignmentDecode> decodeAssignments(const QByteArray &status, int offset,
                                                   ParameterSet &set);
 
 struct TuningDecode {
@@ -49,6 +49,6 @@ struct TuningDecode {
     std::optional<int> semitoneIndex;
     QStringList trace; // "Current Tuning: <decimal>", "Semitones variation: <2 hex digits>"
 };
-std::optional<TuningDecode> DecodeTuning(const QByteArray &status, int offset);
+std::optional<TuningDecode> decodeTuning(const QByteArray &status, int offset);
 
 } // namespace vadrelon

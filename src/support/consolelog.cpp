@@ -2,25 +2,25 @@
 
 namespace vadrelon {
 
-void ConsoleLog::ConsolePrint(const QString &text)
+void ConsoleLog::print(const QString &text)
 {
     lines_.append(text);
     emit appended({text}, true);
 }
 
-void ConsoleLog::ConsolePrintLines(const QStringList &lines)
+void ConsoleLog::printLines(const QStringList &lines)
 {
     lines_.append(lines);
     emit appended(lines, true);
 }
 
-void ConsoleLog::AppendLine(const QString &text)
+void ConsoleLog::appendLine(const QString &text)
 {
     lines_.append(text);
     emit appended({text}, false);
 }
 
-void ConsoleLog::Clear()
+void ConsoleLog::clear()
 {
     lines_.clear();
     emit cleared();

@@ -12,12 +12,12 @@ public:
     using QObject::QObject;
 
     // Appends one line and brings the newest line into view (when the console scrolls).
-    void ConsolePrint(const QString &text);
-    // Appends many lines at once, as ConsolePrint of each would (a memory dump is 16384 lines).
-    void ConsolePrintLines(const QStringList &lines);
+    void print(const QString &text);
+    // Appends many lines at once, as print of each would (a memory dump is 16384 lines).
+    void printLines(const QStringList &lines);
     // Appends one line without moving the view.
-    void AppendLine(const QString &text);
-    void Clear();
+    void appendLine(const QString &text);
+    void clear();
 
     const QStringList &lines() const { return lines_; }
 

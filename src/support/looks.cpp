@@ -10,21 +10,21 @@ namespace {
 const QString LooksFolder = QStringLiteral(":/looks/");
 }
 
-QString LookName(int index)
+QString lookName(int index)
 {
     return QStringLiteral("Style_") + QString::number(index);
 }
 
-QStringList LookResourceNames()
+QStringList lookResourceNames()
 {
     return QDir(LooksFolder).entryList(QDir::Files, QDir::Name);
 }
 
-std::optional<QString> LookStyleSheet(const QString &name)
+std::optional<QString> lookStyleSheet(const QString &name)
 {
     if (name.isEmpty())
         return std::nullopt;
-    for (const QString &file : LookResourceNames()) {
+    for (const QString &file : lookResourceNames()) {
         if (QFileInfo(file).completeBaseName().compare(name, Qt::CaseInsensitive) != 0)
             continue;
         QFile resource(LooksFolder + file);

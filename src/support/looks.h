@@ -8,15 +8,15 @@
 
 namespace vadrelon {
 
-constexpr int LookCount = 8;
+constexpr int lookCount = 8;
 
 // "Style_" followed by the index in decimal.
-QString LookName(int index);
+QString lookName(int index);
 
 // The text of the look resource with that name, or nothing when there is none.
-std::optional<QString> LookStyleSheet(const QString &name);
+std::optional<QString> lookStyleSheet(const QString &name);
 
 // The embedded look resources' file names, as stored.
-QStringList LookResourceNames();
+QStringList lookResourceNames();
 
 } // namespace vadrelon

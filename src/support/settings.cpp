@@ -44,22 +44,22 @@ SettingsStore::SettingsStore(Prompt &prompt, QString documentsFolder)
 {
 }
 
-QString SettingsStore::DefaultDocumentsFolder()
+QString SettingsStore::defaultDocumentsFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
-QString SettingsStore::MakerFolder() const
+QString SettingsStore::makerFolder() const
 {
     return QDir(documents_).filePath(MakerFolderName);
 }
 
-QString SettingsStore::ProductFolder() const
+QString SettingsStore::productFolder() const
 {
-    return QDir(MakerFolder()).filePath(ProductFolderName);
+    return QDir(makerFolder()).filePath(ProductFolderName);
 }
 
-bool SettingsStore::EnsureFolder(const QString &name)
+bool SettingsStore::ensureFolder(const QString &name)
 {
     const auto failure = createFolder(documents_.isEmpty() ? QString() : QDir(documents_).filePath(name));
     if (failure)
@@ -67,7 +67,7 @@ bool SettingsStore::EnsureFolder(const QString &name)
     return !failure;
 }
 
-bool SettingsStore::EnsureSubfolder(const QString &name, const QString &sub)
+bool SettingsStore::ensureSubfolder(const QString &name, const QString &sub)
 {
     const auto failure = createFolder(
         documents_.isEmpty() ? QString() : QDir(QDir(documents_).filePath(name)).filePath(sub));
@@ -76,9 +76,9 @@ bool SettingsStore::EnsureSubfolder(const QString &name, const QString &sub)
     return !failure;
 }
 
-QString SettingsStore::ReadSettingFile(const QString &fileName, const QString &def)
+QString SettingsStore::readSettingFile(const QString &fileName, const QString &def)
 {
-    const QString path = QDir(ProductFolder()).filePath(fileName);
+    const QString path = QDir(productFolder()).filePath(fileName);
     if (!QFileInfo::exists(path)) {
         writeText(path, def);
         return def;
@@ -86,12 +86,12 @@ QString SettingsStore::ReadSettingFile(const QString &fileName, const QString &d
     return readText(path).value_or(def);
 }
 
-bool SettingsStore::WriteSettingFile(const QString &fileName, const QString &text)
+bool SettingsStore::writeSettingFile(const QString &fileName, const QString &text)
 {
-    return writeText(QDir(ProductFolder()).filePath(fileName), text);
+    return writeText(QDir(productFolder()).filePath(fileName), text);
 }
 
-void SettingsStore::LoadYesNoSettings()
+void SettingsStore::loadYesNoSettings()
 {
     const auto apply = [](const QString &content, bool &field) {
         if (content == QLatin1String(Yes))
@@ -99,43 +99,43 @@ void SettingsStore::LoadYesNoSettings()
         else if (content == QLatin1String(No))
             field = false;
     };
-    apply(ReadSettingFile(ShowUpdateMessageFile, Yes), ShowUpdateMessage);
-    apply(ReadSettingFile(ReportUsbErrorsFile, Yes), ReportUsbErrorsSetting);
+    apply(readSettingFile(ShowUpdateMessageFile, Yes), showUpdateMessage);
+    apply(readSettingFile(ReportUsbErrorsFile, Yes), reportUsbErrorsSetting);
 }
 
-bool SettingsStore::ReportUsbErrorsClicked(bool nowChecked)
+bool SettingsStore::reportUsbErrorsClicked(bool nowChecked)
 {
-    return clickYesNo(ReportUsbErrorsFile, nowChecked, ReportUsbErrorsSetting);
+    return clickYesNo(ReportUsbErrorsFile, nowChecked, reportUsbErrorsSetting);
 }
 
-bool SettingsStore::ShowUpdateMessageClicked(bool nowChecked)
+bool SettingsStore::showUpdateMessageClicked(bool nowChecked)
 {
-    return clickYesNo(ShowUpdateMessageFile, nowChecked, ShowUpdateMessage);
+    return clickYesNo(ShowUpdateMessageFile, nowChecked, showUpdateMessage);
 }
 
 bool SettingsStore::clickYesNo(const char *fileName, bool nowChecked, bool &field)
 {
-    const QString path = QDir(ProductFolder()).filePath(fileName);
+    const QString path = QDir(productFolder()).filePath(fileName);
     if (!QFileInfo::exists(path))
         return false;
     field = nowChecked;
     return writeText(path, nowChecked ? Yes : No);
 }
 
-std::optional<int> SettingsStore::SavedStyleIndex()
+std::optional<int> SettingsStore::savedStyleIndex()
 {
-    const QString path = QDir(MakerFolder()).filePath(StyleFile);
+    const QString path = QDir(makerFolder()).filePath(StyleFile);
     if (!QFileInfo::exists(path))
         return 0;
     const auto content = readText(path);
     if (!content)
         return std::nullopt;
-    return ParseWholeNumber(*content).value_or(0);
+    return parseWholeNumber(*content).value_or(0);
 }
 
-bool SettingsStore::WriteStyleIndex(int index)
+bool SettingsStore::writeStyleIndex(int index)
 {
-    return writeText(QDir(MakerFolder()).filePath(StyleFile), QString::number(index));
+    return writeText(QDir(makerFolder()).filePath(StyleFile), QString::number(index));
 }
 
 std::optional<QString> SettingsStore::readText(const QString &path)
@@ -146,7 +146,7 @@ std::optional<QString> SettingsStore::readText(const QString &path)
                             .arg(QDir::toNativeSeparators(path), file.errorString()));
         return std::nullopt;
     }
-    return DecodeSettingText(file.readAll());
+    return decodeSettingText(file.readAll());
 }
 
 bool SettingsStore::writeText(const QString &path, const QString &text)
@@ -162,7 +162,7 @@ bool SettingsStore::writeText(const QString &path, const QString &text)
     return true;
 }
 
-QString DecodeSettingText(const QByteArray &bytes)
+QString decodeSettingText(const QByteArray &bytes)
 {
     if (const auto bom = QStringConverter::encodingForData(bytes)) {
         // The decoder drops the byte-order mark itself.
@@ -176,7 +176,7 @@ QString DecodeSettingText(const QByteArray &bytes)
     return QString::fromLocal8Bit(bytes);
 }
 
-std::optional<int> ParseWholeNumber(const QString &text)
+std::optional<int> parseWholeNumber(const QString &text)
 {
     // toInt() forgives surrounding blanks and line breaks; a saved setting holds none.
     if (text.isEmpty() || text.front().isSpace() || text.back().isSpace())

@@ -20,43 +20,43 @@ public:
     static constexpr const char *StyleFile = "style.txt";
 
     // documentsFolder: where the maker folder lives; tests pass a temporary folder.
-    explicit SettingsStore(Prompt &prompt, QString documentsFolder = DefaultDocumentsFolder());
+    explicit SettingsStore(Prompt &prompt, QString documentsFolder = defaultDocumentsFolder());
 
-    static QString DefaultDocumentsFolder();
+    static QString defaultDocumentsFolder();
 
-    QString MakerFolder() const;   // <documents>/NEROV
-    QString ProductFolder() const; // <documents>/NEROV/Vadrelon MK3
+    QString makerFolder() const;   // <documents>/NEROV
+    QString productFolder() const; // <documents>/NEROV/Vadrelon MK3
 
     // Create <documents>/name, or <documents>/name/sub, when missing. On failure the prompt
     // shows "Error creating folder: " or "Error creating subfolder: " with the system's reason.
-    bool EnsureFolder(const QString &name);
-    bool EnsureSubfolder(const QString &name, const QString &sub);
+    bool ensureFolder(const QString &name);
+    bool ensureSubfolder(const QString &name, const QString &sub);
 
     // The whole content of a file in the product folder. A missing file is created with def
     // and def is returned; so is def when the file cannot be read (after a message).
-    QString ReadSettingFile(const QString &fileName, const QString &def);
+    QString readSettingFile(const QString &fileName, const QString &def);
     // Replaces a file in the product folder with text (UTF-8, no byte-order mark).
-    bool WriteSettingFile(const QString &fileName, const QString &text);
+    bool writeSettingFile(const QString &fileName, const QString &text);
 
     // Start-up reading of the two YES/NO files into the fields below; "YES" and "NO" are
     // compared exactly with the whole content, anything else keeps the field as it is.
-    void LoadYesNoSettings();
+    void loadYesNoSettings();
 
     // The file side of the two check-mark commands. Nothing happens and false is returned when
     // the file does not exist (the user removed it to opt out); otherwise the field follows
     // the new check mark and the file is rewritten; the result tells whether it was written.
-    bool ReportUsbErrorsClicked(bool nowChecked);
-    bool ShowUpdateMessageClicked(bool nowChecked);
+    bool reportUsbErrorsClicked(bool nowChecked);
+    bool showUpdateMessageClicked(bool nowChecked);
 
     // The saved look index from "style.txt" in the maker folder: 0 when the file is missing
     // or does not hold a whole number (no blanks or line breaks around it), otherwise the
     // number as it is, even when no look has that index. Empty when the file exists but
     // cannot be read; the message has been shown then.
-    std::optional<int> SavedStyleIndex();
-    bool WriteStyleIndex(int index);
+    std::optional<int> savedStyleIndex();
+    bool writeStyleIndex(int index);
 
-    bool ShowUpdateMessage = true;
-    bool ReportUsbErrorsSetting = false;
+    bool showUpdateMessage = true;
+    bool reportUsbErrorsSetting = false;
 
 private:
     std::optional<QString> readText(const QString &path);
@@ -69,9 +69,9 @@ private:
 
 // The content of a settings file: a byte-order mark selects its encoding; without one the
 // bytes are UTF-8, or the local 8-bit encoding when they are not valid UTF-8.
-QString DecodeSettingText(const QByteArray &bytes);
+QString decodeSettingText(const QByteArray &bytes);
 
 // A whole decimal number making up the entire text, or nothing.
-std::optional<int> ParseWholeNumber(const QString &text);
+std::optional<int> parseWholeNumber(const QString &text);
 
 } // namespace vadrelon

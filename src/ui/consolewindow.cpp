@@ -40,7 +40,7 @@ ConsoleWindow::ConsoleWindow(ConsoleLog &log) : QWidget(nullptr, Qt::Window), lo
     mono.setPixelSize(12);
     text_->setFont(mono);
 
-    connect(btnClear, &QPushButton::clicked, &log_, &ConsoleLog::Clear);
+    connect(btnClear, &QPushButton::clicked, &log_, &ConsoleLog::clear);
     connect(btnScrollTop, &QPushButton::clicked, this, &ConsoleWindow::onScrollTopClicked);
     connect(&log_, &ConsoleLog::appended, this, &ConsoleWindow::append);
     connect(&log_, &ConsoleLog::cleared, text_, &QPlainTextEdit::clear);

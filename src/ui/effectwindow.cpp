@@ -188,7 +188,7 @@ void EffectWindow::buildControls()
     const auto controlList = [&](const char *name, const char *caption, int control) {
         auto *list = new QComboBox(assign);
         list->setObjectName(QString::fromLatin1(name));
-        list->addItems(ControlListEntries(control));
+        list->addItems(controlListEntries(control));
         list->setCurrentIndex(0);
         assignGrid->addWidget(new QLabel(QString::fromLatin1(caption), assign), control, 0);
         assignGrid->addWidget(list, control, 1);
@@ -241,16 +241,16 @@ void EffectWindow::buildControls()
         settleDial(row.dial, row.dial->angle());
     }
     connect(pitch_, qOverload<int>(&QComboBox::currentIndexChanged), this, &EffectWindow::onPitchChanged);
-    connect(wave_, &QPushButton::toggled, this, [this](bool on) { onSwitchToggled(wave_, ParWave, WaveValue(on)); });
-    connect(split_, &QPushButton::toggled, this, [this](bool on) { onSwitchToggled(split_, ParSplit, FlagValue(on)); });
+    connect(wave_, &QPushButton::toggled, this, [this](bool on) { onSwitchToggled(wave_, ParWave, waveValue(on)); });
+    connect(split_, &QPushButton::toggled, this, [this](bool on) { onSwitchToggled(split_, ParSplit, flagValue(on)); });
     connect(bypass_, &QPushButton::toggled, this, &EffectWindow::onBypassToggled);
     connect(dominantCut_, &QCheckBox::toggled, this, [this] { onNoteCutToggled(dominantCut_, ParDominantNotesCut); });
     connect(highCut_, &QCheckBox::toggled, this, [this] { onNoteCutToggled(highCut_, ParHighNotesCut); });
     dominantCut_->installEventFilter(this);
     connect(tuning_, qOverload<int>(&QComboBox::currentIndexChanged), this,
-            [this](int index) { effect_.CurrentTuning = static_cast<quint8>(std::max(index, 0)); });
+            [this](int index) { effect_.currentTuning = static_cast<quint8>(std::max(index, 0)); });
     connect(semitones_, &QComboBox::currentTextChanged, this,
-            [this](const QString &text) { effect_.SemitoneVariation = static_cast<qint8>(text.toInt()); });
+            [this](const QString &text) { effect_.semitoneVariation = static_cast<qint8>(text.toInt()); });
     for (int c = 0; c < kControlCount; ++c)
         connect(assignments_[c], qOverload<int>(&QComboBox::currentIndexChanged), this,
                 [this, c] { onAssignmentChanged(c); });
@@ -269,7 +269,7 @@ QVector<QWidget *> EffectWindow::parameterControls() const
 
 void EffectWindow::showLevel(DialWidget *dial)
 {
-    dial->setValueText(QString::number(DialAngleToValue(dial->angle()).level));
+    dial->setValueText(QString::number(dialAngleToValue(dial->angle()).level));
 }
 
 // ---- Opening and enabling ----
@@ -283,12 +283,12 @@ void EffectWindow::showEvent(QShowEvent *event)
 // The parameter addresses of the selected effect, read each time the window shows.
 void EffectWindow::readAddresses()
 {
-    const QString name = ResourceNameFor(content_.SelectedEffectName);
-    log_.ConsolePrint(QStringLiteral("resource name: ") + name);
-    const Outcome<QStringList> image = LoadResourceLines(name);
-    const AddressHeader header = AddressHeaderFor(content_.SelectedEffectName, image ? *image : QStringList());
+    const QString name = resourceNameFor(content_.selectedEffectName);
+    log_.print(QStringLiteral("resource name: ") + name);
+    const Outcome<QStringList> image = loadResourceLines(name);
+    const AddressHeader header = addressHeaderFor(content_.selectedEffectName, image ? *image : QStringList());
     if (image)
-        log_.ConsolePrint(QStringLiteral("filecontent (first 128 bytes): ") + image->value(0).left(256));
+        log_.print(QStringLiteral("filecontent (first 128 bytes): ") + image->value(0).left(256));
     if (header.source == AddressSource::None) {
         // Without addresses a parameter message would go to a wrong place on the pedal: the
         // parameter controls stay disabled and the window says why.
@@ -296,7 +296,7 @@ void EffectWindow::readAddresses()
             addressNote_->setText(QStringLiteral("The parameters cannot be edited: ") + header.reason);
         else
             prompt_.message(QStringLiteral("Error loading resource: ") + image.error());
-    } else if (const std::optional<QString> refused = ReadParameterAddresses(parameters_, header.line)) {
+    } else if (const std::optional<QString> refused = readParameterAddresses(parameters_, header.line)) {
         prompt_.message(*refused);
     }
     addressNote_->setVisible(!parameters_.addressesKnown());
@@ -320,7 +320,7 @@ bool EffectWindow::refuse()
 {
     if (link_.canSendLive())
         return false;
-    log_.ConsolePrint(QStringLiteral("not sent: the pedal is busy with another exchange"));
+    log_.print(QStringLiteral("not sent: the pedal is busy with another exchange"));
     return true;
 }
 
@@ -340,8 +340,8 @@ void EffectWindow::onDialChanged(const DialRow &row)
         showLevel(row.dial);
         return;
     }
-    const DialValue v = DialAngleToValue(row.dial->angle());
-    const std::optional<QString> text = ParameterMessageFor(parameters_, row.parameter, v.value);
+    const DialValue v = dialAngleToValue(row.dial->angle());
+    const std::optional<QString> text = parameterMessageFor(parameters_, row.parameter, v.value);
     if (text && refuse()) {
         settleDial(row.dial, settledAngles_.value(row.dial, DialWidget::kMinAngle));
         return;
@@ -350,8 +350,8 @@ void EffectWindow::onDialChanged(const DialRow &row)
     parameters_.row(row.parameter).value = v.value;
     if (!text)
         return;
-    log_.ConsolePrint(ParameterSendTrace(parameters_.row(row.parameter).name, *text));
-    link_.sendPaced(HexToBytes(*text));
+    log_.print(parameterSendTrace(parameters_.row(row.parameter).name, *text));
+    link_.sendPaced(hexToBytes(*text));
 }
 
 // Wave and Split keep their records as the pedal last reported them; the switch itself
@@ -360,7 +360,7 @@ void EffectWindow::onSwitchToggled(QPushButton *control, int parameter, quint32 
 {
     if (applying_)
         return;
-    const std::optional<QString> text = ParameterMessageFor(parameters_, parameter, value);
+    const std::optional<QString> text = parameterMessageFor(parameters_, parameter, value);
     if (!text)
         return;
     if (refuse()) {
@@ -369,8 +369,8 @@ void EffectWindow::onSwitchToggled(QPushButton *control, int parameter, quint32 
         control->setText(control->isChecked() ? QStringLiteral("ON") : QStringLiteral("OFF"));
         return;
     }
-    log_.ConsolePrint(ParameterSendTrace(parameters_.row(parameter).name, *text));
-    link_.sendLive(HexToBytes(*text));
+    log_.print(parameterSendTrace(parameters_.row(parameter).name, *text));
+    link_.sendLive(hexToBytes(*text));
 }
 
 void EffectWindow::onBypassToggled(bool on)
@@ -379,12 +379,12 @@ void EffectWindow::onBypassToggled(bool on)
         return;
     if (refuse()) {
         const QSignalBlocker quiet(bypass_);
-        bypass_->setChecked(effect_.Bypass);
-        bypass_->setText(effect_.Bypass ? QStringLiteral("ON") : QStringLiteral("OFF"));
+        bypass_->setChecked(effect_.bypass);
+        bypass_->setText(effect_.bypass ? QStringLiteral("ON") : QStringLiteral("OFF"));
         return;
     }
-    effect_.Bypass = on;
-    link_.sendLive(HexToBytes(BuildBypassMessage(on)));
+    effect_.bypass = on;
+    link_.sendLive(hexToBytes(buildBypassMessage(on)));
 }
 
 void EffectWindow::onPitchChanged(int index)
@@ -392,16 +392,16 @@ void EffectWindow::onPitchChanged(int index)
     if (applying_ || index < 0)
         return;
     const quint32 value = HarmonicPitchTable[static_cast<size_t>(index)];
-    const std::optional<QString> text = ParameterMessageFor(parameters_, ParHarmonicPitch, value);
+    const std::optional<QString> text = parameterMessageFor(parameters_, ParHarmonicPitch, value);
     if (!text)
         return;
     if (refuse()) {
         const QSignalBlocker quiet(pitch_);
-        pitch_->setCurrentIndex(HarmonicPitchIndex(parameters_.HarmonicPitch.value).value_or(-1));
+        pitch_->setCurrentIndex(harmonicPitchIndex(parameters_.HarmonicPitch.value).value_or(-1));
         return;
     }
-    log_.ConsolePrint(HarmonicPitchSendTrace(*text));
-    link_.sendLive(HexToBytes(*text));
+    log_.print(harmonicPitchSendTrace(*text));
+    link_.sendLive(hexToBytes(*text));
     parameters_.HarmonicPitch.value = value;
 }
 
@@ -420,19 +420,19 @@ void EffectWindow::onNoteCutToggled(QCheckBox *box, int parameter)
         const QSignalBlocker quiet(box);
         box->setChecked(false);
     }
-    row.value = FlagValue(box->isChecked());
+    row.value = flagValue(box->isChecked());
     if (!parameters_.addressesKnown())
         return;
-    const QString text = BuildParameterMessage(row.address, row.value);
-    log_.ConsolePrint(QStringLiteral("write to DSP msg: ") + text);
-    link_.sendLive(HexToBytes(text));
+    const QString text = buildParameterMessage(row.address, row.value);
+    log_.print(QStringLiteral("write to DSP msg: ") + text);
+    link_.sendLive(hexToBytes(text));
 }
 
 bool EffectWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == dominantCut_ && event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent *>(event)->button() == Qt::RightButton)
-        log_.ConsolePrint(QStringLiteral("Right mouse button clicked!"));
+        log_.print(QStringLiteral("Right mouse button clicked!"));
     return QWidget::eventFilter(watched, event);
 }
 
@@ -441,12 +441,12 @@ bool EffectWindow::eventFilter(QObject *watched, QEvent *event)
 void EffectWindow::onAssignmentChanged(int control)
 {
     QComboBox *list = assignments_[static_cast<size_t>(control)];
-    effect_.ControlAssigned[static_cast<size_t>(control)] = list->currentIndex() > 0;
+    effect_.controlAssigned[static_cast<size_t>(control)] = list->currentIndex() > 0;
     if ((control != CtrlIII && control != CtrlIV) || applying_)
         return;
     const QString choice = list->currentText();
     if ((choice == QLatin1String("Dominant Notes Cut") || choice == QLatin1String("High Notes Cut")) &&
-        effect_.CurrentTuning == 0) {
+        effect_.currentTuning == 0) {
         prompt_.message(QStringLiteral("No tuning selected, Select a tuning before assigning this parameter"));
         list->setCurrentIndex(0);
     }
@@ -458,12 +458,12 @@ TracedMessage EffectWindow::assignMessage() const
     for (int c = 0; c < kControlCount; ++c)
         selections[static_cast<size_t>(c)] = {assignments_[static_cast<size_t>(c)]->currentIndex(),
                                               assignments_[static_cast<size_t>(c)]->currentText()};
-    return BuildAssignMessage(selections, effect_, parameters_);
+    return buildAssignMessage(selections, effect_, parameters_);
 }
 
 std::optional<TracedMessage> EffectWindow::footswitchMessage() const
 {
-    return BuildFootswitchMessage({bypassShort_->isChecked(), presetShort_->isChecked(), bypassLong_->isChecked(),
+    return buildFootswitchMessage({bypassShort_->isChecked(), presetShort_->isChecked(), bypassLong_->isChecked(),
                                    presetLong_->isChecked()});
 }
 
@@ -495,15 +495,15 @@ void EffectWindow::applyParameterValues()
 {
     for (const DialRow &row : dials_) {
         const ConstParameterRow r = std::as_const(parameters_).row(row.parameter);
-        settleDial(row.dial, ValueToDialAngle(r.value, r.decodeScale));
+        settleDial(row.dial, valueToDialAngle(r.value, r.decodeScale));
     }
     const auto setSwitch = [](QPushButton *s, std::optional<bool> on) {
         if (on)
             s->setChecked(*on);
     };
-    setSwitch(wave_, WaveIsOn(parameters_.Wave.value));
-    setSwitch(split_, FlagIsOn(parameters_.Split.value));
-    if (const std::optional<int> pitch = HarmonicPitchIndex(parameters_.HarmonicPitch.value))
+    setSwitch(wave_, waveIsOn(parameters_.Wave.value));
+    setSwitch(split_, flagIsOn(parameters_.Split.value));
+    if (const std::optional<int> pitch = harmonicPitchIndex(parameters_.HarmonicPitch.value))
         pitch_->setCurrentIndex(*pitch);
     dominantCut_->setChecked(parameters_.DominantNotesCut.value == 1);
     highCut_->setChecked(parameters_.HighNotesCut.value == 1);

@@ -66,7 +66,7 @@ void MainWindow::wire()
     connect(ui_.footswitchMode, &QPushButton::clicked, this, &MainWindow::onFootswitchModeClicked);
     connect(ui_.saveParameters, &QPushButton::clicked, this, &MainWindow::onSaveParametersClicked);
     connect(ui_.effects, &QListWidget::itemClicked, this, &MainWindow::onEffectClicked);
-    connect(ui_.effects, &EffectList::arrowPressed, this, [this](const QString &trace) { log_.ConsolePrint(trace); });
+    connect(ui_.effects, &EffectList::arrowPressed, this, [this](const QString &trace) { log_.print(trace); });
     connect(ui_.scan, &QAction::triggered, this, &MainWindow::onScanTriggered);
     connect(ui_.connect, &QAction::triggered, this, &MainWindow::onLinkTriggered);
     connect(ui_.disconnect, &QAction::triggered, &link_, &PedalLink::unlink);
@@ -81,10 +81,10 @@ void MainWindow::wire()
     }
     connect(ui_.storeBypass, &QAction::triggered, this, [this] { onBypassStorageTriggered(true); });
     connect(ui_.doNotStoreBypass, &QAction::triggered, this, [this] { onBypassStorageTriggered(false); });
-    connect(ui_.reportUsbErrors, &QAction::triggered, this, [this](bool on) { settings_.ReportUsbErrorsClicked(on); });
-    connect(ui_.showUpdateMessage, &QAction::triggered, this, [this](bool on) { settings_.ShowUpdateMessageClicked(on); });
+    connect(ui_.reportUsbErrors, &QAction::triggered, this, [this](bool on) { settings_.reportUsbErrorsClicked(on); });
+    connect(ui_.showUpdateMessage, &QAction::triggered, this, [this](bool on) { settings_.showUpdateMessageClicked(on); });
     connect(ui_.info, &QMenu::aboutToShow, this,
-            [this] { log_.ConsolePrint(QStringLiteral("current app version: ") + editorVersion_); });
+            [this] { log_.print(QStringLiteral("current app version: ") + editorVersion_); });
 
     // While an upload waits, the status says so every five seconds.
     uploadCheckTimer_ = new QTimer(this);
@@ -106,7 +106,7 @@ void MainWindow::wire()
         // Outside a command the user asked for, a driver's complaint is shown only when the
         // user wants to see them; a lost pedal always is.
         if (error.code == ErrorCode::Transport && !ui_.reportUsbErrors->isChecked())
-            log_.ConsolePrint(errorText(error));
+            log_.print(errorText(error));
         else
             showError(error);
     });
@@ -115,30 +115,30 @@ void MainWindow::wire()
 // The start-up steps, in their order. A failing step is reported and the next one runs.
 void MainWindow::startUp()
 {
-    settings_.EnsureFolder(QStringLiteral("NEROV"));
-    settings_.EnsureSubfolder(QStringLiteral("NEROV"), QStringLiteral("Vadrelon MK3"));
-    settings_.LoadYesNoSettings();
-    ui_.showUpdateMessage->setChecked(settings_.ShowUpdateMessage);
-    ui_.reportUsbErrors->setChecked(settings_.ReportUsbErrorsSetting);
+    settings_.ensureFolder(QStringLiteral("NEROV"));
+    settings_.ensureSubfolder(QStringLiteral("NEROV"), QStringLiteral("Vadrelon MK3"));
+    settings_.loadYesNoSettings();
+    ui_.showUpdateMessage->setChecked(settings_.showUpdateMessage);
+    ui_.reportUsbErrors->setChecked(settings_.reportUsbErrorsSetting);
     scanQuietly();
-    ui_.connect->setEnabled(!device_.LinkSerialNumber.isEmpty());
-    device_.FirmwareUpgradeMode = false;
-    if (const std::optional<QString> refused = LoadCatalogue(content_))
+    ui_.connect->setEnabled(!device_.linkSerialNumber.isEmpty());
+    device_.firmwareUpgradeMode = false;
+    if (const std::optional<QString> refused = loadCatalogue(content_))
         prompt_.message(*refused);
-    ui_.effects->addItems(content_.ResourceLines);
+    ui_.effects->addItems(content_.resourceLines);
     const QString version = QCoreApplication::applicationVersion();
     editorVersion_ = version.isEmpty() ? QStringLiteral("Version info not available") : version;
     ui_.appVersion->setText(ui_.appVersion->text() + QLatin1Char(' ') + editorVersion_);
-    if (const std::optional<int> index = settings_.SavedStyleIndex())
+    if (const std::optional<int> index = settings_.savedStyleIndex())
         applyLook(*index);
-    latestFirmware_ = LatestFirmwareVersion();
+    latestFirmware_ = latestFirmwareVersion();
 }
 
 void MainWindow::scanQuietly()
 {
     for (const PedalLink::Device &d : link_.listDevices()) {
         ui_.serialNumbers->setText(ui_.serialNumbers->text() + d.serialNumber);
-        device_.LinkSerialNumber = d.serialNumber;
+        device_.linkSerialNumber = d.serialNumber;
         ui_.deviceName->setText(d.description);
     }
 }
@@ -149,15 +149,15 @@ void MainWindow::onScanTriggered()
 {
     ui_.deviceName->setText(QStringLiteral("Device Name"));
     const QList<PedalLink::Device> devices = link_.listDevices();
-    log_.ConsolePrint(QStringLiteral("FT device count: %1").arg(devices.size()));
+    log_.print(QStringLiteral("FT device count: %1").arg(devices.size()));
     if (devices.isEmpty()) {
         prompt_.message(QStringLiteral("No device found"));
         ui_.deviceName->setText(QStringLiteral("No device found"));
         return;
     }
     for (const PedalLink::Device &d : devices) {
-        log_.ConsolePrint(QStringLiteral("FT_Device_String: ") + d.serialNumber);
-        device_.LinkSerialNumber = d.serialNumber;
+        log_.print(QStringLiteral("FT_Device_String: ") + d.serialNumber);
+        device_.linkSerialNumber = d.serialNumber;
         ui_.deviceName->setText(d.description);
         // One pedal at a time: the first Yes links it and ends the scan.
         if (prompt_.askYesNo(d.description + QStringLiteral(" found, link the device now?"))) {
@@ -170,8 +170,8 @@ void MainWindow::onScanTriggered()
 
 void MainWindow::onLinkTriggered()
 {
-    const bool greet = device_.FirmwareUpgradeMode;
-    auto job = std::make_unique<OpenJob>(device_.LinkSerialNumber, greet);
+    const bool greet = device_.firmwareUpgradeMode;
+    auto job = std::make_unique<OpenJob>(device_.linkSerialNumber, greet);
     OpenJob *open = job.get();
     job->whenFinished([this, open, greet](const std::optional<Error> &error) {
         if (error) {
@@ -187,7 +187,7 @@ void MainWindow::onLinkTriggered()
                                 : QStringLiteral("Connection to bootloader failed"));
             return;
         }
-        if (!device_.LegacyUpgradeLink)
+        if (!device_.legacyUpgradeLink)
             requestStatus();
     });
     start(std::move(job));
@@ -218,7 +218,7 @@ void MainWindow::updateCommands()
         m->setEnabled(on);
     ui_.effects->setEnabled(idle && (!linked || commandsAllowed_));
     ui_.scan->setEnabled(!linked && idle);
-    ui_.connect->setEnabled(!linked && idle && !device_.LinkSerialNumber.isEmpty());
+    ui_.connect->setEnabled(!linked && idle && !device_.linkSerialNumber.isEmpty());
     ui_.disconnect->setEnabled(linked && idle);
     if (effectWindow_)
         effectWindow_->setLinked(linked && commandsAllowed_);
@@ -235,7 +235,7 @@ bool MainWindow::start(std::unique_ptr<Job> job)
 void MainWindow::showError(const Error &error)
 {
     const QString text = errorText(error);
-    log_.ConsolePrint(text);
+    log_.print(text);
     prompt_.message(text);
 }
 
@@ -258,29 +258,29 @@ void MainWindow::requestStatus()
 
 void MainWindow::applyStatus(const QByteArray &values)
 {
-    const Result<StatusSummary> summary = SummarizeStatus(values, ui_.effects->count());
+    const Result<StatusSummary> summary = summarizeStatus(values, ui_.effects->count());
     if (const Error *error = std::get_if<Error>(&summary)) {
         showError(*error);
         return;
     }
     const StatusSummary &s = std::get<StatusSummary>(summary);
     QStringList trace;
-    const VersionVerdict verdict = JudgeVersions(s, latestFirmware_, content_.LatestAlgorithmVersion, device_, trace);
-    device_.StatusValues = values;
+    const VersionVerdict verdict = judgeVersions(s, latestFirmware_, content_.latestAlgorithmVersion, device_, trace);
+    device_.statusValues = values;
     ui_.firmwareVersion->setText(QStringLiteral("Device Firmware: ") + s.firmwareVersion);
     ui_.algorithmVersion->setText(QStringLiteral("Device Algorithm: ") + s.algorithmVersion);
-    log_.ConsolePrintLines(trace);
+    log_.printLines(trace);
     commandsAllowed_ = verdict != VersionVerdict::FirmwareOutdated;
     updateCommands();
     if (verdict == VersionVerdict::FirmwareOutdated) {
         closeEffectWindow();
-        for (const QString &message : FirmwareUpgradeMessages(latestFirmware_))
+        for (const QString &message : firmwareUpgradeMessages(latestFirmware_))
             prompt_.message(message);
         return;
     }
     if (verdict == VersionVerdict::AlgorithmOutdated) {
         closeEffectWindow();
-        prompt_.message(AlgorithmUploadMessage(content_.LatestAlgorithmVersion));
+        prompt_.message(algorithmUploadMessage(content_.latestAlgorithmVersion));
         ui_.effects->setCurrentRow(s.effectRow);
         loadSelectedEffect();
         return;
@@ -288,8 +288,8 @@ void MainWindow::applyStatus(const QByteArray &values)
     ui_.effects->setCurrentRow(s.effectRow);
     loadSelectedEffect();
     openEffectWindow();
-    const StatusView view = ApplyStatus(values, device_, effect_, parameters_);
-    log_.ConsolePrintLines(view.trace);
+    const StatusView view = applyPedalStatus(values, device_, effect_, parameters_);
+    log_.printLines(view.trace);
     effectWindow_->render(view);
     ui_.showOptions(view);
 }
@@ -299,10 +299,10 @@ void MainWindow::applyStatus(const QByteArray &values)
 bool MainWindow::loadSelectedEffect()
 {
     const int index = ui_.effects->currentRow();
-    log_.ConsolePrint(QStringLiteral("efx index :%1").arg(index));
+    log_.print(QStringLiteral("efx index :%1").arg(index));
     if (index < 0)
         return false;
-    if (const std::optional<QString> refused = SelectEffect(content_, ui_.effects->item(index)->text(), log_)) {
+    if (const std::optional<QString> refused = selectEffect(content_, ui_.effects->item(index)->text(), log_)) {
         prompt_.message(*refused);
         return false;
     }
@@ -318,7 +318,7 @@ void MainWindow::openEffectWindow()
     // Against the main window's right side.
     effectWindow_->move(frameGeometry().right() + 1, frameGeometry().top());
     effectWindow_->show();
-    effectWindow_->setWindowTitle(content_.SelectedEffectName);
+    effectWindow_->setWindowTitle(content_.selectedEffectName);
     updateCommands();
 }
 
@@ -335,13 +335,13 @@ void MainWindow::onEffectClicked()
     // An algorithm version that could not be read (no status reply yet) opens the window
     // rather than asking for an upload the pedal may not need.
     bool known = false;
-    const int version = device_.DeviceAlgorithmVersion.toInt(&known, 10);
-    if (!link_.isLinked() || !known || version >= static_cast<int>(content_.LatestAlgorithmVersion)) {
+    const int version = device_.deviceAlgorithmVersion.toInt(&known, 10);
+    if (!link_.isLinked() || !known || version >= static_cast<int>(content_.latestAlgorithmVersion)) {
         openEffectWindow();
         return;
     }
     closeEffectWindow();
-    prompt_.message(AlgorithmUploadMessage(content_.LatestAlgorithmVersion));
+    prompt_.message(algorithmUploadMessage(content_.latestAlgorithmVersion));
 }
 
 // ---- Commands: upload, assignments, footswitch, stored parameters, options ----
@@ -350,16 +350,16 @@ void MainWindow::onUploadClicked()
 {
     if (!prompt_.askYesNo(QStringLiteral("Upload the selected algorithm?")))
         return;
-    const QString name = ResourceNameFor(content_.SelectedEffectName);
-    log_.ConsolePrint(QStringLiteral("resource name: ") + name);
+    const QString name = resourceNameFor(content_.selectedEffectName);
+    log_.print(QStringLiteral("resource name: ") + name);
     // The image is looked up before the pedal is bypassed: an upload that cannot happen must
     // not leave the pedal silent, nor report "Upload Failed" for something never sent.
-    const Outcome<QStringList> image = LoadResourceLines(name);
+    const Outcome<QStringList> image = loadResourceLines(name);
     if (!image) {
         prompt_.message(QStringLiteral("Error loading resource: ") + image.error());
         return;
     }
-    content_.ResourceLines = *image;
+    content_.resourceLines = *image;
     auto job = std::make_unique<UploadJob>(image->value(0));
     UploadJob *upload = job.get();
     job->whenFinished([this, upload](const std::optional<Error> &error) {
@@ -385,7 +385,7 @@ void MainWindow::onAssignClicked()
     if (!prompt_.askYesNo(QStringLiteral("Upload Assignments?")))
         return;
     const TracedMessage message = effectWindow_->assignMessage();
-    log_.ConsolePrintLines(message.trace);
+    log_.printLines(message.trace);
     sendCommand(message.text, kCommandPauseMs);
 }
 
@@ -394,8 +394,8 @@ void MainWindow::onFootswitchModeClicked()
     const std::optional<TracedMessage> message = effectWindow_->footswitchMessage();
     if (!message)
         return;
-    log_.ConsolePrintLines(message->trace);
-    log_.ConsolePrint(message->text);
+    log_.printLines(message->trace);
+    log_.print(message->text);
     sendCommand(message->text);
 }
 
@@ -403,16 +403,16 @@ void MainWindow::onSaveParametersClicked()
 {
     if (!prompt_.askYesNo(QStringLiteral("Save Parameters to pedal?")))
         return;
-    const TracedMessage message = BuildStoredSettingsMessage(parameters_);
-    log_.ConsolePrintLines(message.trace);
+    const TracedMessage message = buildStoredSettingsMessage(parameters_);
+    log_.printLines(message.trace);
     sendCommand(message.text, kCommandPauseMs, true);
 }
 
 void MainWindow::onMidiChannelTriggered(QAction *item)
 {
-    log_.AppendLine(QStringLiteral("Midi channel: ") + item->text());
-    if (const std::optional<QString> text = BuildMidiChannelMessage(item->text())) {
-        log_.ConsolePrint(*text);
+    log_.appendLine(QStringLiteral("Midi channel: ") + item->text());
+    if (const std::optional<QString> text = buildMidiChannelMessage(item->text())) {
+        log_.print(*text);
         sendCommand(*text);
     }
 }
@@ -421,28 +421,28 @@ void MainWindow::onBypassStorageTriggered(bool store)
 {
     ui_.storeBypass->setChecked(store);
     ui_.doNotStoreBypass->setChecked(!store);
-    const QString text = BuildBypassStorageMessage(store);
-    log_.ConsolePrint(text);
+    const QString text = buildBypassStorageMessage(store);
+    log_.print(text);
     sendCommand(text);
 }
 
 void MainWindow::sendCommand(const QString &text, int pauseMs, bool purgeFirst)
 {
-    start(std::make_unique<SendJob>(HexToBytes(text), pauseMs, purgeFirst));
+    start(std::make_unique<SendJob>(hexToBytes(text), pauseMs, purgeFirst));
 }
 
 // ---- Looks, closing ----
 
 void MainWindow::applyLook(int index)
 {
-    if (const std::optional<QString> sheet = LookStyleSheet(LookName(index)))
+    if (const std::optional<QString> sheet = lookStyleSheet(lookName(index)))
         qApp->setStyleSheet(*sheet);
 }
 
 void MainWindow::onLookTriggered(int index)
 {
     applyLook(index);
-    settings_.WriteStyleIndex(index);
+    settings_.writeStyleIndex(index);
 }
 
 // Closing the main window ends the editor, even with the console still open.

@@ -100,7 +100,7 @@ QByteArray MakeAlgorithmImage(quint16 bcdVersion, const std::array<quint16, 18> 
 
 QString AlgorithmImageHex(const QByteArray &bytes)
 {
-    return BytesToHex(bytes);
+    return bytesToHex(bytes);
 }
 
 QByteArray MakeFirmwareImage(quint8 version, int size)

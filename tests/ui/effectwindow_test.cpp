@@ -76,14 +76,14 @@ TEST_F(EffectWindowTest, LinkingOpensItFilledFromThePedal)
     EXPECT_FALSE(find<QCheckBox>("chkDominantNoteCut")->isChecked());
     EXPECT_EQ(find<QComboBox>("cmbGuitarTuning")->currentText(), "Standard (EADGBE)");
     EXPECT_EQ(find<QComboBox>("cmbSemitonesVariation")->currentText(), "-1");
-    EXPECT_EQ(editor->effect.SemitoneVariation, -1);
+    EXPECT_EQ(editor->effect.semitoneVariation, -1);
     EXPECT_TRUE(find<QPushButton>("swtBypass")->isChecked());
     EXPECT_TRUE(find<QRadioButton>("chkChangePresetShortPress")->isChecked());
     EXPECT_TRUE(find<QRadioButton>("chkBypassLongPress")->isChecked());
     EXPECT_EQ(find<QComboBox>("cmbAssignCtrlUNO")->currentText(), "Input Level");
     EXPECT_EQ(find<QComboBox>("cmbAssignCtrlTRE")->currentText(), "High Notes Cut") << "the pedal's tuning makes it valid";
     EXPECT_EQ(find<QComboBox>("cmbAssignRemote")->currentText(), "Bypass");
-    EXPECT_TRUE(editor->parameters.InputLevel.is_assigned);
+    EXPECT_TRUE(editor->parameters.InputLevel.isAssigned);
     EXPECT_TRUE(find<DialWidget>("dial1stHarmonic")->isEnabled());
     EXPECT_TRUE(find<QPushButton>("swtWave")->isEnabled());
     EXPECT_TRUE(logHas("Dry: \t003FC000"));
@@ -285,12 +285,12 @@ TEST_F(EffectWindowTest, NoteCutAssignmentsNeedATuningWhenTheUserChoosesThem)
     find<QComboBox>("cmbAssignCtrlQUATTRO")->setCurrentText("High Notes Cut");
     EXPECT_EQ(prompt.messages, QStringList({"No tuning selected, Select a tuning before assigning this parameter"}));
     EXPECT_EQ(find<QComboBox>("cmbAssignCtrlQUATTRO")->currentIndex(), 0);
-    EXPECT_FALSE(editor->effect.ControlAssigned[3]);
+    EXPECT_FALSE(editor->effect.controlAssigned[3]);
 
     find<QComboBox>("cmbGuitarTuning")->setCurrentIndex(1);
     find<QComboBox>("cmbAssignCtrlQUATTRO")->setCurrentText("High Notes Cut");
     EXPECT_EQ(find<QComboBox>("cmbAssignCtrlQUATTRO")->currentText(), "High Notes Cut");
-    EXPECT_TRUE(editor->effect.ControlAssigned[3]);
+    EXPECT_TRUE(editor->effect.controlAssigned[3]);
 }
 
 TEST_F(EffectWindowTest, FootswitchModeIsSentAtOnce)
@@ -362,7 +362,7 @@ TEST_F(EffectWindowTest, LinkedAClickChecksThePedalsAlgorithm)
 TEST_F(EffectWindowTest, WithoutAnyAddressesTheParameterControlsStayDisabled)
 {
     start({&pedal});
-    editor->content.SelectedEffectName = "Vadrelon MK3 0099";
+    editor->content.selectedEffectName = "Vadrelon MK3 0099";
     fx().show();
     fx().setLinked(true);
     EXPECT_TRUE(find<QLabel>("lblAddresses")->isVisible());
@@ -383,5 +383,5 @@ TEST_F(EffectWindowTest, ArrowKeysMoveTheSelectionWithoutLoadingTheEffect)
     EXPECT_EQ(list->currentRow(), 0);
     EXPECT_TRUE(logHas("arrow up pressed"));
     EXPECT_TRUE(logHas("arrow down pressed"));
-    EXPECT_TRUE(editor->content.SelectedEffectName.isEmpty());
+    EXPECT_TRUE(editor->content.selectedEffectName.isEmpty());
 }

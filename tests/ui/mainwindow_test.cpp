@@ -118,7 +118,7 @@ TEST_F(StartUp, TwoPedalsShowTheLastAndBothSerials)
     start({&pedal, &pedal2});
     EXPECT_EQ(text("lblDeviceName"), "Second pedal");
     EXPECT_EQ(action("menuSerialNumber")->text(), "Device Serial: VP000001VP000002");
-    EXPECT_EQ(editor->device.LinkSerialNumber, "VP000002");
+    EXPECT_EQ(editor->device.linkSerialNumber, "VP000002");
 }
 
 class Linking : public Fixture {};
@@ -192,7 +192,7 @@ TEST_F(Linking, ScanAsksAboutEveryPedalInOrder)
     trigger("menuScan");
     EXPECT_EQ(prompt.messages, QStringList({"Vadrelon MK3 (virtual) found, link the device now?",
                                             "Second pedal found, link the device now?"}));
-    EXPECT_EQ(editor->device.LinkSerialNumber, "VP000002");
+    EXPECT_EQ(editor->device.linkSerialNumber, "VP000002");
     EXPECT_TRUE(enabled("menuConnect"));
     EXPECT_FALSE(editor->link.isLinked());
     EXPECT_TRUE(logHas("FT device count: 2"));
@@ -285,7 +285,7 @@ TEST_F(Linking, UpgradeModeGreetsTheBootloaderAndAsksItNothingElse)
 {
     pedal.startInBootloader();
     start({&pedal});
-    editor->device.FirmwareUpgradeMode = true;
+    editor->device.firmwareUpgradeMode = true;
     link();
     EXPECT_TRUE(logHas("baud rate = 115200"));
     EXPECT_TRUE(logHas("received Byte: 79"));
@@ -298,7 +298,7 @@ TEST_F(Linking, UpgradeModeGreetsTheBootloaderAndAsksItNothingElse)
     EXPECT_EQ(editor->transport.parity(), FT_PARITY_EVEN);
 
     trigger("menuDisconnect");
-    editor->device.FirmwareUpgradeMode = false;
+    editor->device.firmwareUpgradeMode = false;
     trigger("menuConnect"); // the pedal is still in its bootloader: a normal link is at no parity again
     ASSERT_TRUE(settle());
     EXPECT_EQ(editor->transport.parity(), FT_PARITY_NONE);
@@ -307,7 +307,7 @@ TEST_F(Linking, UpgradeModeGreetsTheBootloaderAndAsksItNothingElse)
 TEST_F(Linking, UpgradeModeWithoutABootloaderFails)
 {
     start({&pedal}); // running firmware: it does not answer 0x7F
-    editor->device.FirmwareUpgradeMode = true;
+    editor->device.firmwareUpgradeMode = true;
     link();
     EXPECT_EQ(prompt.messages, QStringList({"Connection to bootloader failed"}));
     EXPECT_EQ(editor->link.state(), LinkState::Linked);
@@ -396,8 +396,8 @@ TEST_F(StatusExchange, AReplySplitAcrossReadsIsGatheredWhole)
         start({&p});
         link();
         EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('|').toStdString();
-        EXPECT_EQ(editor->device.StatusValues, DecodeStatusValues(sim::buildStatusReply(p.state())).values);
-        EXPECT_EQ(editor->device.StatusValues.size(), 90);
+        EXPECT_EQ(editor->device.statusValues, decodeStatusValues(sim::buildStatusReply(p.state())).values);
+        EXPECT_EQ(editor->device.statusValues.size(), 90);
         EXPECT_EQ(text("lblAlgorithmVersion"), "Device Algorithm: 0012");
         editor.reset();
         driver.detach(&p);
@@ -414,7 +414,7 @@ TEST_F(StatusExchange, BytesFromBeforeTheRequestAreNotItsReply)
     ASSERT_TRUE(settle());
     EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('|').toStdString();
     EXPECT_EQ(text("lblFirmwareVersion"), "Device Firmware: 11");
-    EXPECT_EQ(editor->device.StatusValues.size(), 90);
+    EXPECT_EQ(editor->device.statusValues.size(), 90);
 }
 
 TEST_F(StatusExchange, OptionMarksFollowThePedal)
@@ -450,7 +450,7 @@ TEST_F(StatusExchange, OptionMarksFollowThePedal)
         EXPECT_EQ(action("menuDoNotStoreBypassStatus")->isChecked(), !c.store);
         EXPECT_EQ(action("menuGuitar")->isChecked(), c.guitar);
         EXPECT_EQ(action("menuBass")->isChecked(), !c.guitar);
-        EXPECT_EQ(editor->device.InstrumentCode, c.instrument);
+        EXPECT_EQ(editor->device.instrumentCode, c.instrument);
         EXPECT_TRUE(logHas(QStringLiteral("MIDI channel: %1").arg(c.midi)));
         editor.reset();
         driver.detach(&p);
@@ -527,23 +527,23 @@ TEST_F(Console, ShowsTheLogAndFollowsScroll)
     console.show();
     auto *memo = find<QPlainTextEdit>("Memo1");
     for (int i = 0; i < 100; ++i)
-        editor->log.ConsolePrint(QString::number(i));
+        editor->log.print(QString::number(i));
     QScrollBar *bar = memo->verticalScrollBar();
     EXPECT_EQ(bar->value(), bar->maximum());
     click("btnScrollTop");
     EXPECT_EQ(bar->value(), 0);
     find<QCheckBox>("CheckBox1")->setChecked(false);
-    editor->log.ConsolePrint("quiet");
+    editor->log.print("quiet");
     EXPECT_EQ(bar->value(), 0) << "with scroll off the view stays";
     find<QCheckBox>("CheckBox1")->setChecked(true);
-    editor->log.AppendLine("direct");
+    editor->log.appendLine("direct");
     EXPECT_EQ(bar->value(), 0) << "a direct line does not move the view";
-    editor->log.ConsolePrint("");
+    editor->log.print("");
     EXPECT_EQ(bar->value(), bar->maximum());
     EXPECT_EQ(memo->toPlainText().split('\n').last(), "");
     click("btnClear");
     EXPECT_TRUE(log().isEmpty());
-    editor->log.ConsolePrint("first");
+    editor->log.print("first");
     EXPECT_EQ(memo->toPlainText(), "first");
 }
 
@@ -561,7 +561,7 @@ TEST_F(Settings, ReportUsbErrorsWritesItsFileOnlyWhileItExists)
     trigger("menuReportUSBErrors");
     EXPECT_TRUE(action("menuReportUSBErrors")->isChecked());
     EXPECT_FALSE(QFile::exists(file));
-    EXPECT_FALSE(editor->settings.ReportUsbErrorsSetting);
+    EXPECT_FALSE(editor->settings.reportUsbErrorsSetting);
 }
 
 TEST_F(Settings, ALookAppliesAtOnceAndAtTheNextStart)

@@ -4,23 +4,23 @@
 
 using namespace vadrelon;
 
-TEST(HexToBytes, ReadsPairsAndIgnoresAnOddLastDigit)
+TEST(hexToBytes, ReadsPairsAndIgnoresAnOddLastDigit)
 {
-    EXPECT_EQ(HexToBytes("0aFF7"), QByteArray::fromHex("0aff"));
-    EXPECT_EQ(HexToBytes(""), QByteArray());
+    EXPECT_EQ(hexToBytes("0aFF7"), QByteArray::fromHex("0aff"));
+    EXPECT_EQ(hexToBytes(""), QByteArray());
 }
 
-TEST(HexToBytes, ABadPairIsATypedErrorNamingThePair)
+TEST(hexToBytes, ABadPairIsATypedErrorNamingThePair)
 {
     try {
-        HexToBytes("001G");
+        hexToBytes("001G");
         FAIL() << "no error";
     } catch (const ConversionError &e) {
         EXPECT_NE(std::string(e.what()).find("1G"), std::string::npos);
     }
 }
 
-TEST(HexToBuffer, StopsQuietlyAtTheFirstBadPairOrTheCount)
+TEST(hexToBuffer, StopsQuietlyAtTheFirstBadPairOrTheCount)
 {
     struct Case {
         const char *text;
@@ -36,25 +36,25 @@ TEST(HexToBuffer, StopsQuietlyAtTheFirstBadPairOrTheCount)
     };
     for (const Case &c : cases) {
         quint8 out[8] = {};
-        EXPECT_EQ(HexToBuffer(c.text, out, c.count), c.written) << c.text;
+        EXPECT_EQ(hexToBuffer(c.text, out, c.count), c.written) << c.text;
         EXPECT_EQ(QByteArray(reinterpret_cast<char *>(out), c.written), c.bytes) << c.text;
     }
 }
 
-TEST(BytesToHex, WritesUpperCasePairs)
+TEST(bytesToHex, WritesUpperCasePairs)
 {
     const quint8 bytes[] = {0x00, 0xAB};
-    EXPECT_EQ(BytesToHex(bytes, 2), "00AB");
+    EXPECT_EQ(bytesToHex(bytes, 2), "00AB");
 }
 
-TEST(HexToByteString, KeepsLengthAndZeroesFromTheFirstBadPair)
+TEST(hexToByteString, KeepsLengthAndZeroesFromTheFirstBadPair)
 {
-    const QByteArray s = HexToByteString("41ZZ42");
+    const QByteArray s = hexToByteString("41ZZ42");
     ASSERT_EQ(s.size(), 3);
     EXPECT_EQ(s, QByteArray("A\0\0", 3));
 }
 
-TEST(XorChecksum, XorsTheFirstNBytes)
+TEST(xorChecksum, XorsTheFirstNBytes)
 {
     struct Case {
         const char *text;
@@ -63,8 +63,8 @@ TEST(XorChecksum, XorsTheFirstNBytes)
     };
     const Case cases[] = {{"0FFF0102030405", 7, 0xF1}, {"FF", 1, 0xFF}, {"0102", 2, 0x03}, {"0102FF", 2, 0x03}};
     for (const Case &c : cases)
-        EXPECT_EQ(XorChecksum(c.text, c.n), c.sum) << c.text;
-    EXPECT_THROW(XorChecksum("01XX", 2), ConversionError);
+        EXPECT_EQ(xorChecksum(c.text, c.n), c.sum) << c.text;
+    EXPECT_THROW(xorChecksum("01XX", 2), ConversionError);
 }
 
 TEST(FixedWidthHex, PadsAndWritesTwosComplement)

@@ -39,7 +39,7 @@ TEST(ContentAlgorithmImage, SyntheticImagesFollowTheLayout)
         EXPECT_EQ(quint8(bytes[124]), k.bcd & 0xFF);
         EXPECT_EQ(quint8(bytes[127]), 0x12);
 
-        const Outcome<AlgorithmImage> parsed = ParseAlgorithmImage(bytes);
+        const Outcome<AlgorithmImage> parsed = parseAlgorithmImage(bytes);
         ASSERT_TRUE(parsed.ok()) << parsed.error().toStdString();
         EXPECT_EQ(parsed->length, quint32(k.length));
         EXPECT_EQ(parsed->header(), kHeader0012);
@@ -80,7 +80,7 @@ TEST(ContentAlgorithmImage, HeaderWordsBeyondTheUsualBlockStillIndexIt)
 {
     std::array<quint16, 18> header = kHeader0012;
     header[17] = 0x0300;
-    const Outcome<AlgorithmImage> parsed = ParseAlgorithmImage(MakeAlgorithmImage(0x0014, header, 6400));
+    const Outcome<AlgorithmImage> parsed = parseAlgorithmImage(MakeAlgorithmImage(0x0014, header, 6400));
     ASSERT_TRUE(parsed.ok()) << parsed.error().toStdString();
     EXPECT_EQ(parsed->header(), header);
     EXPECT_GT(parsed->writes[2].data.size() / 4, 0x0300);
@@ -104,7 +104,7 @@ TEST(ContentAlgorithmImage, HexIsOneUpperCaseLine)
 TEST(ContentAlgorithmImage, ParserRejectsDamagedImages)
 {
     const QByteArray good = MakeAlgorithmImage(0x0012);
-    const Outcome<AlgorithmImage> parsed = ParseAlgorithmImage(good);
+    const Outcome<AlgorithmImage> parsed = parseAlgorithmImage(good);
     ASSERT_TRUE(parsed.ok());
     const int end = parsed->streamEnd;
     ASSERT_LT(end, good.size()) << "the cases below need some padding";
@@ -134,7 +134,7 @@ TEST(ContentAlgorithmImage, ParserRejectsDamagedImages)
          "non-zero byte at offset 4511"},
     };
     for (const Case &c : cases) {
-        const Outcome<AlgorithmImage> result = ParseAlgorithmImage(c.make());
+        const Outcome<AlgorithmImage> result = parseAlgorithmImage(c.make());
         ASSERT_FALSE(result.ok()) << c.what;
         EXPECT_TRUE(result.error().contains(QLatin1String(c.reason)))
             << c.what << ": " << result.error().toStdString();

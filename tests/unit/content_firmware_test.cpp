@@ -16,8 +16,8 @@ TEST(ContentFirmwareTable, VersionsInOrderAndLatestIsLast)
         EXPECT_EQ(QLatin1String(e.resourceName), QStringLiteral("FIRMWARE_%1").arg(e.version));
     }
     EXPECT_EQ(versions, (QList<int>{5, 6, 7, 8, 9, 10, 11}));
-    EXPECT_EQ(LatestFirmwareVersion(), 11);
-    EXPECT_EQ(FirmwareListNames(),
+    EXPECT_EQ(latestFirmwareVersion(), 11);
+    EXPECT_EQ(firmwareListNames(),
               (QStringList{"Firmware_5", "Firmware_6", "Firmware_7", "Firmware_8", "Firmware_9",
                            "Firmware_10", "Firmware_11"}));
 }
@@ -29,12 +29,12 @@ TEST(ContentFirmwareTable, Lookups)
         {"Firmware_1", -1}, {"Firmware_12", -1}, {"Firmware_5.bin", -1}, {"", -1},
     };
     for (const auto &[name, version] : byName) {
-        const std::optional<FirmwareEntry> e = FirmwareByName(name);
+        const std::optional<FirmwareEntry> e = firmwareByName(name);
         EXPECT_EQ(e ? e->version : -1, version) << name;
     }
-    EXPECT_EQ(FirmwareByVersion(11)->byteCount, 52376);
-    EXPECT_FALSE(FirmwareByVersion(4));
-    EXPECT_FALSE(FirmwareByVersion(12));
+    EXPECT_EQ(firmwareByVersion(11)->byteCount, 52376);
+    EXPECT_FALSE(firmwareByVersion(4));
+    EXPECT_FALSE(firmwareByVersion(12));
 }
 
 TEST(ContentFirmwareImage, VectorTableAndVersionRecord)

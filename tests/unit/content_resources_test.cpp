@@ -16,25 +16,25 @@ const QString kDocumentedHeader0012 = QStringLiteral(
 
 TEST(ContentCatalogue, HoldsOneEffectAndNamesVersion12)
 {
-    const Outcome<QByteArray> raw = FindResource(QLatin1String(kCatalogueResourceName));
+    const Outcome<QByteArray> raw = findResource(QLatin1String(kCatalogueResourceName));
     ASSERT_TRUE(raw.ok()) << raw.error().toStdString();
     EXPECT_EQ(*raw, QByteArray("Vadrelon MK3 0012\r\n"));
 
-    const Outcome<QStringList> lines = LoadResourceLines(QLatin1String(kCatalogueResourceName));
+    const Outcome<QStringList> lines = loadResourceLines(QLatin1String(kCatalogueResourceName));
     ASSERT_TRUE(lines.ok());
     EXPECT_EQ(*lines, QStringList{"Vadrelon MK3 0012"});
 
-    const Outcome<quint32> latest = LatestAlgorithmVersionFrom(lines->first());
+    const Outcome<quint32> latest = latestAlgorithmVersionFrom(lines->first());
     ASSERT_TRUE(latest.ok());
     EXPECT_EQ(*latest, 12u);
     // Names keep their case; the lookup ignores it.
-    EXPECT_EQ(ResourceNameFor(lines->first()).toStdString(), "Vadrelon_MK3_0012");
+    EXPECT_EQ(resourceNameFor(lines->first()).toStdString(), "Vadrelon_MK3_0012");
 }
 
 TEST(ContentResources, EmbeddedNamesIgnoreCase)
 {
     for (const char *name : {"octave", "OCTAVE", "Octave", "oCtAvE"}) {
-        const Outcome<QByteArray> found = FindResource(QLatin1String(name));
+        const Outcome<QByteArray> found = findResource(QLatin1String(name));
         ASSERT_TRUE(found.ok()) << name;
         EXPECT_TRUE(found->startsWith("Vadrelon MK3 0012")) << name;
     }
@@ -75,7 +75,7 @@ TEST(ContentResources, LookupFindsImagesWithOrWithoutExtension)
         {"", nullptr},
     };
     for (const Case &c : cases) {
-        const Outcome<QByteArray> found = FindResourceIn(folders, QLatin1String(c.name));
+        const Outcome<QByteArray> found = findResourceIn(folders, QLatin1String(c.name));
         if (c.content) {
             ASSERT_TRUE(found.ok()) << c.name << ": " << found.error().toStdString();
             EXPECT_EQ(*found, QByteArray(c.content)) << c.name;
@@ -88,19 +88,19 @@ TEST(ContentResources, LookupFindsImagesWithOrWithoutExtension)
 
 TEST(ContentResources, MissingResourceGivesReasonNotLines)
 {
-    const Outcome<QStringList> lines = LoadResourceLines("VADRELON_MK3_0099");
+    const Outcome<QStringList> lines = loadResourceLines("VADRELON_MK3_0099");
     ASSERT_FALSE(lines.ok());
     EXPECT_EQ(lines.error(), "no resource named \"VADRELON_MK3_0099\"");
 
     // An upload before any effect was chosen asks for the empty name.
-    EXPECT_EQ(LoadResourceLines(ResourceNameFor("")).error(), "no resource named \"\"");
+    EXPECT_EQ(loadResourceLines(resourceNameFor("")).error(), "no resource named \"\"");
     // Headers are not images: the shipped header must not pass for the 0012 image.
     if (!QFile::exists(":/images/VADRELON_MK3_0012.hex")) {
-        EXPECT_FALSE(FindResource("VADRELON_MK3_0012").ok());
+        EXPECT_FALSE(findResource("VADRELON_MK3_0012").ok());
     }
 }
 
-TEST(ContentResources, SplitResourceLines)
+TEST(ContentResources, splitResourceLines)
 {
     struct Case {
         QByteArray bytes;
@@ -116,10 +116,10 @@ TEST(ContentResources, SplitResourceLines)
         {"\r\n", {""}},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(SplitResourceLines(c.bytes), c.lines) << c.bytes.toStdString();
+        EXPECT_EQ(splitResourceLines(c.bytes), c.lines) << c.bytes.toStdString();
 }
 
-TEST(ContentResources, ResourceNameFor)
+TEST(ContentResources, resourceNameFor)
 {
     const std::pair<const char *, const char *> cases[] = {
         {"Vadrelon MK3 0012", "Vadrelon_MK3_0012"},
@@ -129,10 +129,10 @@ TEST(ContentResources, ResourceNameFor)
         {"", ""},
     };
     for (const auto &[effect, resource] : cases)
-        EXPECT_EQ(ResourceNameFor(effect).toStdString(), resource);
+        EXPECT_EQ(resourceNameFor(effect).toStdString(), resource);
 }
 
-TEST(ContentResources, LatestAlgorithmVersionFrom)
+TEST(ContentResources, latestAlgorithmVersionFrom)
 {
     const std::pair<const char *, quint32> good[] = {
         {"Vadrelon MK3 0012", 12},
@@ -142,14 +142,14 @@ TEST(ContentResources, LatestAlgorithmVersionFrom)
         {"Vadrelon MK3 10000", 1000},
     };
     for (const auto &[entry, version] : good) {
-        const Outcome<quint32> v = LatestAlgorithmVersionFrom(entry);
+        const Outcome<quint32> v = latestAlgorithmVersionFrom(entry);
         ASSERT_TRUE(v.ok()) << entry << ": " << v.error().toStdString();
         EXPECT_EQ(*v, version) << entry;
     }
     const char *bad[] = {"", "Vadrelon MK3 001", "Vadrelon MK3 00x2", "Vadrelon MK3      ",
                          "Vadrelon MK3 -012", "Vadrelon MK3 +012", "Vadrelon MK3 0 12"};
     for (const char *entry : bad) {
-        const Outcome<quint32> v = LatestAlgorithmVersionFrom(entry);
+        const Outcome<quint32> v = latestAlgorithmVersionFrom(entry);
         EXPECT_FALSE(v.ok()) << entry;
         EXPECT_TRUE(v.error().contains(QLatin1String(entry))) << v.error().toStdString();
     }
@@ -200,13 +200,13 @@ TEST(ContentAddressHeader, SourceChoice)
         {"no effect", "", {}, AddressSource::None, {}},
     };
     for (const Case &c : cases) {
-        const AddressHeader h = AddressHeaderFor(c.effect, c.lines);
+        const AddressHeader h = addressHeaderFor(c.effect, c.lines);
         EXPECT_EQ(h.source, c.source) << c.what;
         EXPECT_EQ(h.line, c.line) << c.what;
         EXPECT_EQ(h.reason.isEmpty(), c.source != AddressSource::None) << c.what;
     }
-    EXPECT_EQ(AddressHeaderFor("", QStringList{}).reason, "no effect selected");
-    EXPECT_TRUE(AddressHeaderFor("Vadrelon MK3 0011", QString()).reason.contains("Vadrelon MK3 0011"));
+    EXPECT_EQ(addressHeaderFor("", QStringList{}).reason, "no effect selected");
+    EXPECT_TRUE(addressHeaderFor("Vadrelon MK3 0011", QString()).reason.contains("Vadrelon MK3 0011"));
 }
 
 } // namespace

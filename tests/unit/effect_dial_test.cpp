@@ -21,7 +21,7 @@ class DialAngleToValueTest : public ::testing::TestWithParam<AngleCase> {};
 TEST_P(DialAngleToValueTest, GivesSnappedAngleLevelAndValue)
 {
     const AngleCase c = GetParam();
-    const DialValue v = DialAngleToValue(c.angle);
+    const DialValue v = dialAngleToValue(c.angle);
     EXPECT_EQ(v.angle, c.snapped);
     EXPECT_EQ(v.level, c.level);
     EXPECT_EQ(v.value, c.value);
@@ -54,10 +54,10 @@ class ValueToDialAngleTest : public ::testing::TestWithParam<PositionCase> {};
 TEST_P(ValueToDialAngleTest, PlacesValueOnDial)
 {
     const PositionCase c = GetParam();
-    EXPECT_EQ(ValueToDialAngle(c.value, c.scale), c.angle);
+    EXPECT_EQ(valueToDialAngle(c.value, c.scale), c.angle);
 }
 
-constexpr quint32 atX(int x) { return LevelToValue(x); }
+constexpr quint32 atX(int x) { return levelToValue(x); }
 
 // x at the ends of each segment of the dial.
 INSTANTIATE_TEST_SUITE_P(
@@ -89,14 +89,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(DialMapping, AnglesOutsideTheDialAreBroughtToItsBounds)
 {
-    EXPECT_EQ(DialAngleToValue(181).angle, 180);
-    EXPECT_EQ(DialAngleToValue(-400).level, 167);
+    EXPECT_EQ(dialAngleToValue(181).angle, 180);
+    EXPECT_EQ(dialAngleToValue(-400).level, 167);
 }
 
 TEST(DialMapping, NoValueIsShownInsideTheDeadSector)
 {
     for (int level = 0; level <= kMaxLevel; ++level) {
-        const int angle = ValueToDialAngle(LevelToValue(level), kLevelScale);
+        const int angle = valueToDialAngle(levelToValue(level), kLevelScale);
         EXPECT_FALSE(angle > -135 && angle < -45) << "level " << level << " angle " << angle;
         EXPECT_GE(angle, -180);
         EXPECT_LE(angle, 180);
@@ -106,7 +106,7 @@ TEST(DialMapping, NoValueIsShownInsideTheDeadSector)
 TEST(DialMapping, LevelComesBackNearAfterARoundTrip)
 {
     const auto back = [](int level) {
-        return DialAngleToValue(ValueToDialAngle(LevelToValue(level), kLevelScale)).level;
+        return dialAngleToValue(valueToDialAngle(levelToValue(level), kLevelScale)).level;
     };
     EXPECT_EQ(back(512), 513);
     EXPECT_EQ(back(1022), 1019);
@@ -137,22 +137,22 @@ TEST(HarmonicPitch, TableHoldsTheNotesOfTheList)
 
 TEST(HarmonicPitch, IndexFindsOnlyValuesOfTheTable)
 {
-    EXPECT_EQ(HarmonicPitchIndex(0x400000), 12);
-    EXPECT_EQ(HarmonicPitchIndex(0x200000), 0);
-    EXPECT_EQ(HarmonicPitchIndex(0x800000), 24);
-    EXPECT_EQ(HarmonicPitchIndex(0x400001), std::nullopt);
+    EXPECT_EQ(harmonicPitchIndex(0x400000), 12);
+    EXPECT_EQ(harmonicPitchIndex(0x200000), 0);
+    EXPECT_EQ(harmonicPitchIndex(0x800000), 24);
+    EXPECT_EQ(harmonicPitchIndex(0x400001), std::nullopt);
 }
 
 TEST(SwitchEncodings, OnlyTheTwoStatesMoveAControl)
 {
-    EXPECT_EQ(WaveValue(true), 0x400000u);
-    EXPECT_EQ(WaveValue(false), 0x600000u);
-    EXPECT_EQ(WaveIsOn(0x400000), true);
-    EXPECT_EQ(WaveIsOn(0x600000), false);
-    EXPECT_EQ(WaveIsOn(0), std::nullopt);
-    EXPECT_EQ(FlagIsOn(1), true);
-    EXPECT_EQ(FlagIsOn(0), false);
-    EXPECT_EQ(FlagIsOn(2), std::nullopt);
+    EXPECT_EQ(waveValue(true), 0x400000u);
+    EXPECT_EQ(waveValue(false), 0x600000u);
+    EXPECT_EQ(waveIsOn(0x400000), true);
+    EXPECT_EQ(waveIsOn(0x600000), false);
+    EXPECT_EQ(waveIsOn(0), std::nullopt);
+    EXPECT_EQ(flagIsOn(1), true);
+    EXPECT_EQ(flagIsOn(0), false);
+    EXPECT_EQ(flagIsOn(2), std::nullopt);
 }
 
 } // namespace

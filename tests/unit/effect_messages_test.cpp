@@ -14,38 +14,38 @@ QString hex(const char *spaced) { return QString::fromLatin1(spaced).remove(QLat
 
 class EffectMessages : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(ReadParameterAddresses(set, kHeader0012), std::nullopt); }
+    void SetUp() override { ASSERT_EQ(readParameterAddresses(set, kHeader0012), std::nullopt); }
     ParameterSet set;
 };
 
 TEST_F(EffectMessages, ParameterMessageCarriesAddressAndValue)
 {
-    const QString dry = BuildParameterMessage(set.Dry.address, DialAngleToValue(90).value);
+    const QString dry = buildParameterMessage(set.Dry.address, dialAngleToValue(90).value);
     EXPECT_EQ(dry, QStringLiteral("010025003FC000"));
-    EXPECT_EQ(ParameterSendTrace(set.Dry.parameter_name, dry),
+    EXPECT_EQ(parameterSendTrace(set.Dry.name, dry),
               QStringLiteral("Send Dry string (standard par): 010025003FC000"));
 
-    const QString pitch = BuildParameterMessage(set.HarmonicPitch.address, HarmonicPitchTable[24]);
+    const QString pitch = buildParameterMessage(set.HarmonicPitch.address, HarmonicPitchTable[24]);
     EXPECT_EQ(pitch, QStringLiteral("01007800800000"));
-    EXPECT_EQ(HarmonicPitchSendTrace(pitch),
+    EXPECT_EQ(harmonicPitchSendTrace(pitch),
               QStringLiteral("Send Harmonic Pitch string: 01007800800000"));
 
-    EXPECT_EQ(ParameterMessageFor(set, ParSplit, 1), QStringLiteral("0100EE00000001"));
-    EXPECT_EQ(ParameterMessageFor(set, ParRange, 0x3FC000), QStringLiteral("010000003FC000"));
-    EXPECT_EQ(BuildParameterMessage(0xFFFF, 0xFFFFFFFE), QStringLiteral("01FFFFFFFFFFFE"));
+    EXPECT_EQ(parameterMessageFor(set, ParSplit, 1), QStringLiteral("0100EE00000001"));
+    EXPECT_EQ(parameterMessageFor(set, ParRange, 0x3FC000), QStringLiteral("010000003FC000"));
+    EXPECT_EQ(buildParameterMessage(0xFFFF, 0xFFFFFFFE), QStringLiteral("01FFFFFFFFFFFE"));
 }
 
 TEST(ParameterMessage, NotBuiltBeforeAnyAddressHeaderWasRead)
 {
     const ParameterSet set;
-    EXPECT_EQ(ParameterMessageFor(set, ParDry, 0x3FC000), std::nullopt);
-    EXPECT_EQ(ParameterMessageFor(set, ParInputLevel, 0x3FC000), std::nullopt);
+    EXPECT_EQ(parameterMessageFor(set, ParDry, 0x3FC000), std::nullopt);
+    EXPECT_EQ(parameterMessageFor(set, ParInputLevel, 0x3FC000), std::nullopt);
 }
 
 TEST(BypassMessage, OnAndOff)
 {
-    EXPECT_EQ(BuildBypassMessage(true), QStringLiteral("0D01"));
-    EXPECT_EQ(BuildBypassMessage(false), QStringLiteral("0D00"));
+    EXPECT_EQ(buildBypassMessage(true), QStringLiteral("0D01"));
+    EXPECT_EQ(buildBypassMessage(false), QStringLiteral("0D00"));
 }
 
 struct AssignCase {
@@ -63,10 +63,10 @@ TEST_P(AssignMessage, FlagsThenAddresses)
     std::array<ListSelection, kControlCount> lists;
     EffectState state;
     for (int k = 0; k < kControlCount; ++k) {
-        lists[k] = {c.entries[k], ControlListEntries(k).at(c.entries[k])};
-        state.ControlAssigned[k] = c.entries[k] != 0; // as the list handlers keep it
+        lists[k] = {c.entries[k], controlListEntries(k).at(c.entries[k])};
+        state.controlAssigned[k] = c.entries[k] != 0; // as the list handlers keep it
     }
-    const TracedMessage m = BuildAssignMessage(lists, state, set);
+    const TracedMessage m = buildAssignMessage(lists, state, set);
     EXPECT_EQ(m.text, hex(c.message));
     EXPECT_EQ(m.trace, QStringList({QStringLiteral("lenght of assign message in bytes: 16"),
                                     QStringLiteral("assign message: ") + hex(c.message)}));
@@ -89,7 +89,7 @@ TEST_F(EffectMessages, AssignFlagsComeFromTheEffectStateNotTheLists)
     std::array<ListSelection, kControlCount> lists;
     lists[CtrlIII] = {2, QStringLiteral("High Notes Cut")};
     EffectState state; // no handler has run: nothing marked assigned
-    EXPECT_EQ(BuildAssignMessage(lists, state, set).text,
+    EXPECT_EQ(buildAssignMessage(lists, state, set).text,
               hex("04 00 00 00 00 00 FF FF FF FF 00 0C FF FF FF FF"));
 }
 
@@ -98,8 +98,8 @@ TEST_F(EffectMessages, AssignTextOfferedByAnotherListIsNoAddress)
     std::array<ListSelection, kControlCount> lists;
     lists[CtrlI] = {1, QStringLiteral("High Notes Cut")}; // not an entry of Control I
     EffectState state;
-    state.ControlAssigned[CtrlI] = true;
-    EXPECT_EQ(BuildAssignMessage(lists, state, set).text,
+    state.controlAssigned[CtrlI] = true;
+    EXPECT_EQ(buildAssignMessage(lists, state, set).text,
               hex("04 01 00 00 00 00 FF FF FF FF FF FF FF FF FF FF"));
 }
 
@@ -118,7 +118,7 @@ class FootswitchMessage : public ::testing::TestWithParam<FootswitchCase> {};
 TEST_P(FootswitchMessage, ShortThenLongPressCode)
 {
     const FootswitchCase c = GetParam();
-    const auto m = BuildFootswitchMessage(c.buttons);
+    const auto m = buildFootswitchMessage(c.buttons);
     if (!c.message) {
         EXPECT_EQ(m, std::nullopt);
         return;
@@ -141,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(StoredSettingsMessage, SixAssignableValues)
 {
     ParameterSet set;
-    const TracedMessage zero = BuildStoredSettingsMessage(set);
+    const TracedMessage zero = buildStoredSettingsMessage(set);
     EXPECT_EQ(zero.text, QStringLiteral("03") + QString(48, QLatin1Char('0')));
     EXPECT_EQ(zero.trace, QStringList({QStringLiteral("Store settings message (HEX): ") + zero.text,
                                        QStringLiteral("25")}));
@@ -150,11 +150,11 @@ TEST(StoredSettingsMessage, SixAssignableValues)
     set.HarmonicPitch.value = 0x400000;
     set.DominantNotesCut.value = 1;
     set.Dry.value = 0x7FE000; // standard parameters are not stored
-    EXPECT_EQ(BuildStoredSettingsMessage(set).text,
+    EXPECT_EQ(buildStoredSettingsMessage(set).text,
               hex("03 003FC000 00400000 00000000 00000001 00000000 00000000"));
 
     set.DryHPF.value = 0x7FE000;
-    EXPECT_TRUE(BuildStoredSettingsMessage(set).text.endsWith(QStringLiteral("007FE000")));
+    EXPECT_TRUE(buildStoredSettingsMessage(set).text.endsWith(QStringLiteral("007FE000")));
 }
 
 } // namespace

@@ -62,8 +62,8 @@ TEST(ParameterSet, StartsWithPlaceholderAddressesAndZeroValues)
         EXPECT_EQ(set.row(i).address, i < ParInputLevel ? 0x0000 : 0xFFFF) << i;
         EXPECT_EQ(set.row(i).value, 0u) << i;
     }
-    EXPECT_EQ(set.Dry.num_of_addresses, 1);
-    EXPECT_FALSE(set.InputLevel.is_assigned);
+    EXPECT_EQ(set.Dry.addressCount, 1);
+    EXPECT_FALSE(set.InputLevel.isAssigned);
 }
 
 TEST(ParameterSet, RowsWriteThroughToTheRecords)
@@ -83,10 +83,10 @@ TEST(ParameterSet, RowsWriteThroughToTheRecords)
     EXPECT_EQ(set.values(), values);
 }
 
-TEST(ReadParameterAddresses, TakesTheFifteenGroupsOfTheHeader)
+TEST(readParameterAddresses, TakesTheFifteenGroupsOfTheHeader)
 {
     ParameterSet set;
-    EXPECT_EQ(ReadParameterAddresses(set, kHeader0012), std::nullopt);
+    EXPECT_EQ(readParameterAddresses(set, kHeader0012), std::nullopt);
     EXPECT_TRUE(set.addressesKnown());
     const std::array<quint16, kParameterCount> expected = {
         0x0025, 0x00ED, 0x00A5, 0x007B, 0x0002, 0x00CF, 0x00E3, 0x00A6,
@@ -95,19 +95,19 @@ TEST(ReadParameterAddresses, TakesTheFifteenGroupsOfTheHeader)
     EXPECT_EQ(addressesOf(set), expected);
 }
 
-TEST(ReadParameterAddresses, HighByteFirstLowerCaseAndUnusedGroupsIgnored)
+TEST(readParameterAddresses, HighByteFirstLowerCaseAndUnusedGroupsIgnored)
 {
     ParameterSet set;
     QString line = kHeader0012;
     line.replace(6, 4, QStringLiteral("1a2B"));                 // group 1: Dry
     line.replace(42, 12, QStringLiteral("zzzzzzzzzzzz"));        // groups 10-12, unused
     line += QStringLiteral("trailing text is not ours");
-    EXPECT_EQ(ReadParameterAddresses(set, line), std::nullopt);
+    EXPECT_EQ(readParameterAddresses(set, line), std::nullopt);
     EXPECT_EQ(set.Dry.address, 0x1A2B);
     EXPECT_EQ(set.Range.address, 0x0000);
 }
 
-TEST(ReadParameterAddresses, RefusesABrokenHeaderAndKeepsThePreviousAddresses)
+TEST(readParameterAddresses, RefusesABrokenHeaderAndKeepsThePreviousAddresses)
 {
     struct Broken {
         const char *what;
@@ -129,16 +129,16 @@ TEST(ReadParameterAddresses, RefusesABrokenHeaderAndKeepsThePreviousAddresses)
     for (const Broken &c : cases) {
         SCOPED_TRACE(c.what);
         ParameterSet fresh;
-        const auto freshError = ReadParameterAddresses(fresh, c.line);
+        const auto freshError = readParameterAddresses(fresh, c.line);
         ASSERT_TRUE(freshError.has_value());
         EXPECT_FALSE(freshError->isEmpty());
         EXPECT_FALSE(fresh.addressesKnown());
         EXPECT_EQ(addressesOf(fresh), addressesOf(ParameterSet()));
 
         ParameterSet known;
-        ASSERT_EQ(ReadParameterAddresses(known, kHeader0012), std::nullopt);
+        ASSERT_EQ(readParameterAddresses(known, kHeader0012), std::nullopt);
         const auto before = addressesOf(known);
-        EXPECT_TRUE(ReadParameterAddresses(known, c.line).has_value());
+        EXPECT_TRUE(readParameterAddresses(known, c.line).has_value());
         EXPECT_TRUE(known.addressesKnown());
         EXPECT_EQ(addressesOf(known), before);
     }

@@ -11,7 +11,7 @@ const QString kHeader0012 = QStringLiteral(
 
 QByteArray bytes(const char *spacedHex) { return QByteArray::fromHex(spacedHex); }
 
-TEST(DecodeParameterBlock, SixteenBigEndianValuesAndTheirListing)
+TEST(decodeParameterBlock, SixteenBigEndianValuesAndTheirListing)
 {
     QByteArray status(26, '\x55'); // what precedes the block is not read
     for (int i = 0; i < kParameterCount; ++i)
@@ -19,7 +19,7 @@ TEST(DecodeParameterBlock, SixteenBigEndianValuesAndTheirListing)
     status.replace(26, 4, bytes("003FC000"));
     status.replace(26 + 4 * ParDryHPF, 4, bytes("FF000001"));
 
-    const auto block = DecodeParameterBlock(status, 26);
+    const auto block = decodeParameterBlock(status, 26);
     ASSERT_TRUE(block.has_value());
     EXPECT_EQ(block->values[ParDry], 0x3FC000u);
     EXPECT_EQ(block->values[ParSubMix], 0x01020301u);
@@ -31,14 +31,14 @@ TEST(DecodeParameterBlock, SixteenBigEndianValuesAndTheirListing)
     EXPECT_EQ(block->trace[ParDryHPF], QStringLiteral("Dry HPF: \tFF000001"));
 }
 
-TEST(DecodeParameterBlock, RefusesABlockThatDoesNotFit)
+TEST(decodeParameterBlock, RefusesABlockThatDoesNotFit)
 {
-    EXPECT_EQ(DecodeParameterBlock(QByteArray(26 + 63, '\0'), 26), std::nullopt);
-    EXPECT_TRUE(DecodeParameterBlock(QByteArray(26 + 64, '\0'), 26).has_value());
-    EXPECT_EQ(DecodeParameterBlock(QByteArray(64, '\0'), -1), std::nullopt);
+    EXPECT_EQ(decodeParameterBlock(QByteArray(26 + 63, '\0'), 26), std::nullopt);
+    EXPECT_TRUE(decodeParameterBlock(QByteArray(26 + 64, '\0'), 26).has_value());
+    EXPECT_EQ(decodeParameterBlock(QByteArray(64, '\0'), -1), std::nullopt);
 }
 
-TEST(DecodeFootswitchMode, ModeByteGivesTheRadioStates)
+TEST(decodeFootswitchMode, ModeByteGivesTheRadioStates)
 {
     struct Case {
         int mode;
@@ -56,35 +56,35 @@ TEST(DecodeFootswitchMode, ModeByteGivesTheRadioStates)
         SCOPED_TRACE(c.mode);
         QByteArray status(6, '\0');
         status[4] = char(c.mode);
-        const auto d = DecodeFootswitchMode(status, 4);
+        const auto d = decodeFootswitchMode(status, 4);
         ASSERT_TRUE(d.has_value());
         EXPECT_EQ(d->mode, c.mode);
         EXPECT_EQ(d->buttons, c.buttons);
         EXPECT_EQ(d->trace, QStringLiteral("Footswitch Mode: %1").arg(c.mode));
         // Every mode that moves the buttons gives back its own message.
         if (c.buttons) {
-            EXPECT_EQ(BuildFootswitchMessage(*c.buttons)->text,
+            EXPECT_EQ(buildFootswitchMessage(*c.buttons)->text,
                       QStringLiteral("08%1%2").arg(c.mode >> 1, 2, 10, QLatin1Char('0'))
                           .arg(c.mode & 1, 2, 10, QLatin1Char('0')));
         }
     }
-    EXPECT_EQ(DecodeFootswitchMode(QByteArray(4, '\0'), 4), std::nullopt);
+    EXPECT_EQ(decodeFootswitchMode(QByteArray(4, '\0'), 4), std::nullopt);
 }
 
 class DecodeAssignmentsTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(ReadParameterAddresses(set, kHeader0012), std::nullopt); }
+    void SetUp() override { ASSERT_EQ(readParameterAddresses(set, kHeader0012), std::nullopt); }
 
     // Five flags then five addresses, after five bytes that are not ours.
     std::optional<AssignmentDecode> decode(const char *block)
     {
-        return DecodeAssignments(bytes("AA AA AA AA AA") + bytes(block), 5, set);
+        return decodeAssignments(bytes("AA AA AA AA AA") + bytes(block), 5, set);
     }
     std::array<bool, 6> assigned() const
     {
         std::array<bool, 6> out{};
         for (int k = 0; k < 6; ++k)
-            out[k] = set.assignables()[k]->is_assigned;
+            out[k] = set.assignables()[k]->isAssigned;
         return out;
     }
 
@@ -116,7 +116,7 @@ TEST_F(DecodeAssignmentsTest, SelectsEntriesAndMarksAssignedParameters)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        set.WaveClip.is_assigned = true; // left over from an earlier reply
+        set.WaveClip.isAssigned = true; // left over from an earlier reply
         const auto d = decode(c.block);
         ASSERT_TRUE(d.has_value());
         EXPECT_EQ(d->entries, c.entries);
@@ -133,25 +133,25 @@ TEST_F(DecodeAssignmentsTest, LaterMatchWins)
     EXPECT_EQ(assigned(), (std::array<bool, 6>{true, false, false, false, false, true}));
 }
 
-TEST(DecodeAssignments, PlaceholderAddressesMatchNothing)
+TEST(decodeAssignments, PlaceholderAddressesMatchNothing)
 {
     ParameterSet set; // no header read: every assignable address is 0xFFFF
-    const auto d = DecodeAssignments(bytes("01 01 01 01 00 FFFF FFFF FFFF FFFF FFFF"), 0, set);
+    const auto d = decodeAssignments(bytes("01 01 01 01 00 FFFF FFFF FFFF FFFF FFFF"), 0, set);
     ASSERT_TRUE(d.has_value());
     EXPECT_EQ(d->entries, (Entries{keep, keep, keep, keep, 0}));
-    for (const assignable_parameter *p : set.assignables())
-        EXPECT_FALSE(p->is_assigned) << p->parameter_name.toStdString();
+    for (const AssignableParameter *p : set.assignables())
+        EXPECT_FALSE(p->isAssigned) << p->name.toStdString();
 }
 
-TEST(DecodeAssignments, RefusesABlockThatDoesNotFitAndChangesNothing)
+TEST(decodeAssignments, RefusesABlockThatDoesNotFitAndChangesNothing)
 {
     ParameterSet set;
-    set.HighNotesCut.is_assigned = true;
-    EXPECT_EQ(DecodeAssignments(QByteArray(5 + 14, '\0'), 5, set), std::nullopt);
-    EXPECT_TRUE(set.HighNotesCut.is_assigned);
+    set.HighNotesCut.isAssigned = true;
+    EXPECT_EQ(decodeAssignments(QByteArray(5 + 14, '\0'), 5, set), std::nullopt);
+    EXPECT_TRUE(set.HighNotesCut.isAssigned);
 }
 
-TEST(DecodeTuning, TuningAndSemitoneEntries)
+TEST(decodeTuning, TuningAndSemitoneEntries)
 {
     struct Case {
         const char *block;
@@ -171,7 +171,7 @@ TEST(DecodeTuning, TuningAndSemitoneEntries)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.block);
-        const auto t = DecodeTuning(bytes("00 00") + bytes(c.block), 2);
+        const auto t = decodeTuning(bytes("00 00") + bytes(c.block), 2);
         ASSERT_TRUE(t.has_value());
         EXPECT_EQ(t->tuningByte, c.tuning);
         EXPECT_EQ(t->semitone, c.semitone);
@@ -181,7 +181,7 @@ TEST(DecodeTuning, TuningAndSemitoneEntries)
                   QStringList({QStringLiteral("Current Tuning: %1").arg(c.tuning),
                                QStringLiteral("Semitones variation: ") + c.semitoneTrace}));
     }
-    EXPECT_EQ(DecodeTuning(bytes("01"), 0), std::nullopt);
+    EXPECT_EQ(decodeTuning(bytes("01"), 0), std::nullopt);
 }
 
 } // namespace

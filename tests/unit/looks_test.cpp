@@ -20,20 +20,20 @@ namespace {
 
 TEST(Looks, NamesAreStyleAndTheIndex)
 {
-    EXPECT_EQ(LookName(0), "Style_0");
-    EXPECT_EQ(LookName(7), "Style_7");
-    EXPECT_EQ(LookName(12), "Style_12");
+    EXPECT_EQ(lookName(0), "Style_0");
+    EXPECT_EQ(lookName(7), "Style_7");
+    EXPECT_EQ(lookName(12), "Style_12");
 }
 
 TEST(Looks, LookupIgnoresCaseAndFindsNothingForUnknownNames)
 {
-    const auto reference = LookStyleSheet("Style_3");
+    const auto reference = lookStyleSheet("Style_3");
     ASSERT_TRUE(reference.has_value());
     for (const char *name : {"STYLE_3", "style_3", "sTyLe_3"})
-        EXPECT_EQ(LookStyleSheet(name), reference) << name;
+        EXPECT_EQ(lookStyleSheet(name), reference) << name;
 
     for (const char *name : {"Style_8", "Style_9", "Style_-1", "Style_", "", "Style_3.qss", "Style_33"})
-        EXPECT_EQ(LookStyleSheet(name), std::nullopt) << name;
+        EXPECT_EQ(lookStyleSheet(name), std::nullopt) << name;
 }
 
 // Each look has to style every kind of control the windows use, or a control falls back to
@@ -49,9 +49,9 @@ TEST(Looks, AllEightAreCompleteAndDistinct)
         "QPlainTextEdit", "QProgressBar::chunk", "QToolTip", "QMessageBox", "vadrelon--DialWidget",
     };
     QSet<QString> sheets;
-    for (int i = 0; i < LookCount; ++i) {
-        SCOPED_TRACE(LookName(i).toStdString());
-        const auto sheet = LookStyleSheet(LookName(i));
+    for (int i = 0; i < lookCount; ++i) {
+        SCOPED_TRACE(lookName(i).toStdString());
+        const auto sheet = lookStyleSheet(lookName(i));
         ASSERT_TRUE(sheet.has_value());
         for (const char *selector : required)
             EXPECT_TRUE(sheet->contains(QLatin1String(selector))) << "missing " << selector;
@@ -63,8 +63,8 @@ TEST(Looks, AllEightAreCompleteAndDistinct)
         EXPECT_FALSE(sheet->contains('@')) << "unreplaced name at " << sheet->indexOf('@');
         sheets.insert(*sheet);
     }
-    EXPECT_EQ(sheets.size(), LookCount);
-    EXPECT_EQ(LookResourceNames().size(), LookCount) << LookResourceNames().join(' ').toStdString();
+    EXPECT_EQ(sheets.size(), lookCount);
+    EXPECT_EQ(lookResourceNames().size(), lookCount) << lookResourceNames().join(' ').toStdString();
 }
 
 // The value a sheet gives a property for a selector: from the last rule that lists the selector
@@ -143,11 +143,11 @@ TEST(Looks, TextStaysLegibleOnItsBackground)
         {"QPushButton:disabled", "color", "QPushButton:disabled", "background-color", 3.0},
         {"QComboBox:disabled", "color", "QComboBox:disabled", "background-color", 3.0},
     };
-    for (int i = 0; i < LookCount; ++i) {
-        const auto sheet = LookStyleSheet(LookName(i));
-        ASSERT_TRUE(sheet.has_value()) << LookName(i).toStdString();
+    for (int i = 0; i < lookCount; ++i) {
+        const auto sheet = lookStyleSheet(lookName(i));
+        ASSERT_TRUE(sheet.has_value()) << lookName(i).toStdString();
         for (const Pair &p : pairs) {
-            SCOPED_TRACE(testing::Message() << LookName(i).toStdString() << ": " << p.textSelector << " "
+            SCOPED_TRACE(testing::Message() << lookName(i).toStdString() << ": " << p.textSelector << " "
                                             << p.textProperty << " on " << p.groundSelector);
             const auto text = ruleValue(*sheet, p.textSelector, p.textProperty);
             const auto ground = ruleValue(*sheet, p.groundSelector, p.groundProperty);

@@ -26,13 +26,13 @@ public:
 class SettingsTest : public ::testing::Test {
 protected:
     QString documents() const { return temp.path(); }
-    QString product(const QString &file) const { return QDir(store.ProductFolder()).filePath(file); }
-    QString maker(const QString &file) const { return QDir(store.MakerFolder()).filePath(file); }
+    QString product(const QString &file) const { return QDir(store.productFolder()).filePath(file); }
+    QString maker(const QString &file) const { return QDir(store.makerFolder()).filePath(file); }
 
     void makeFolders()
     {
-        ASSERT_TRUE(store.EnsureFolder(SettingsStore::MakerFolderName));
-        ASSERT_TRUE(store.EnsureSubfolder(SettingsStore::MakerFolderName, SettingsStore::ProductFolderName));
+        ASSERT_TRUE(store.ensureFolder(SettingsStore::MakerFolderName));
+        ASSERT_TRUE(store.ensureSubfolder(SettingsStore::MakerFolderName, SettingsStore::ProductFolderName));
     }
 
     static void write(const QString &path, const QByteArray &bytes)
@@ -57,24 +57,24 @@ TEST_F(SettingsTest, FirstStartCreatesFoldersAndBothFilesWithYes)
 {
     // A new account may not even have its documents folder yet.
     SettingsStore fresh(prompt, QDir(documents()).filePath("Documents"));
-    ASSERT_TRUE(fresh.EnsureFolder("NEROV"));
-    ASSERT_TRUE(fresh.EnsureSubfolder("NEROV", "Vadrelon MK3"));
-    fresh.ShowUpdateMessage = false; // so that reading "YES" visibly sets it
-    fresh.LoadYesNoSettings();
+    ASSERT_TRUE(fresh.ensureFolder("NEROV"));
+    ASSERT_TRUE(fresh.ensureSubfolder("NEROV", "Vadrelon MK3"));
+    fresh.showUpdateMessage = false; // so that reading "YES" visibly sets it
+    fresh.loadYesNoSettings();
 
     const QDir productDir(QDir(documents()).filePath("Documents/NEROV/Vadrelon MK3"));
     EXPECT_TRUE(productDir.exists());
     EXPECT_EQ(read(productDir.filePath("ShowMessageVersionAtStartup.txt")), "YES");
     EXPECT_EQ(read(productDir.filePath("ReportUSBErrors.txt")), "YES");
-    EXPECT_TRUE(fresh.ShowUpdateMessage);
-    EXPECT_TRUE(fresh.ReportUsbErrorsSetting);
-    EXPECT_EQ(fresh.SavedStyleIndex(), 0);
+    EXPECT_TRUE(fresh.showUpdateMessage);
+    EXPECT_TRUE(fresh.reportUsbErrorsSetting);
+    EXPECT_EQ(fresh.savedStyleIndex(), 0);
     EXPECT_FALSE(QFileInfo::exists(QDir(documents()).filePath("Documents/NEROV/style.txt")));
     EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('\n').toStdString();
 
     // A second start finds everything in place and changes nothing.
-    EXPECT_TRUE(fresh.EnsureFolder("NEROV"));
-    EXPECT_TRUE(fresh.EnsureSubfolder("NEROV", "Vadrelon MK3"));
+    EXPECT_TRUE(fresh.ensureFolder("NEROV"));
+    EXPECT_TRUE(fresh.ensureSubfolder("NEROV", "Vadrelon MK3"));
     EXPECT_TRUE(prompt.messages.isEmpty());
 }
 
@@ -104,9 +104,9 @@ TEST_F(SettingsTest, YesNoFilesMatchExactlyAndKeepTheDefaultOtherwise)
         write(product("ShowMessageVersionAtStartup.txt"), c.content);
         write(product("ReportUSBErrors.txt"), c.content);
         SettingsStore s(prompt, documents());
-        s.LoadYesNoSettings();
-        EXPECT_EQ(s.ShowUpdateMessage, c.show);
-        EXPECT_EQ(s.ReportUsbErrorsSetting, c.report);
+        s.loadYesNoSettings();
+        EXPECT_EQ(s.showUpdateMessage, c.show);
+        EXPECT_EQ(s.reportUsbErrorsSetting, c.report);
         // An existing file is only read, never rewritten.
         EXPECT_EQ(read(product("ReportUSBErrors.txt")), c.content);
     }
@@ -116,17 +116,17 @@ TEST_F(SettingsTest, YesNoFilesMatchExactlyAndKeepTheDefaultOtherwise)
 TEST_F(SettingsTest, CheckMarkCommandsWriteOnlyAnExistingFile)
 {
     makeFolders();
-    store.LoadYesNoSettings();
+    store.loadYesNoSettings();
     struct Command {
         const char *file;
         std::function<bool(bool)> click;
         bool *field;
     };
     const Command commands[] = {
-        {"ReportUSBErrors.txt", [&](bool on) { return store.ReportUsbErrorsClicked(on); },
-         &store.ReportUsbErrorsSetting},
-        {"ShowMessageVersionAtStartup.txt", [&](bool on) { return store.ShowUpdateMessageClicked(on); },
-         &store.ShowUpdateMessage},
+        {"ReportUSBErrors.txt", [&](bool on) { return store.reportUsbErrorsClicked(on); },
+         &store.reportUsbErrorsSetting},
+        {"ShowMessageVersionAtStartup.txt", [&](bool on) { return store.showUpdateMessageClicked(on); },
+         &store.showUpdateMessage},
     };
     for (const Command &cmd : commands) {
         SCOPED_TRACE(cmd.file);
@@ -149,7 +149,7 @@ TEST_F(SettingsTest, CheckMarkCommandsWriteOnlyAnExistingFile)
 TEST_F(SettingsTest, SavedStyleIndexFallsBackToZeroUnlessAWholeNumber)
 {
     makeFolders();
-    EXPECT_EQ(store.SavedStyleIndex(), 0) << "missing file";
+    EXPECT_EQ(store.savedStyleIndex(), 0) << "missing file";
     EXPECT_FALSE(QFileInfo::exists(maker("style.txt"))) << "reading must not create it";
 
     struct Case {
@@ -164,7 +164,7 @@ TEST_F(SettingsTest, SavedStyleIndexFallsBackToZeroUnlessAWholeNumber)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.content.toStdString());
         write(maker("style.txt"), c.content);
-        EXPECT_EQ(store.SavedStyleIndex(), c.index);
+        EXPECT_EQ(store.savedStyleIndex(), c.index);
     }
     EXPECT_TRUE(prompt.messages.isEmpty());
 }
@@ -173,9 +173,9 @@ TEST_F(SettingsTest, WriteStyleIndexReplacesTheFile)
 {
     makeFolders();
     write(maker("style.txt"), "garbage that is longer");
-    EXPECT_TRUE(store.WriteStyleIndex(3));
+    EXPECT_TRUE(store.writeStyleIndex(3));
     EXPECT_EQ(read(maker("style.txt")), "3");
-    EXPECT_EQ(store.SavedStyleIndex(), 3);
+    EXPECT_EQ(store.savedStyleIndex(), 3);
 }
 
 TEST_F(SettingsTest, FolderThatCannotBeCreatedIsReportedAndStartUpGoesOn)
@@ -186,9 +186,9 @@ TEST_F(SettingsTest, FolderThatCannotBeCreatedIsReportedAndStartUpGoesOn)
     SettingsStore broken(prompt, notAFolder);
 
     bool made = true;
-    EXPECT_NO_THROW(made = broken.EnsureFolder("NEROV"));
+    EXPECT_NO_THROW(made = broken.ensureFolder("NEROV"));
     EXPECT_FALSE(made);
-    EXPECT_NO_THROW(made = broken.EnsureSubfolder("NEROV", "Vadrelon MK3"));
+    EXPECT_NO_THROW(made = broken.ensureSubfolder("NEROV", "Vadrelon MK3"));
     EXPECT_FALSE(made);
     ASSERT_EQ(prompt.messages.size(), 2);
     EXPECT_TRUE(prompt.messages[0].startsWith("Error creating folder: "));
@@ -199,21 +199,21 @@ TEST_F(SettingsTest, FolderThatCannotBeCreatedIsReportedAndStartUpGoesOn)
     // The files cannot be written either: each failure is said once and the files' default
     // ("YES") is used, as on a first start.
     prompt.messages.clear();
-    broken.ShowUpdateMessage = false;
-    EXPECT_NO_THROW(broken.LoadYesNoSettings());
-    EXPECT_TRUE(broken.ShowUpdateMessage);
-    EXPECT_TRUE(broken.ReportUsbErrorsSetting);
+    broken.showUpdateMessage = false;
+    EXPECT_NO_THROW(broken.loadYesNoSettings());
+    EXPECT_TRUE(broken.showUpdateMessage);
+    EXPECT_TRUE(broken.reportUsbErrorsSetting);
     EXPECT_EQ(prompt.messages.size(), 2);
-    EXPECT_FALSE(broken.WriteStyleIndex(2));
+    EXPECT_FALSE(broken.writeStyleIndex(2));
     EXPECT_EQ(prompt.messages.size(), 3);
     EXPECT_TRUE(prompt.messages.last().contains("style.txt")) << prompt.messages.last().toStdString();
 }
 
 TEST_F(SettingsTest, SubfolderBlockedByAFileIsReported)
 {
-    ASSERT_TRUE(store.EnsureFolder("NEROV"));
-    write(store.ProductFolder(), "not a folder");
-    EXPECT_FALSE(store.EnsureSubfolder("NEROV", "Vadrelon MK3"));
+    ASSERT_TRUE(store.ensureFolder("NEROV"));
+    write(store.productFolder(), "not a folder");
+    EXPECT_FALSE(store.ensureSubfolder("NEROV", "Vadrelon MK3"));
     ASSERT_EQ(prompt.messages.size(), 1);
     EXPECT_TRUE(prompt.messages[0].startsWith("Error creating subfolder: "));
 }
@@ -225,18 +225,18 @@ TEST_F(SettingsTest, UnreadableFileGivesAMessageAndTheDefault)
     ASSERT_TRUE(QDir().mkpath(maker("style.txt")));
     ASSERT_TRUE(QDir().mkpath(product("ReportUSBErrors.txt")));
 
-    EXPECT_EQ(store.SavedStyleIndex(), std::nullopt);
-    EXPECT_EQ(store.ReadSettingFile("ReportUSBErrors.txt", "YES"), "YES");
+    EXPECT_EQ(store.savedStyleIndex(), std::nullopt);
+    EXPECT_EQ(store.readSettingFile("ReportUSBErrors.txt", "YES"), "YES");
     EXPECT_EQ(prompt.messages.size(), 2);
     for (const QString &m : prompt.messages)
         EXPECT_TRUE(m.startsWith("Error reading file")) << m.toStdString();
 }
 
-TEST(DecodeSettingText, Utf8ByDefaultAndInvalidBytesStillGiveText)
+TEST(decodeSettingText, Utf8ByDefaultAndInvalidBytesStillGiveText)
 {
-    EXPECT_EQ(DecodeSettingText("Gr\xC3\xB6\xC3\x9F" "e"), QString::fromUtf8("Gr\xC3\xB6\xC3\x9F" "e"));
+    EXPECT_EQ(decodeSettingText("Gr\xC3\xB6\xC3\x9F" "e"), QString::fromUtf8("Gr\xC3\xB6\xC3\x9F" "e"));
     // Written by some other tool in an 8-bit code page: not UTF-8, yet the text is kept.
-    const QString text = DecodeSettingText("Gr\xF6\xDF" "e");
+    const QString text = decodeSettingText("Gr\xF6\xDF" "e");
     EXPECT_TRUE(text.startsWith("Gr") && text.endsWith("e")) << text.toStdString();
     EXPECT_GE(text.size(), 4);
 }

@@ -36,7 +36,7 @@ std::vector<int> fullReply(int firmware, int algHigh, int algLow, int effect)
 
 } // namespace
 
-TEST(DecodeStatusValues, DecodesEveryFieldShape)
+TEST(decodeStatusValues, DecodesEveryFieldShape)
 {
     struct Case {
         const char *what;
@@ -52,19 +52,19 @@ TEST(DecodeStatusValues, DecodesEveryFieldShape)
         {"empty", QByteArray(), QByteArray()},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(DecodeStatusValues(c.bytes).values, c.values) << c.what;
+        EXPECT_EQ(decodeStatusValues(c.bytes).values, c.values) << c.what;
 }
 
-TEST(DecodeStatusValues, TracesCountAndEveryValue)
+TEST(decodeStatusValues, TracesCountAndEveryValue)
 {
-    const QStringList trace = DecodeStatusValues("12\r\n5\r\n").trace;
+    const QStringList trace = decodeStatusValues("12\r\n5\r\n").trace;
     EXPECT_EQ(trace, QStringList({"num of bytes received: 2", "received_bytes_array size: 2",
                                   "0:    0C", "1:    05"}));
 }
 
-TEST(DecodeStatusValues, GarbledDigitsAreAConversionError)
+TEST(decodeStatusValues, GarbledDigitsAreAConversionError)
 {
-    EXPECT_THROW(DecodeStatusValues(QByteArray("1\x4b\r\n")), ConversionError);
+    EXPECT_THROW(decodeStatusValues(QByteArray("1\x4b\r\n")), ConversionError);
 }
 
 // The status request against the virtual pedal, through the link, as the windows run it.
@@ -103,7 +103,7 @@ public:
 
 TEST_F(StatusRequest, AReplyThatComesInPiecesIsDecodedWhole)
 {
-    const QByteArray expected = DecodeStatusValues(sim::buildStatusReply(pedal.state())).values;
+    const QByteArray expected = decodeStatusValues(sim::buildStatusReply(pedal.state())).values;
     ASSERT_EQ(expected.size(), kStatusValueCount);
     int reads = 0;
     QObject::connect(&driver, &SerialDriver::bytesArrived, [&] { ++reads; });
@@ -154,9 +154,9 @@ TEST_F(StatusRequest, ALetterAmongTheDigitsIsAGarbledReply)
     EXPECT_EQ(request(), std::optional<Error>(Error{ErrorCode::GarbledReply, "'1B' is not a valid integer value"}));
 }
 
-TEST(SummarizeStatus, ReadsVersionsAndEffect)
+TEST(summarizeStatus, ReadsVersionsAndEffect)
 {
-    const auto r = SummarizeStatus(DecodeStatusValues(reply(fullReply(11, 0, 18, 3))).values, 10);
+    const auto r = summarizeStatus(decodeStatusValues(reply(fullReply(11, 0, 18, 3))).values, 10);
     ASSERT_TRUE(std::holds_alternative<StatusSummary>(r));
     const StatusSummary &s = std::get<StatusSummary>(r);
     EXPECT_EQ(s.firmwareVersion, "11");
@@ -166,28 +166,28 @@ TEST(SummarizeStatus, ReadsVersionsAndEffect)
     EXPECT_EQ(s.effectRow, 3);
 }
 
-TEST(SummarizeStatus, RefusesRepliesThatCannotBeTrusted)
+TEST(summarizeStatus, RefusesRepliesThatCannotBeTrusted)
 {
     struct Case {
         const char *what;
         QByteArray values;
         Error error;
     };
-    QByteArray shortReply = DecodeStatusValues(reply(fullReply(11, 0, 18, 0))).values.left(89);
+    QByteArray shortReply = decodeStatusValues(reply(fullReply(11, 0, 18, 0))).values.left(89);
     const Case cases[] = {
         {"89 values", shortReply, {ErrorCode::ShortReply, "89 of 90"}},
         {"nothing", QByteArray(), {ErrorCode::ShortReply, "0 of 90"}},
-        {"algorithm not BCD", DecodeStatusValues(reply(fullReply(11, 0, 0x1A, 0))).values,
+        {"algorithm not BCD", decodeStatusValues(reply(fullReply(11, 0, 0x1A, 0))).values,
          {ErrorCode::UntrustedReply, "The pedal reported an algorithm version that is not valid (001A)."}},
-        {"effect 0x0A", DecodeStatusValues(reply(fullReply(11, 0, 18, 10))).values,
+        {"effect 0x0A", decodeStatusValues(reply(fullReply(11, 0, 18, 10))).values,
          {ErrorCode::UntrustedReply, "The pedal reported an effect number that is not valid (0A)."}},
-        {"effect 0x10", DecodeStatusValues(reply(fullReply(11, 0, 18, 16))).values,
+        {"effect 0x10", decodeStatusValues(reply(fullReply(11, 0, 18, 16))).values,
          {ErrorCode::UntrustedReply, "The pedal reported an effect number that is not valid (10)."}},
-        {"effect 3 of a catalogue of 3", DecodeStatusValues(reply(fullReply(11, 0, 18, 3))).values,
+        {"effect 3 of a catalogue of 3", decodeStatusValues(reply(fullReply(11, 0, 18, 3))).values,
          {ErrorCode::UntrustedReply, "The pedal reported an effect number that is not valid (03)."}},
     };
     for (const Case &c : cases) {
-        const auto r = SummarizeStatus(c.values, 3);
+        const auto r = summarizeStatus(c.values, 3);
         ASSERT_TRUE(std::holds_alternative<Error>(r)) << c.what;
         EXPECT_EQ(std::get<Error>(r), c.error) << c.what << ": " << std::get<Error>(r).detail.toStdString();
     }
