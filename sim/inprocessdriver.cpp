@@ -12,13 +12,29 @@ InProcessDriver::~InProcessDriver()
 
 void InProcessDriver::attach(VirtualPedal *pedal)
 {
-    if (pedal && !attached_.contains(pedal))
-        attached_.append(pedal);
+    if (!pedal || attached_.contains(pedal))
+        return;
+    attached_.append(pedal);
+    // A port hangs up when its device goes: whoever waits on it hears of it at once.
+    connect(pedal, &VirtualPedal::unplugged, this, [this, pedal] { wakeWaitersOn(pedal); });
 }
 
 void InProcessDriver::detach(VirtualPedal *pedal)
 {
     attached_.removeAll(pedal);
+    if (pedal)
+        disconnect(pedal, &VirtualPedal::unplugged, this, nullptr);
+    wakeWaitersOn(pedal);
+}
+
+void InProcessDriver::wakeWaitersOn(const VirtualPedal *pedal)
+{
+    for (const auto &entry : ports_) {
+        if (entry.second.pedal == pedal) {
+            emit bytesArrived();
+            return;
+        }
+    }
 }
 
 bool InProcessDriver::present(const VirtualPedal *pedal) const

@@ -50,6 +50,7 @@ private:
     // The port of an open handle, or the status to answer with.
     FT_STATUS port(FT_HANDLE handle, Port *&out);
     bool present(const VirtualPedal *pedal) const;
+    void wakeWaitersOn(const VirtualPedal *pedal);
     FT_STATUS open(VirtualPedal *pedal, FT_HANDLE &handle);
 
     QList<QPointer<VirtualPedal>> attached_;

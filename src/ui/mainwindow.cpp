@@ -428,7 +428,12 @@ void MainWindow::onBypassStorageTriggered(bool store)
 
 void MainWindow::sendCommand(const QString &text, int pauseMs, bool purgeFirst)
 {
-    start(std::make_unique<SendJob>(hexToBytes(text), pauseMs, purgeFirst));
+    auto job = std::make_unique<SendJob>(hexToBytes(text), pauseMs, purgeFirst);
+    job->whenFinished([this](const std::optional<Error> &error) {
+        if (error)
+            showError(*error);
+    });
+    start(std::move(job));
 }
 
 // ---- Looks, closing ----

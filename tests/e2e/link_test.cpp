@@ -3,10 +3,15 @@
 #include "device/posixdriver.h"
 #include "support/scopedpedalsdir.h"
 #include "support/scriptedprompt.h"
+#include "ui/dialwidget.h"
 #include "ui/editor.h"
+#include "ui/effectwindow.h"
+#include "support/printers.h"
 #include "ui/mainwindow.h"
 
 #include <QAction>
+#include <QPushButton>
+#include <QResource>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
@@ -112,6 +117,92 @@ TEST(EndToEnd, ThePedalEndingWhileLinkedUnlinksTheEditor)
     pedal.reset(); // the cable is pulled
     EXPECT_TRUE(waitFor([&] { return !editor.link.isLinked(); }, 3000));
     EXPECT_EQ(prompt.messages.size(), 1) << prompt.messages.join('|').toStdString();
+}
+
+// The editor's windows over the POSIX driver against the real program on its pty.
+class OverThePty : public ::testing::Test {
+public:
+    void startWith(const QStringList &options)
+    {
+        pedal = std::make_unique<PedalProcess>(dir, options);
+        ASSERT_FALSE(pedal->port().isEmpty()) << "the virtual pedal did not start";
+        announced = std::make_unique<test::ScopedPedalsDir>(pedal->announceDir());
+        editor = std::make_unique<Editor>(driver, prompt, dir.filePath("documents"));
+    }
+    template <typename T>
+    T *find(const char *name)
+    {
+        for (QWidget *top : {static_cast<QWidget *>(editor->mainWindow.get()), static_cast<QWidget *>(editor->effectWindow.get())})
+            if (T *found = top->findChild<T *>(name))
+                return found;
+        return nullptr;
+    }
+    bool settle() { return waitFor([&] { return !editor->link.busy(); }, 8000); }
+    void link()
+    {
+        find<QAction>("menuConnect")->trigger();
+        ASSERT_TRUE(settle());
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<PedalProcess> pedal;
+    std::unique_ptr<test::ScopedPedalsDir> announced;
+    PosixSerialDriver driver;
+    test::ScriptedPrompt prompt;
+    std::unique_ptr<Editor> editor;
+};
+
+TEST_F(OverThePty, ASilentPedalGetsOneClearMessageAndStaysLinked)
+{
+    startWith({"--silent"});
+    link();
+    EXPECT_EQ(prompt.messages, QStringList({"The pedal did not answer the status request. Check that it is powered "
+                                            "and linked, then try again."}));
+    EXPECT_TRUE(editor->link.isLinked());
+    EXPECT_TRUE(find<QPushButton>("btnRequest")->isEnabled());
+}
+
+TEST_F(OverThePty, AKnobAndAConfirmedCommandReachThePedalInOrder)
+{
+    startWith({});
+    link();
+    ASSERT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('|').toStdString();
+    find<DialWidget>("dialDry")->setAngle(90);
+    prompt.answers = {true};
+    find<QPushButton>("btnAssign")->click();
+    ASSERT_TRUE(waitFor([&] { return pedal->logMessages().size() >= 3; }, 3000));
+    EXPECT_EQ(pedal->logMessages(), QStringList({"02 00", "01 00 25 00 3F C0 00",
+                                                 "04 00 00 00 00 00 FF FF FF FF FF FF FF FF FF FF"}));
+}
+
+TEST_F(OverThePty, AnImageGoesOutWholeAndThePedalsAnswerIsShown)
+{
+    ASSERT_TRUE(QResource::registerResource(VADRELON_TEST_IMAGES_RCC));
+    startWith({"--line-rate"}); // the image takes its real time on the line
+    link();
+    prompt.answers = {true};
+    find<QPushButton>("btnUpload")->click();
+    ASSERT_TRUE(waitFor([&] { return pedal->logMessages().size() >= 4 && !editor->link.busy(); }, 10000));
+    const QStringList got = pedal->logMessages();
+    EXPECT_EQ(got[1], "0D 01");
+    EXPECT_EQ(got[2].size(), 4512 * 3 - 1) << "one message of 4512 bytes";
+    EXPECT_EQ(got[3], "02 00");
+    EXPECT_EQ(find<QLabel>("lblStatus")->text(), "Upload complete\r\n");
+    QResource::unregisterResource(VADRELON_TEST_IMAGES_RCC);
+}
+
+TEST_F(OverThePty, AnUnplugInTheMiddleOfUseIsToldOnce)
+{
+    startWith({"--unplug-after", "2"});
+    link();
+    prompt.answers = {true};
+    find<QPushButton>("btnSaveParameters")->click(); // the second message: the pedal goes
+    ASSERT_TRUE(waitFor([&] { return !editor->link.isLinked() && !editor->link.busy(); }, 3000));
+    QTest::qWait(200);
+    EXPECT_EQ(prompt.messages, QStringList({"Save Parameters to pedal?",
+                                            "The pedal is no longer connected. Plug it in again and choose "
+                                            "Connection → Link."}));
+    EXPECT_TRUE(find<QAction>("menuScan")->isEnabled());
 }
 
 TEST(EndToEnd, TheBuiltEditorShowsItsMainWindowAndEndsCleanly)
