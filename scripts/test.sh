@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, and runs every test: the tables, the windows offscreen
-# against the in-process virtual pedal, and the built programs over a pseudo-terminal (the
-# latter under a virtual X display).
+# Installs what is needed, builds with warnings as errors, and runs every test: the tables,
+# the windows offscreen against the in-process virtual pedal, and the built programs over a
+# pseudo-terminal (the latter under a virtual X display).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh
+WERROR=1 scripts/build.sh
 cd build
 # Each run gets its own folders so that no user settings or announced pedals leak in.
 scratch=$(mktemp -d)
