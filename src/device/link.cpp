@@ -50,14 +50,7 @@ void Job::finish()
 
 void Job::fail(const Error &error)
 {
-    if (link_->job_.get() != this)
-        return;
-    // A pedal that went away looks silent to a job that waits for it; it is told as what it
-    // is, once, and not as a missing answer followed by a lost pedal.
-    quint32 waiting = 0;
-    if (link_->transport_.isOpen() && isDeviceGone(link_->transport_.queueStatus(waiting)))
-        link_->lose();
-    else
+    if (link_->job_.get() == this)
         link_->endJob(error);
 }
 

@@ -4,13 +4,13 @@
 
 using namespace vadrelon;
 
-TEST(hexToBytes, ReadsPairsAndIgnoresAnOddLastDigit)
+TEST(HexToBytes, ReadsPairsAndIgnoresAnOddLastDigit)
 {
     EXPECT_EQ(hexToBytes("0aFF7"), QByteArray::fromHex("0aff"));
     EXPECT_EQ(hexToBytes(""), QByteArray());
 }
 
-TEST(hexToBytes, ABadPairIsATypedErrorNamingThePair)
+TEST(HexToBytes, ABadPairIsATypedErrorNamingThePair)
 {
     try {
         hexToBytes("001G");
@@ -20,7 +20,7 @@ TEST(hexToBytes, ABadPairIsATypedErrorNamingThePair)
     }
 }
 
-TEST(hexToBuffer, StopsQuietlyAtTheFirstBadPairOrTheCount)
+TEST(HexToBuffer, StopsQuietlyAtTheFirstBadPairOrTheCount)
 {
     struct Case {
         const char *text;
@@ -41,20 +41,20 @@ TEST(hexToBuffer, StopsQuietlyAtTheFirstBadPairOrTheCount)
     }
 }
 
-TEST(bytesToHex, WritesUpperCasePairs)
+TEST(BytesToHex, WritesUpperCasePairs)
 {
     const quint8 bytes[] = {0x00, 0xAB};
     EXPECT_EQ(bytesToHex(bytes, 2), "00AB");
 }
 
-TEST(hexToByteString, KeepsLengthAndZeroesFromTheFirstBadPair)
+TEST(HexToByteString, KeepsLengthAndZeroesFromTheFirstBadPair)
 {
     const QByteArray s = hexToByteString("41ZZ42");
     ASSERT_EQ(s.size(), 3);
     EXPECT_EQ(s, QByteArray("A\0\0", 3));
 }
 
-TEST(xorChecksum, XorsTheFirstNBytes)
+TEST(XorChecksum, XorsTheFirstNBytes)
 {
     struct Case {
         const char *text;

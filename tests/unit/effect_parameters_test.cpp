@@ -83,7 +83,7 @@ TEST(ParameterSet, RowsWriteThroughToTheRecords)
     EXPECT_EQ(set.values(), values);
 }
 
-TEST(readParameterAddresses, TakesTheFifteenGroupsOfTheHeader)
+TEST(ReadParameterAddresses, TakesTheFifteenGroupsOfTheHeader)
 {
     ParameterSet set;
     EXPECT_EQ(readParameterAddresses(set, kHeader0012), std::nullopt);
@@ -95,7 +95,7 @@ TEST(readParameterAddresses, TakesTheFifteenGroupsOfTheHeader)
     EXPECT_EQ(addressesOf(set), expected);
 }
 
-TEST(readParameterAddresses, HighByteFirstLowerCaseAndUnusedGroupsIgnored)
+TEST(ReadParameterAddresses, HighByteFirstLowerCaseAndUnusedGroupsIgnored)
 {
     ParameterSet set;
     QString line = kHeader0012;
@@ -107,7 +107,7 @@ TEST(readParameterAddresses, HighByteFirstLowerCaseAndUnusedGroupsIgnored)
     EXPECT_EQ(set.Range.address, 0x0000);
 }
 
-TEST(readParameterAddresses, RefusesABrokenHeaderAndKeepsThePreviousAddresses)
+TEST(ReadParameterAddresses, RefusesABrokenHeaderAndKeepsThePreviousAddresses)
 {
     struct Broken {
         const char *what;

@@ -11,7 +11,7 @@ const QString kHeader0012 = QStringLiteral(
 
 QByteArray bytes(const char *spacedHex) { return QByteArray::fromHex(spacedHex); }
 
-TEST(decodeParameterBlock, SixteenBigEndianValuesAndTheirListing)
+TEST(DecodeParameterBlock, SixteenBigEndianValuesAndTheirListing)
 {
     QByteArray status(26, '\x55'); // what precedes the block is not read
     for (int i = 0; i < kParameterCount; ++i)
@@ -31,14 +31,14 @@ TEST(decodeParameterBlock, SixteenBigEndianValuesAndTheirListing)
     EXPECT_EQ(block->trace[ParDryHPF], QStringLiteral("Dry HPF: \tFF000001"));
 }
 
-TEST(decodeParameterBlock, RefusesABlockThatDoesNotFit)
+TEST(DecodeParameterBlock, RefusesABlockThatDoesNotFit)
 {
     EXPECT_EQ(decodeParameterBlock(QByteArray(26 + 63, '\0'), 26), std::nullopt);
     EXPECT_TRUE(decodeParameterBlock(QByteArray(26 + 64, '\0'), 26).has_value());
     EXPECT_EQ(decodeParameterBlock(QByteArray(64, '\0'), -1), std::nullopt);
 }
 
-TEST(decodeFootswitchMode, ModeByteGivesTheRadioStates)
+TEST(DecodeFootswitchMode, ModeByteGivesTheRadioStates)
 {
     struct Case {
         int mode;
@@ -133,7 +133,7 @@ TEST_F(DecodeAssignmentsTest, LaterMatchWins)
     EXPECT_EQ(assigned(), (std::array<bool, 6>{true, false, false, false, false, true}));
 }
 
-TEST(decodeAssignments, PlaceholderAddressesMatchNothing)
+TEST(DecodeAssignments, PlaceholderAddressesMatchNothing)
 {
     ParameterSet set; // no header read: every assignable address is 0xFFFF
     const auto d = decodeAssignments(bytes("01 01 01 01 00 FFFF FFFF FFFF FFFF FFFF"), 0, set);
@@ -143,7 +143,7 @@ TEST(decodeAssignments, PlaceholderAddressesMatchNothing)
         EXPECT_FALSE(p->isAssigned) << p->name.toStdString();
 }
 
-TEST(decodeAssignments, RefusesABlockThatDoesNotFitAndChangesNothing)
+TEST(DecodeAssignments, RefusesABlockThatDoesNotFitAndChangesNothing)
 {
     ParameterSet set;
     set.HighNotesCut.isAssigned = true;
@@ -151,7 +151,7 @@ TEST(decodeAssignments, RefusesABlockThatDoesNotFitAndChangesNothing)
     EXPECT_TRUE(set.HighNotesCut.isAssigned);
 }
 
-TEST(decodeTuning, TuningAndSemitoneEntries)
+TEST(DecodeTuning, TuningAndSemitoneEntries)
 {
     struct Case {
         const char *block;

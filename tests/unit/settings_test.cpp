@@ -232,7 +232,7 @@ TEST_F(SettingsTest, UnreadableFileGivesAMessageAndTheDefault)
         EXPECT_TRUE(m.startsWith("Error reading file")) << m.toStdString();
 }
 
-TEST(decodeSettingText, Utf8ByDefaultAndInvalidBytesStillGiveText)
+TEST(DecodeSettingText, Utf8ByDefaultAndInvalidBytesStillGiveText)
 {
     EXPECT_EQ(decodeSettingText("Gr\xC3\xB6\xC3\x9F" "e"), QString::fromUtf8("Gr\xC3\xB6\xC3\x9F" "e"));
     // Written by some other tool in an 8-bit code page: not UTF-8, yet the text is kept.

@@ -36,7 +36,7 @@ std::vector<int> fullReply(int firmware, int algHigh, int algLow, int effect)
 
 } // namespace
 
-TEST(decodeStatusValues, DecodesEveryFieldShape)
+TEST(DecodeStatusValues, DecodesEveryFieldShape)
 {
     struct Case {
         const char *what;
@@ -55,14 +55,14 @@ TEST(decodeStatusValues, DecodesEveryFieldShape)
         EXPECT_EQ(decodeStatusValues(c.bytes).values, c.values) << c.what;
 }
 
-TEST(decodeStatusValues, TracesCountAndEveryValue)
+TEST(DecodeStatusValues, TracesCountAndEveryValue)
 {
     const QStringList trace = decodeStatusValues("12\r\n5\r\n").trace;
     EXPECT_EQ(trace, QStringList({"num of bytes received: 2", "received_bytes_array size: 2",
                                   "0:    0C", "1:    05"}));
 }
 
-TEST(decodeStatusValues, GarbledDigitsAreAConversionError)
+TEST(DecodeStatusValues, GarbledDigitsAreAConversionError)
 {
     EXPECT_THROW(decodeStatusValues(QByteArray("1\x4b\r\n")), ConversionError);
 }
@@ -154,7 +154,7 @@ TEST_F(StatusRequest, ALetterAmongTheDigitsIsAGarbledReply)
     EXPECT_EQ(request(), std::optional<Error>(Error{ErrorCode::GarbledReply, "'1B' is not a valid integer value"}));
 }
 
-TEST(summarizeStatus, ReadsVersionsAndEffect)
+TEST(SummarizeStatus, ReadsVersionsAndEffect)
 {
     const auto r = summarizeStatus(decodeStatusValues(reply(fullReply(11, 0, 18, 3))).values, 10);
     ASSERT_TRUE(std::holds_alternative<StatusSummary>(r));
@@ -166,7 +166,7 @@ TEST(summarizeStatus, ReadsVersionsAndEffect)
     EXPECT_EQ(s.effectRow, 3);
 }
 
-TEST(summarizeStatus, RefusesRepliesThatCannotBeTrusted)
+TEST(SummarizeStatus, RefusesRepliesThatCannotBeTrusted)
 {
     struct Case {
         const char *what;

@@ -112,6 +112,8 @@ TEST_F(Transport, OpeningAnotherPedalClosesTheFirstHandleOnlyOnceTheNewOneIsOpen
     EXPECT_EQ(t.open(QStringLiteral("NOSUCHPEDAL")), FT_DEVICE_NOT_FOUND);
     EXPECT_TRUE(t.isOpen());
     EXPECT_EQ(t.handle(), first) << "a failed open keeps the link that works";
+    quint32 waiting = 0;
+    EXPECT_EQ(t.queueStatus(waiting), FT_OK) << "and its handle still open";
 
     ASSERT_EQ(t.open(QString::fromLatin1(pedal2.serialNumber)), FT_OK);
     EXPECT_NE(t.handle(), first);
