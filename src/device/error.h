@@ -20,6 +20,10 @@ enum class ErrorCode {
     NotLinked,      // no pedal is linked
     WriteStalled,   // the port took no more bytes within the bound
     Missing,        // something the command needs is not there; detail: the sentence
+    FolderNotCreated,    // a settings folder could not be made; detail: the system's reason
+    SubfolderNotCreated, // likewise the product's folder inside it
+    FileNotRead,         // a settings file could not be read; detail: "<path>": <system's reason>
+    FileNotWritten,      // a settings file could not be written; detail as FileNotRead
 };
 
 struct Error {

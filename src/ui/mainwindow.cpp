@@ -81,8 +81,14 @@ void MainWindow::wire()
     }
     connect(ui_.storeBypass, &QAction::triggered, this, [this] { onBypassStorageTriggered(true); });
     connect(ui_.doNotStoreBypass, &QAction::triggered, this, [this] { onBypassStorageTriggered(false); });
-    connect(ui_.reportUsbErrors, &QAction::triggered, this, [this](bool on) { settings_.reportUsbErrorsClicked(on); });
-    connect(ui_.showUpdateMessage, &QAction::triggered, this, [this](bool on) { settings_.showUpdateMessageClicked(on); });
+    connect(ui_.reportUsbErrors, &QAction::triggered, this, [this](bool on) {
+        if (const std::optional<Error> error = settings_.reportUsbErrorsClicked(on))
+            showError(*error);
+    });
+    connect(ui_.showUpdateMessage, &QAction::triggered, this, [this](bool on) {
+        if (const std::optional<Error> error = settings_.showUpdateMessageClicked(on))
+            showError(*error);
+    });
     connect(ui_.info, &QMenu::aboutToShow, this,
             [this] { log_.print(QStringLiteral("current app version: ") + editorVersion_); });
 
@@ -115,9 +121,13 @@ void MainWindow::wire()
 // The start-up steps, in their order. A failing step is reported and the next one runs.
 void MainWindow::startUp()
 {
-    settings_.ensureFolder(QStringLiteral("NEROV"));
-    settings_.ensureSubfolder(QStringLiteral("NEROV"), QStringLiteral("Vadrelon MK3"));
-    settings_.loadYesNoSettings();
+    if (const std::optional<Error> error = settings_.ensureFolder(QStringLiteral("NEROV")))
+        showError(*error);
+    if (const std::optional<Error> error =
+            settings_.ensureSubfolder(QStringLiteral("NEROV"), QStringLiteral("Vadrelon MK3")))
+        showError(*error);
+    for (const Error &error : settings_.loadYesNoSettings())
+        showError(error);
     ui_.showUpdateMessage->setChecked(settings_.showUpdateMessage);
     ui_.reportUsbErrors->setChecked(settings_.reportUsbErrorsSetting);
     scanQuietly();
@@ -129,8 +139,11 @@ void MainWindow::startUp()
     const QString version = QCoreApplication::applicationVersion();
     editorVersion_ = version.isEmpty() ? QStringLiteral("Version info not available") : version;
     ui_.appVersion->setText(ui_.appVersion->text() + QLatin1Char(' ') + editorVersion_);
-    if (const std::optional<int> index = settings_.savedStyleIndex())
-        applyLook(*index);
+    const Result<int> index = settings_.savedStyleIndex();
+    if (const Error *error = std::get_if<Error>(&index))
+        showError(*error);
+    else
+        applyLook(std::get<int>(index));
     latestFirmware_ = latestFirmwareVersion();
 }
 
@@ -442,7 +455,8 @@ void MainWindow::applyLook(int index)
 void MainWindow::onLookTriggered(int index)
 {
     applyLook(index);
-    settings_.writeStyleIndex(index);
+    if (const std::optional<Error> error = settings_.writeStyleIndex(index))
+        showError(*error);
 }
 
 // Closing the main window ends the editor, even with the console still open.
