@@ -37,6 +37,13 @@ QString errorText(const Error &error)
         return QStringLiteral("Error reading file ") + error.detail;
     case ErrorCode::FileNotWritten:
         return QStringLiteral("Error writing file ") + error.detail;
+    case ErrorCode::ResourceMissing:
+    case ErrorCode::ResourceUnreadable:
+        return QStringLiteral("Error loading resource: ") + error.detail;
+    case ErrorCode::BadCatalogue:
+        return QStringLiteral("The effect catalogue is damaged: ") + error.detail;
+    case ErrorCode::BadImage:
+        return QStringLiteral("The algorithm image is damaged: ") + error.detail;
     }
     return error.detail;
 }

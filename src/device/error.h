@@ -24,6 +24,10 @@ enum class ErrorCode {
     SubfolderNotCreated, // likewise the product's folder inside it
     FileNotRead,         // a settings file could not be read; detail: "<path>": <system's reason>
     FileNotWritten,      // a settings file could not be written; detail as FileNotRead
+    ResourceMissing,     // no embedded resource has the name; detail: `no resource named "<name>"`
+    ResourceUnreadable,  // the resource is there but cannot be read; detail: the name and reason
+    BadCatalogue,        // the catalogue's first entry names no version; detail: the entry and why
+    BadImage,            // an algorithm image breaks its layout; detail: the reader's reason
 };
 
 struct Error {

@@ -133,8 +133,8 @@ void MainWindow::startUp()
     scanQuietly();
     ui_.connect->setEnabled(!device_.linkSerialNumber.isEmpty());
     device_.firmwareUpgradeMode = false;
-    if (const std::optional<QString> refused = loadCatalogue(content_))
-        prompt_.message(*refused);
+    if (const std::optional<Error> error = loadCatalogue(content_))
+        showError(*error);
     ui_.effects->addItems(content_.resourceLines);
     const QString version = QCoreApplication::applicationVersion();
     editorVersion_ = version.isEmpty() ? QStringLiteral("Version info not available") : version;
@@ -315,8 +315,8 @@ bool MainWindow::loadSelectedEffect()
     log_.print(QStringLiteral("efx index :%1").arg(index));
     if (index < 0)
         return false;
-    if (const std::optional<QString> refused = selectEffect(content_, ui_.effects->item(index)->text(), log_)) {
-        prompt_.message(*refused);
+    if (const std::optional<Error> error = selectEffect(content_, ui_.effects->item(index)->text(), log_)) {
+        showError(*error);
         return false;
     }
     return true;
@@ -367,13 +367,13 @@ void MainWindow::onUploadClicked()
     log_.print(QStringLiteral("resource name: ") + name);
     // The image is looked up before the pedal is bypassed: an upload that cannot happen must
     // not leave the pedal silent, nor report "Upload Failed" for something never sent.
-    const Outcome<QStringList> image = loadResourceLines(name);
-    if (!image) {
-        prompt_.message(QStringLiteral("Error loading resource: ") + image.error());
+    const Result<QStringList> image = loadResourceLines(name);
+    if (const Error *error = std::get_if<Error>(&image)) {
+        showError(*error);
         return;
     }
-    content_.resourceLines = *image;
-    auto job = std::make_unique<UploadJob>(image->value(0));
+    content_.resourceLines = std::get<QStringList>(image);
+    auto job = std::make_unique<UploadJob>(content_.resourceLines.value(0));
     UploadJob *upload = job.get();
     job->whenFinished([this, upload](const std::optional<Error> &error) {
         uploadCheckTimer_->stop();
