@@ -24,10 +24,10 @@ AddressHeader addressHeaderFor(const QString &effectName, const QString &loadedI
         return {AddressSource::LoadedImage, loadedImageText.left(kAddressHeaderChars), {}};
 
     if (!effectName.isEmpty()) {
-        const Outcome<QByteArray> shipped =
+        const Result<QByteArray> shipped =
             findResourceIn({QStringLiteral(":/headers")}, resourceNameFor(effectName));
-        if (shipped) {
-            const QString line = QString::fromLatin1(shipped->trimmed());
+        if (const QByteArray *bytes = std::get_if<QByteArray>(&shipped)) {
+            const QString line = QString::fromLatin1(bytes->trimmed());
             if (isAddressHeaderLine(line))
                 return {AddressSource::ShippedHeader, line.left(kAddressHeaderChars), {}};
         }

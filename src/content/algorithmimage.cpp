@@ -18,9 +18,9 @@ quint32 be(const QByteArray &b, int at, int size)
     return v;
 }
 
-Outcome<AlgorithmImage> fail(const QString &reason)
+Error fail(const QString &reason)
 {
-    return Outcome<AlgorithmImage>::failure(reason);
+    return Error{ErrorCode::BadImage, reason};
 }
 
 } // namespace
@@ -32,7 +32,7 @@ std::array<quint16, kHeaderWords> AlgorithmImage::header() const
     return h;
 }
 
-Outcome<AlgorithmImage> parseAlgorithmImage(const QByteArray &bytes)
+Result<AlgorithmImage> parseAlgorithmImage(const QByteArray &bytes)
 {
     const int size = static_cast<int>(bytes.size());
     if (size < kStreamOffset)

@@ -2,7 +2,7 @@
 // The layout of a DSP algorithm image. The editor sends an image whole and reads only its
 // address header; the parser is for checking an image before it goes to the pedal and for the
 // virtual pedal and tests, which need to see what they were given.
-#include "content/outcome.h"
+#include "device/error.h"
 
 #include <QByteArray>
 #include <QList>
@@ -51,6 +51,6 @@ struct AlgorithmImage {
 // fixed fields, its length field differs from its size, its size is not a multiple of 32, a
 // record is unknown or runs past the end, the end byte is missing, or the padding after the end
 // byte is not zero.
-Outcome<AlgorithmImage> parseAlgorithmImage(const QByteArray &bytes);
+Result<AlgorithmImage> parseAlgorithmImage(const QByteArray &bytes);
 
 } // namespace vadrelon

@@ -24,38 +24,38 @@ QString buildBypassStorageMessage(bool store)
     return store ? QStringLiteral("1001") : QStringLiteral("10FF");
 }
 
-std::optional<QString> loadCatalogue(ContentState &content)
+std::optional<Error> loadCatalogue(ContentState &content)
 {
-    const Outcome<QStringList> catalogue = loadResourceLines(QString::fromLatin1(kCatalogueResourceName));
-    if (!catalogue)
-        return QStringLiteral("Error loading resource: ") + catalogue.error();
-    content.resourceLines = *catalogue;
-    if (catalogue->isEmpty())
+    const Result<QStringList> catalogue = loadResourceLines(QString::fromLatin1(kCatalogueResourceName));
+    if (const Error *error = std::get_if<Error>(&catalogue))
+        return *error;
+    content.resourceLines = std::get<QStringList>(catalogue);
+    if (content.resourceLines.isEmpty())
         return std::nullopt;
-    const Outcome<quint32> latest = latestAlgorithmVersionFrom(catalogue->first());
-    if (!latest)
-        return QStringLiteral("The effect catalogue is damaged: ") + latest.error();
-    content.latestAlgorithmVersion = *latest;
+    const Result<quint32> latest = latestAlgorithmVersionFrom(content.resourceLines.first());
+    if (const Error *error = std::get_if<Error>(&latest))
+        return *error;
+    content.latestAlgorithmVersion = std::get<quint32>(latest);
     return std::nullopt;
 }
 
-std::optional<QString> selectEffect(ContentState &content, const QString &effectName, ConsoleLog &log)
+std::optional<Error> selectEffect(ContentState &content, const QString &effectName, ConsoleLog &log)
 {
     content.selectedEffectName = effectName;
     log.print(QStringLiteral("selected effect name: ") + effectName);
     const QString name = resourceNameFor(effectName);
     log.print(QStringLiteral("resource name: ") + name);
-    const Outcome<QStringList> lines = loadResourceLines(name);
-    if (!lines) {
+    const Result<QStringList> lines = loadResourceLines(name);
+    if (const Error *error = std::get_if<Error>(&lines)) {
         // This build may carry no product images; the shipped address header still lets the
         // effect be edited, so only a missing header too is worth a message.
         if (addressHeaderFor(effectName, QString()).source == AddressSource::ShippedHeader) {
             log.print(QStringLiteral("no image embedded for %1; parameter addresses from its shipped header").arg(name));
             return std::nullopt;
         }
-        return QStringLiteral("Error loading resource: ") + lines.error();
+        return *error;
     }
-    content.resourceLines = *lines;
+    content.resourceLines = std::get<QStringList>(lines);
     log.print(QStringLiteral("filecontent (first 128 bytes): ") + content.resourceLines.value(0).left(256));
     return std::nullopt;
 }

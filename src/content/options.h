@@ -1,6 +1,7 @@
 #pragma once
 // The pedal's option messages and choosing an effect of the catalogue.
 #include "content/contentstate.h"
+#include "device/error.h"
 
 #include <QString>
 #include <optional>
@@ -16,13 +17,13 @@ std::optional<QString> buildMidiChannelMessage(const QString &item);
 QString buildBypassStorageMessage(bool store);
 
 // Loads the catalogue into the content state, its effects as the resource lines, and reads
-// the newest algorithm version from its first effect. The result is the message for the user
-// when something is wrong.
-std::optional<QString> loadCatalogue(ContentState &content);
+// the newest algorithm version from its first effect. The result is what went wrong, if
+// anything did.
+std::optional<Error> loadCatalogue(ContentState &content);
 
 // Makes the named effect the selected one and loads its image into the content state. A
 // build without the maker's images still selects an effect whose address header ships; the
-// result is the message for the user when neither is there.
-std::optional<QString> selectEffect(ContentState &content, const QString &effectName, ConsoleLog &log);
+// result is the image's loading error when neither is there.
+std::optional<Error> selectEffect(ContentState &content, const QString &effectName, ConsoleLog &log);
 
 } // namespace vadrelon

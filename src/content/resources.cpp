@@ -25,7 +25,7 @@ bool namesResource(const QString &fileName, const QString &name)
 
 } // namespace
 
-Outcome<QByteArray> findResourceIn(const QStringList &folders, const QString &name)
+Result<QByteArray> findResourceIn(const QStringList &folders, const QString &name)
 {
     for (const QString &folder : folders) {
         const QDir dir(folder);
@@ -34,15 +34,15 @@ Outcome<QByteArray> findResourceIn(const QStringList &folders, const QString &na
                 continue;
             QFile file(dir.filePath(fileName));
             if (!file.open(QIODevice::ReadOnly))
-                return Outcome<QByteArray>::failure(
-                    QStringLiteral("cannot read resource \"%1\": %2").arg(name, file.errorString()));
+                return Error{ErrorCode::ResourceUnreadable,
+                             QStringLiteral("cannot read resource \"%1\": %2").arg(name, file.errorString())};
             return file.readAll();
         }
     }
-    return Outcome<QByteArray>::failure(QStringLiteral("no resource named \"%1\"").arg(name));
+    return Error{ErrorCode::ResourceMissing, QStringLiteral("no resource named \"%1\"").arg(name)};
 }
 
-Outcome<QByteArray> findResource(const QString &name)
+Result<QByteArray> findResource(const QString &name)
 {
     QStringList folders;
     for (const char *folder : kSearchedFolders)
@@ -71,19 +71,19 @@ QStringList splitResourceLines(const QByteArray &bytes)
     return lines;
 }
 
-Outcome<QStringList> loadResourceLines(const QString &name)
+Result<QStringList> loadResourceLines(const QString &name)
 {
-    const Outcome<QByteArray> bytes = findResource(name);
-    if (!bytes)
-        return Outcome<QStringList>::failure(bytes.error());
-    return splitResourceLines(*bytes);
+    const Result<QByteArray> bytes = findResource(name);
+    if (const Error *error = std::get_if<Error>(&bytes))
+        return *error;
+    return splitResourceLines(std::get<QByteArray>(bytes));
 }
 
-Outcome<quint32> latestAlgorithmVersionFrom(const QString &firstCatalogueEntry)
+Result<quint32> latestAlgorithmVersionFrom(const QString &firstCatalogueEntry)
 {
     const auto fail = [&](const char *why) {
-        return Outcome<quint32>::failure(
-            QStringLiteral("catalogue entry \"%1\" %2").arg(firstCatalogueEntry, QLatin1String(why)));
+        return Error{ErrorCode::BadCatalogue,
+                     QStringLiteral("catalogue entry \"%1\" %2").arg(firstCatalogueEntry, QLatin1String(why))};
     };
     if (firstCatalogueEntry.size() < 17)
         return fail("is too short to name a version");

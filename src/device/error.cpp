@@ -29,6 +29,21 @@ QString errorText(const Error &error)
     case ErrorCode::WriteStalled:
         return QStringLiteral("The pedal stopped taking data (%1). Check the cable and link again.")
             .arg(error.detail);
+    case ErrorCode::FolderNotCreated:
+        return QStringLiteral("Error creating folder: ") + error.detail;
+    case ErrorCode::SubfolderNotCreated:
+        return QStringLiteral("Error creating subfolder: ") + error.detail;
+    case ErrorCode::FileNotRead:
+        return QStringLiteral("Error reading file ") + error.detail;
+    case ErrorCode::FileNotWritten:
+        return QStringLiteral("Error writing file ") + error.detail;
+    case ErrorCode::ResourceMissing:
+    case ErrorCode::ResourceUnreadable:
+        return QStringLiteral("Error loading resource: ") + error.detail;
+    case ErrorCode::BadCatalogue:
+        return QStringLiteral("The effect catalogue is damaged: ") + error.detail;
+    case ErrorCode::BadImage:
+        return QStringLiteral("The algorithm image is damaged: ") + error.detail;
     }
     return error.detail;
 }

@@ -20,6 +20,14 @@ enum class ErrorCode {
     NotLinked,      // no pedal is linked
     WriteStalled,   // the port took no more bytes within the bound
     Missing,        // something the command needs is not there; detail: the sentence
+    FolderNotCreated,    // a settings folder could not be made; detail: the system's reason
+    SubfolderNotCreated, // likewise the product's folder inside it
+    FileNotRead,         // a settings file could not be read; detail: "<path>": <system's reason>
+    FileNotWritten,      // a settings file could not be written; detail as FileNotRead
+    ResourceMissing,     // no embedded resource has the name; detail: `no resource named "<name>"`
+    ResourceUnreadable,  // the resource is there but cannot be read; detail: the name and reason
+    BadCatalogue,        // the catalogue's first entry names no version; detail: the entry and why
+    BadImage,            // an algorithm image breaks its layout; detail: the reader's reason
 };
 
 struct Error {

@@ -1,7 +1,5 @@
 #include "support/settings.h"
 
-#include "support/prompt.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -39,8 +37,8 @@ std::optional<QString> createFolder(const QString &path)
 
 } // namespace
 
-SettingsStore::SettingsStore(Prompt &prompt, QString documentsFolder)
-    : prompt_(prompt), documents_(std::move(documentsFolder))
+SettingsStore::SettingsStore(QString documentsFolder)
+    : documents_(std::move(documentsFolder))
 {
 }
 
@@ -59,107 +57,112 @@ QString SettingsStore::productFolder() const
     return QDir(makerFolder()).filePath(ProductFolderName);
 }
 
-bool SettingsStore::ensureFolder(const QString &name)
+std::optional<Error> SettingsStore::ensureFolder(const QString &name)
 {
     const auto failure = createFolder(documents_.isEmpty() ? QString() : QDir(documents_).filePath(name));
     if (failure)
-        prompt_.message(QStringLiteral("Error creating folder: ") + *failure);
-    return !failure;
+        return Error{ErrorCode::FolderNotCreated, *failure};
+    return std::nullopt;
 }
 
-bool SettingsStore::ensureSubfolder(const QString &name, const QString &sub)
+std::optional<Error> SettingsStore::ensureSubfolder(const QString &name, const QString &sub)
 {
     const auto failure = createFolder(
         documents_.isEmpty() ? QString() : QDir(QDir(documents_).filePath(name)).filePath(sub));
     if (failure)
-        prompt_.message(QStringLiteral("Error creating subfolder: ") + *failure);
-    return !failure;
+        return Error{ErrorCode::SubfolderNotCreated, *failure};
+    return std::nullopt;
 }
 
-QString SettingsStore::readSettingFile(const QString &fileName, const QString &def)
+Result<QString> SettingsStore::readSettingFile(const QString &fileName, const QString &def)
 {
     const QString path = QDir(productFolder()).filePath(fileName);
     if (!QFileInfo::exists(path)) {
-        writeText(path, def);
+        if (std::optional<Error> failure = writeText(path, def))
+            return *failure;
         return def;
     }
-    return readText(path).value_or(def);
+    return readText(path);
 }
 
-bool SettingsStore::writeSettingFile(const QString &fileName, const QString &text)
+std::optional<Error> SettingsStore::writeSettingFile(const QString &fileName, const QString &text)
 {
     return writeText(QDir(productFolder()).filePath(fileName), text);
 }
 
-void SettingsStore::loadYesNoSettings()
+QList<Error> SettingsStore::loadYesNoSettings()
 {
-    const auto apply = [](const QString &content, bool &field) {
+    QList<Error> failures;
+    const auto apply = [this, &failures](const char *fileName, bool &field) {
+        const Result<QString> read = readSettingFile(fileName, Yes);
+        const Error *failure = std::get_if<Error>(&read);
+        if (failure)
+            failures.append(*failure);
+        // A file that cannot be had counts as its default, as on a first start.
+        const QString content = failure ? QString::fromLatin1(Yes) : std::get<QString>(read);
         if (content == QLatin1String(Yes))
             field = true;
         else if (content == QLatin1String(No))
             field = false;
     };
-    apply(readSettingFile(ShowUpdateMessageFile, Yes), showUpdateMessage);
-    apply(readSettingFile(ReportUsbErrorsFile, Yes), reportUsbErrorsSetting);
+    apply(ShowUpdateMessageFile, showUpdateMessage);
+    apply(ReportUsbErrorsFile, reportUsbErrorsSetting);
+    return failures;
 }
 
-bool SettingsStore::reportUsbErrorsClicked(bool nowChecked)
+std::optional<Error> SettingsStore::reportUsbErrorsClicked(bool nowChecked)
 {
     return clickYesNo(ReportUsbErrorsFile, nowChecked, reportUsbErrorsSetting);
 }
 
-bool SettingsStore::showUpdateMessageClicked(bool nowChecked)
+std::optional<Error> SettingsStore::showUpdateMessageClicked(bool nowChecked)
 {
     return clickYesNo(ShowUpdateMessageFile, nowChecked, showUpdateMessage);
 }
 
-bool SettingsStore::clickYesNo(const char *fileName, bool nowChecked, bool &field)
+std::optional<Error> SettingsStore::clickYesNo(const char *fileName, bool nowChecked, bool &field)
 {
     const QString path = QDir(productFolder()).filePath(fileName);
     if (!QFileInfo::exists(path))
-        return false;
+        return std::nullopt;
     field = nowChecked;
     return writeText(path, nowChecked ? Yes : No);
 }
 
-std::optional<int> SettingsStore::savedStyleIndex()
+Result<int> SettingsStore::savedStyleIndex()
 {
     const QString path = QDir(makerFolder()).filePath(StyleFile);
     if (!QFileInfo::exists(path))
         return 0;
-    const auto content = readText(path);
-    if (!content)
-        return std::nullopt;
-    return parseWholeNumber(*content).value_or(0);
+    const Result<QString> content = readText(path);
+    if (const Error *failure = std::get_if<Error>(&content))
+        return *failure;
+    return parseWholeNumber(std::get<QString>(content)).value_or(0);
 }
 
-bool SettingsStore::writeStyleIndex(int index)
+std::optional<Error> SettingsStore::writeStyleIndex(int index)
 {
     return writeText(QDir(makerFolder()).filePath(StyleFile), QString::number(index));
 }
 
-std::optional<QString> SettingsStore::readText(const QString &path)
+Result<QString> SettingsStore::readText(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        prompt_.message(QStringLiteral("Error reading file \"%1\": %2")
-                            .arg(QDir::toNativeSeparators(path), file.errorString()));
-        return std::nullopt;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return Error{ErrorCode::FileNotRead,
+                     QStringLiteral("\"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString())};
     return decodeSettingText(file.readAll());
 }
 
-bool SettingsStore::writeText(const QString &path, const QString &text)
+std::optional<Error> SettingsStore::writeText(const QString &path, const QString &text)
 {
     // Written aside and renamed into place, so that a full disk or a crash never leaves a
     // half-written setting behind.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit()) {
-        prompt_.message(QStringLiteral("Error writing file \"%1\": %2")
-                            .arg(QDir::toNativeSeparators(path), file.errorString()));
-        return false;
-    }
-    return true;
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())
+        return Error{ErrorCode::FileNotWritten,
+                     QStringLiteral("\"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString())};
+    return std::nullopt;
 }
 
 QString decodeSettingText(const QByteArray &bytes)

@@ -1,14 +1,15 @@
 #pragma once
 // The few choices the editor keeps between runs: one-line text files in a folder of the
 // maker and a subfolder of the product under the user's documents folder. Every failure to
-// create, read or write them reaches the user through the prompt and never escapes as an
-// exception, so start-up always goes on.
+// create, read or write them is returned to the caller, which decides whether the user hears
+// of it; none escapes as an exception, so start-up always goes on.
+#include "device/error.h"
+
+#include <QList>
 #include <QString>
 #include <optional>
 
 namespace vadrelon {
-
-class Prompt;
 
 class SettingsStore {
 public:
@@ -20,50 +21,52 @@ public:
     static constexpr const char *StyleFile = "style.txt";
 
     // documentsFolder: where the maker folder lives; tests pass a temporary folder.
-    explicit SettingsStore(Prompt &prompt, QString documentsFolder = defaultDocumentsFolder());
+    explicit SettingsStore(QString documentsFolder = defaultDocumentsFolder());
 
     static QString defaultDocumentsFolder();
 
     QString makerFolder() const;   // <documents>/NEROV
     QString productFolder() const; // <documents>/NEROV/Vadrelon MK3
 
-    // Create <documents>/name, or <documents>/name/sub, when missing. On failure the prompt
-    // shows "Error creating folder: " or "Error creating subfolder: " with the system's reason.
-    bool ensureFolder(const QString &name);
-    bool ensureSubfolder(const QString &name, const QString &sub);
+    // Create <documents>/name, or <documents>/name/sub, when missing; a failure carries the
+    // system's reason.
+    [[nodiscard]] std::optional<Error> ensureFolder(const QString &name);
+    [[nodiscard]] std::optional<Error> ensureSubfolder(const QString &name, const QString &sub);
 
     // The whole content of a file in the product folder. A missing file is created with def
-    // and def is returned; so is def when the file cannot be read (after a message).
-    QString readSettingFile(const QString &fileName, const QString &def);
+    // and def is returned. A file that cannot be read, or created, gives the error instead and
+    // the caller goes on with def.
+    [[nodiscard]] Result<QString> readSettingFile(const QString &fileName, const QString &def);
     // Replaces a file in the product folder with text (UTF-8, no byte-order mark).
-    bool writeSettingFile(const QString &fileName, const QString &text);
+    [[nodiscard]] std::optional<Error> writeSettingFile(const QString &fileName, const QString &text);
 
     // Start-up reading of the two YES/NO files into the fields below; "YES" and "NO" are
-    // compared exactly with the whole content, anything else keeps the field as it is.
-    void loadYesNoSettings();
+    // compared exactly with the whole content, anything else keeps the field as it is. A file
+    // that cannot be read or created counts as "YES"; its error is in the result, in the
+    // order the files are read.
+    [[nodiscard]] QList<Error> loadYesNoSettings();
 
-    // The file side of the two check-mark commands. Nothing happens and false is returned when
-    // the file does not exist (the user removed it to opt out); otherwise the field follows
-    // the new check mark and the file is rewritten; the result tells whether it was written.
-    bool reportUsbErrorsClicked(bool nowChecked);
-    bool showUpdateMessageClicked(bool nowChecked);
+    // The file side of the two check-mark commands. Nothing happens when the file does not
+    // exist (the user removed it to opt out), and that is no failure; otherwise the field
+    // follows the new check mark and the file is rewritten.
+    [[nodiscard]] std::optional<Error> reportUsbErrorsClicked(bool nowChecked);
+    [[nodiscard]] std::optional<Error> showUpdateMessageClicked(bool nowChecked);
 
     // The saved look index from "style.txt" in the maker folder: 0 when the file is missing
     // or does not hold a whole number (no blanks or line breaks around it), otherwise the
-    // number as it is, even when no look has that index. Empty when the file exists but
-    // cannot be read; the message has been shown then.
-    std::optional<int> savedStyleIndex();
-    bool writeStyleIndex(int index);
+    // number as it is, even when no look has that index. An error when the file exists but
+    // cannot be read.
+    [[nodiscard]] Result<int> savedStyleIndex();
+    [[nodiscard]] std::optional<Error> writeStyleIndex(int index);
 
     bool showUpdateMessage = true;
     bool reportUsbErrorsSetting = false;
 
 private:
-    std::optional<QString> readText(const QString &path);
-    bool writeText(const QString &path, const QString &text);
-    bool clickYesNo(const char *fileName, bool nowChecked, bool &field);
+    static Result<QString> readText(const QString &path);
+    static std::optional<Error> writeText(const QString &path, const QString &text);
+    std::optional<Error> clickYesNo(const char *fileName, bool nowChecked, bool &field);
 
-    Prompt &prompt_;
     QString documents_;
 };
 

@@ -10,7 +10,7 @@
 namespace vadrelon {
 
 Editor::Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFolder, const Timing &timing)
-    : transport(driver), link(transport, log, timing), settings(prompt, documentsFolder)
+    : transport(driver), link(transport, log, timing), settings(documentsFolder)
 {
     // Every window's text, sized for the design's small fixed windows.
     QFont font(QStringLiteral("Arial"));

@@ -285,17 +285,21 @@ void EffectWindow::readAddresses()
 {
     const QString name = resourceNameFor(content_.selectedEffectName);
     log_.print(QStringLiteral("resource name: ") + name);
-    const Outcome<QStringList> image = loadResourceLines(name);
-    const AddressHeader header = addressHeaderFor(content_.selectedEffectName, image ? *image : QStringList());
-    if (image)
-        log_.print(QStringLiteral("filecontent (first 128 bytes): ") + image->value(0).left(256));
+    const Result<QStringList> image = loadResourceLines(name);
+    const QStringList *lines = std::get_if<QStringList>(&image);
+    const AddressHeader header = addressHeaderFor(content_.selectedEffectName, lines ? *lines : QStringList());
+    if (lines)
+        log_.print(QStringLiteral("filecontent (first 128 bytes): ") + lines->value(0).left(256));
     if (header.source == AddressSource::None) {
         // Without addresses a parameter message would go to a wrong place on the pedal: the
         // parameter controls stay disabled and the window says why.
-        if (!parameters_.addressesKnown())
+        if (!parameters_.addressesKnown()) {
             addressNote_->setText(QStringLiteral("The parameters cannot be edited: ") + header.reason);
-        else
-            prompt_.message(QStringLiteral("Error loading resource: ") + image.error());
+        } else {
+            // An image that loaded yet starts with no address header is as good as unreadable;
+            // the loader has no reason to give for it.
+            prompt_.message(errorText(lines ? Error{ErrorCode::ResourceUnreadable, {}} : std::get<Error>(image)));
+        }
     } else if (const std::optional<QString> refused = readParameterAddresses(parameters_, header.line)) {
         prompt_.message(*refused);
     }

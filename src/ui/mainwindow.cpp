@@ -81,8 +81,14 @@ void MainWindow::wire()
     }
     connect(ui_.storeBypass, &QAction::triggered, this, [this] { onBypassStorageTriggered(true); });
     connect(ui_.doNotStoreBypass, &QAction::triggered, this, [this] { onBypassStorageTriggered(false); });
-    connect(ui_.reportUsbErrors, &QAction::triggered, this, [this](bool on) { settings_.reportUsbErrorsClicked(on); });
-    connect(ui_.showUpdateMessage, &QAction::triggered, this, [this](bool on) { settings_.showUpdateMessageClicked(on); });
+    connect(ui_.reportUsbErrors, &QAction::triggered, this, [this](bool on) {
+        if (const std::optional<Error> error = settings_.reportUsbErrorsClicked(on))
+            showError(*error);
+    });
+    connect(ui_.showUpdateMessage, &QAction::triggered, this, [this](bool on) {
+        if (const std::optional<Error> error = settings_.showUpdateMessageClicked(on))
+            showError(*error);
+    });
     connect(ui_.info, &QMenu::aboutToShow, this,
             [this] { log_.print(QStringLiteral("current app version: ") + editorVersion_); });
 
@@ -115,22 +121,29 @@ void MainWindow::wire()
 // The start-up steps, in their order. A failing step is reported and the next one runs.
 void MainWindow::startUp()
 {
-    settings_.ensureFolder(QStringLiteral("NEROV"));
-    settings_.ensureSubfolder(QStringLiteral("NEROV"), QStringLiteral("Vadrelon MK3"));
-    settings_.loadYesNoSettings();
+    if (const std::optional<Error> error = settings_.ensureFolder(QStringLiteral("NEROV")))
+        showError(*error);
+    if (const std::optional<Error> error =
+            settings_.ensureSubfolder(QStringLiteral("NEROV"), QStringLiteral("Vadrelon MK3")))
+        showError(*error);
+    for (const Error &error : settings_.loadYesNoSettings())
+        showError(error);
     ui_.showUpdateMessage->setChecked(settings_.showUpdateMessage);
     ui_.reportUsbErrors->setChecked(settings_.reportUsbErrorsSetting);
     scanQuietly();
     ui_.connect->setEnabled(!device_.linkSerialNumber.isEmpty());
     device_.firmwareUpgradeMode = false;
-    if (const std::optional<QString> refused = loadCatalogue(content_))
-        prompt_.message(*refused);
+    if (const std::optional<Error> error = loadCatalogue(content_))
+        showError(*error);
     ui_.effects->addItems(content_.resourceLines);
     const QString version = QCoreApplication::applicationVersion();
     editorVersion_ = version.isEmpty() ? QStringLiteral("Version info not available") : version;
     ui_.appVersion->setText(ui_.appVersion->text() + QLatin1Char(' ') + editorVersion_);
-    if (const std::optional<int> index = settings_.savedStyleIndex())
-        applyLook(*index);
+    const Result<int> index = settings_.savedStyleIndex();
+    if (const Error *error = std::get_if<Error>(&index))
+        showError(*error);
+    else
+        applyLook(std::get<int>(index));
     latestFirmware_ = latestFirmwareVersion();
 }
 
@@ -302,8 +315,8 @@ bool MainWindow::loadSelectedEffect()
     log_.print(QStringLiteral("efx index :%1").arg(index));
     if (index < 0)
         return false;
-    if (const std::optional<QString> refused = selectEffect(content_, ui_.effects->item(index)->text(), log_)) {
-        prompt_.message(*refused);
+    if (const std::optional<Error> error = selectEffect(content_, ui_.effects->item(index)->text(), log_)) {
+        showError(*error);
         return false;
     }
     return true;
@@ -354,13 +367,13 @@ void MainWindow::onUploadClicked()
     log_.print(QStringLiteral("resource name: ") + name);
     // The image is looked up before the pedal is bypassed: an upload that cannot happen must
     // not leave the pedal silent, nor report "Upload Failed" for something never sent.
-    const Outcome<QStringList> image = loadResourceLines(name);
-    if (!image) {
-        prompt_.message(QStringLiteral("Error loading resource: ") + image.error());
+    const Result<QStringList> image = loadResourceLines(name);
+    if (const Error *error = std::get_if<Error>(&image)) {
+        showError(*error);
         return;
     }
-    content_.resourceLines = *image;
-    auto job = std::make_unique<UploadJob>(image->value(0));
+    content_.resourceLines = std::get<QStringList>(image);
+    auto job = std::make_unique<UploadJob>(content_.resourceLines.value(0));
     UploadJob *upload = job.get();
     job->whenFinished([this, upload](const std::optional<Error> &error) {
         uploadCheckTimer_->stop();
@@ -447,7 +460,8 @@ void MainWindow::applyLook(int index)
 void MainWindow::onLookTriggered(int index)
 {
     applyLook(index);
-    settings_.writeStyleIndex(index);
+    if (const std::optional<Error> error = settings_.writeStyleIndex(index))
+        showError(*error);
 }
 
 // Closing the main window ends the editor, even with the console still open.

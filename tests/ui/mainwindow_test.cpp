@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -580,6 +581,60 @@ TEST_F(Settings, ALookAppliesAtOnceAndAtTheNextStart)
     qApp->setStyleSheet(QString());
     start({});
     EXPECT_EQ(qApp->styleSheet(), look3);
+}
+
+// A setting that cannot be made, read or written is shown once, when its step runs, and the
+// editor goes on with the defaults.
+TEST_F(Settings, FailuresAreShownInTheOrderOfTheirSteps)
+{
+    const QString maker = docs.path() + "/NEROV";
+    const QString product = maker + "/Vadrelon MK3";
+    const QString show = product + "/ShowMessageVersionAtStartup.txt";
+    const QString report = product + "/ReportUSBErrors.txt";
+    const QString style = maker + "/style.txt";
+    const auto reading = [](const QString &path) {
+        return QStringLiteral("Error reading file \"%1\": ").arg(QDir::toNativeSeparators(path));
+    };
+    const auto writing = [](const QString &path) {
+        return QStringLiteral("Error writing file \"%1\": ").arg(QDir::toNativeSeparators(path));
+    };
+    struct Case {
+        const char *what;
+        std::function<void()> block;
+        QStringList startUp;  // how the messages begin; the system's reason follows
+        QStringList commands; // after both check-mark commands and a look
+    };
+    const Case cases[] = {
+        {"the maker folder is a file", [&] { writeFile(maker, "x"); },
+         {"Error creating folder: ", "Error creating subfolder: ", writing(show), writing(report)},
+         {writing(style)}},
+        {"every settings file is a folder", [&] { for (const QString &p : {show, report, style}) QDir().mkpath(p); },
+         {reading(show), reading(report), reading(style)},
+         {writing(show), writing(report), writing(style)}},
+    };
+    const auto expectMessages = [&](const QStringList &heads) {
+        ASSERT_EQ(prompt.messages.size(), heads.size()) << prompt.messages.join('|').toStdString();
+        for (int i = 0; i < heads.size(); ++i)
+            EXPECT_TRUE(prompt.messages[i].startsWith(heads[i]) && prompt.messages[i].size() > heads[i].size())
+                << prompt.messages[i].toStdString();
+        prompt.messages.clear();
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(maker);
+        QDir(maker).removeRecursively();
+        c.block();
+        start({});
+        expectMessages(c.startUp);
+        EXPECT_TRUE(action("menuShowUpdateMsg")->isChecked());
+        EXPECT_TRUE(action("menuReportUSBErrors")->isChecked());
+        trigger("menuShowUpdateMsg");
+        trigger("menuReportUSBErrors");
+        find<QMenu>("menuLook")->actions().at(2)->trigger();
+        expectMessages(c.commands);
+        editor.reset();
+        qApp->setStyleSheet(QString());
+    }
 }
 
 TEST_F(Settings, StyleFileThatIsNotAWholeNumberFallsBackToLookZero)

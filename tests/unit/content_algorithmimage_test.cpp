@@ -39,8 +39,9 @@ TEST(ContentAlgorithmImage, SyntheticImagesFollowTheLayout)
         EXPECT_EQ(quint8(bytes[124]), k.bcd & 0xFF);
         EXPECT_EQ(quint8(bytes[127]), 0x12);
 
-        const Outcome<AlgorithmImage> parsed = parseAlgorithmImage(bytes);
-        ASSERT_TRUE(parsed.ok()) << parsed.error().toStdString();
+        const Result<AlgorithmImage> result = parseAlgorithmImage(bytes);
+        const AlgorithmImage *parsed = std::get_if<AlgorithmImage>(&result);
+        ASSERT_TRUE(parsed) << std::get<Error>(result).detail.toStdString();
         EXPECT_EQ(parsed->length, quint32(k.length));
         EXPECT_EQ(parsed->header(), kHeader0012);
         EXPECT_EQ(parsed->bcdVersion, k.bcd);
@@ -80,8 +81,9 @@ TEST(ContentAlgorithmImage, HeaderWordsBeyondTheUsualBlockStillIndexIt)
 {
     std::array<quint16, 18> header = kHeader0012;
     header[17] = 0x0300;
-    const Outcome<AlgorithmImage> parsed = parseAlgorithmImage(MakeAlgorithmImage(0x0014, header, 6400));
-    ASSERT_TRUE(parsed.ok()) << parsed.error().toStdString();
+    const Result<AlgorithmImage> result = parseAlgorithmImage(MakeAlgorithmImage(0x0014, header, 6400));
+    const AlgorithmImage *parsed = std::get_if<AlgorithmImage>(&result);
+    ASSERT_TRUE(parsed) << std::get<Error>(result).detail.toStdString();
     EXPECT_EQ(parsed->header(), header);
     EXPECT_GT(parsed->writes[2].data.size() / 4, 0x0300);
 }
@@ -104,9 +106,9 @@ TEST(ContentAlgorithmImage, HexIsOneUpperCaseLine)
 TEST(ContentAlgorithmImage, ParserRejectsDamagedImages)
 {
     const QByteArray good = MakeAlgorithmImage(0x0012);
-    const Outcome<AlgorithmImage> parsed = parseAlgorithmImage(good);
-    ASSERT_TRUE(parsed.ok());
-    const int end = parsed->streamEnd;
+    const Result<AlgorithmImage> parsed = parseAlgorithmImage(good);
+    ASSERT_TRUE(std::holds_alternative<AlgorithmImage>(parsed));
+    const int end = std::get<AlgorithmImage>(parsed).streamEnd;
     ASSERT_LT(end, good.size()) << "the cases below need some padding";
 
     struct Case {
@@ -134,10 +136,11 @@ TEST(ContentAlgorithmImage, ParserRejectsDamagedImages)
          "non-zero byte at offset 4511"},
     };
     for (const Case &c : cases) {
-        const Outcome<AlgorithmImage> result = parseAlgorithmImage(c.make());
-        ASSERT_FALSE(result.ok()) << c.what;
-        EXPECT_TRUE(result.error().contains(QLatin1String(c.reason)))
-            << c.what << ": " << result.error().toStdString();
+        const Result<AlgorithmImage> result = parseAlgorithmImage(c.make());
+        const Error *error = std::get_if<Error>(&result);
+        ASSERT_TRUE(error) << c.what;
+        EXPECT_EQ(error->code, ErrorCode::BadImage) << c.what;
+        EXPECT_TRUE(error->detail.contains(QLatin1String(c.reason))) << c.what << ": " << error->detail.toStdString();
     }
 }
 

@@ -1,5 +1,6 @@
 #include "content/addressheader.h"
 #include "content/resources.h"
+#include "support/printers.h"
 #include "support/synthetic_images.h"
 
 #include <QDir>
@@ -16,27 +17,23 @@ const QString kDocumentedHeader0012 = QStringLiteral(
 
 TEST(ContentCatalogue, HoldsOneEffectAndNamesVersion12)
 {
-    const Outcome<QByteArray> raw = findResource(QLatin1String(kCatalogueResourceName));
-    ASSERT_TRUE(raw.ok()) << raw.error().toStdString();
-    EXPECT_EQ(*raw, QByteArray("Vadrelon MK3 0012\r\n"));
+    EXPECT_EQ(findResource(QLatin1String(kCatalogueResourceName)),
+              Result<QByteArray>(QByteArray("Vadrelon MK3 0012\r\n")));
 
-    const Outcome<QStringList> lines = loadResourceLines(QLatin1String(kCatalogueResourceName));
-    ASSERT_TRUE(lines.ok());
-    EXPECT_EQ(*lines, QStringList{"Vadrelon MK3 0012"});
-
-    const Outcome<quint32> latest = latestAlgorithmVersionFrom(lines->first());
-    ASSERT_TRUE(latest.ok());
-    EXPECT_EQ(*latest, 12u);
+    const Result<QStringList> lines = loadResourceLines(QLatin1String(kCatalogueResourceName));
+    ASSERT_EQ(lines, Result<QStringList>(QStringList{"Vadrelon MK3 0012"}));
+    const QString first = std::get<QStringList>(lines).first();
+    EXPECT_EQ(latestAlgorithmVersionFrom(first), Result<quint32>(12u));
     // Names keep their case; the lookup ignores it.
-    EXPECT_EQ(resourceNameFor(lines->first()).toStdString(), "Vadrelon_MK3_0012");
+    EXPECT_EQ(resourceNameFor(first).toStdString(), "Vadrelon_MK3_0012");
 }
 
 TEST(ContentResources, EmbeddedNamesIgnoreCase)
 {
     for (const char *name : {"octave", "OCTAVE", "Octave", "oCtAvE"}) {
-        const Outcome<QByteArray> found = findResource(QLatin1String(name));
-        ASSERT_TRUE(found.ok()) << name;
-        EXPECT_TRUE(found->startsWith("Vadrelon MK3 0012")) << name;
+        const Result<QByteArray> found = findResource(QLatin1String(name));
+        ASSERT_TRUE(std::holds_alternative<QByteArray>(found)) << name;
+        EXPECT_TRUE(std::get<QByteArray>(found).startsWith("Vadrelon MK3 0012")) << name;
     }
 }
 
@@ -75,28 +72,26 @@ TEST(ContentResources, LookupFindsImagesWithOrWithoutExtension)
         {"", nullptr},
     };
     for (const Case &c : cases) {
-        const Outcome<QByteArray> found = findResourceIn(folders, QLatin1String(c.name));
-        if (c.content) {
-            ASSERT_TRUE(found.ok()) << c.name << ": " << found.error().toStdString();
-            EXPECT_EQ(*found, QByteArray(c.content)) << c.name;
-        } else {
-            EXPECT_FALSE(found.ok()) << c.name;
-            EXPECT_EQ(found.error(), QStringLiteral("no resource named \"%1\"").arg(c.name));
-        }
+        const Result<QByteArray> expected =
+            c.content ? Result<QByteArray>(QByteArray(c.content))
+                      : Error{ErrorCode::ResourceMissing, QStringLiteral("no resource named \"%1\"").arg(c.name)};
+        EXPECT_EQ(findResourceIn(folders, QLatin1String(c.name)), expected) << c.name;
     }
 }
 
 TEST(ContentResources, MissingResourceGivesReasonNotLines)
 {
-    const Outcome<QStringList> lines = loadResourceLines("VADRELON_MK3_0099");
-    ASSERT_FALSE(lines.ok());
-    EXPECT_EQ(lines.error(), "no resource named \"VADRELON_MK3_0099\"");
+    const Result<QStringList> lines = loadResourceLines("VADRELON_MK3_0099");
+    ASSERT_TRUE(std::holds_alternative<Error>(lines));
+    EXPECT_EQ(std::get<Error>(lines), (Error{ErrorCode::ResourceMissing, "no resource named \"VADRELON_MK3_0099\""}));
+    EXPECT_EQ(errorText(std::get<Error>(lines)), "Error loading resource: no resource named \"VADRELON_MK3_0099\"");
 
     // An upload before any effect was chosen asks for the empty name.
-    EXPECT_EQ(loadResourceLines(resourceNameFor("")).error(), "no resource named \"\"");
+    EXPECT_EQ(loadResourceLines(resourceNameFor("")),
+              Result<QStringList>(Error{ErrorCode::ResourceMissing, "no resource named \"\""}));
     // Headers are not images: the shipped header must not pass for the 0012 image.
     if (!QFile::exists(":/images/VADRELON_MK3_0012.hex")) {
-        EXPECT_FALSE(findResource("VADRELON_MK3_0012").ok());
+        EXPECT_TRUE(std::holds_alternative<Error>(findResource("VADRELON_MK3_0012")));
     }
 }
 
@@ -142,16 +137,18 @@ TEST(ContentResources, latestAlgorithmVersionFrom)
         {"Vadrelon MK3 10000", 1000},
     };
     for (const auto &[entry, version] : good) {
-        const Outcome<quint32> v = latestAlgorithmVersionFrom(entry);
-        ASSERT_TRUE(v.ok()) << entry << ": " << v.error().toStdString();
-        EXPECT_EQ(*v, version) << entry;
+        EXPECT_EQ(latestAlgorithmVersionFrom(entry), Result<quint32>(version)) << entry;
     }
     const char *bad[] = {"", "Vadrelon MK3 001", "Vadrelon MK3 00x2", "Vadrelon MK3      ",
                          "Vadrelon MK3 -012", "Vadrelon MK3 +012", "Vadrelon MK3 0 12"};
     for (const char *entry : bad) {
-        const Outcome<quint32> v = latestAlgorithmVersionFrom(entry);
-        EXPECT_FALSE(v.ok()) << entry;
-        EXPECT_TRUE(v.error().contains(QLatin1String(entry))) << v.error().toStdString();
+        const Result<quint32> v = latestAlgorithmVersionFrom(entry);
+        ASSERT_TRUE(std::holds_alternative<Error>(v)) << entry;
+        const Error &error = std::get<Error>(v);
+        EXPECT_EQ(error.code, ErrorCode::BadCatalogue) << entry;
+        EXPECT_TRUE(error.detail.contains(QLatin1String(entry))) << error.detail.toStdString();
+        EXPECT_TRUE(errorText(error).startsWith("The effect catalogue is damaged: catalogue entry "))
+            << errorText(error).toStdString();
     }
 }
 

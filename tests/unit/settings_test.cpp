@@ -1,4 +1,4 @@
-#include "support/prompt.h"
+#include "support/printers.h"
 #include "support/settings.h"
 
 #include <QDir>
@@ -13,16 +13,6 @@ using namespace vadrelon;
 
 namespace {
 
-// Records every message; the settings never ask questions or open dialogs.
-class RecordingPrompt : public Prompt {
-public:
-    void message(const QString &text) override { messages << text; }
-    bool askYesNo(const QString &) override { return false; }
-    QString openFileName(const QString &, const QString &) override { return {}; }
-    QString saveFileName(const QString &, const QString &) override { return {}; }
-    QStringList messages;
-};
-
 class SettingsTest : public ::testing::Test {
 protected:
     QString documents() const { return temp.path(); }
@@ -31,8 +21,22 @@ protected:
 
     void makeFolders()
     {
-        ASSERT_TRUE(store.ensureFolder(SettingsStore::MakerFolderName));
-        ASSERT_TRUE(store.ensureSubfolder(SettingsStore::MakerFolderName, SettingsStore::ProductFolderName));
+        ASSERT_EQ(store.ensureFolder(SettingsStore::MakerFolderName), std::nullopt);
+        ASSERT_EQ(store.ensureSubfolder(SettingsStore::MakerFolderName, SettingsStore::ProductFolderName),
+                  std::nullopt);
+    }
+
+    // A failure to read or write the file at path, as the user reads it: the file in quotes,
+    // then the system's reason.
+    static void expectFileError(const std::optional<Error> &error, ErrorCode code, const QString &path)
+    {
+        ASSERT_TRUE(error) << path.toStdString();
+        EXPECT_EQ(error->code, code);
+        const QString verb = code == ErrorCode::FileNotRead ? "reading" : "writing";
+        const QString head = QStringLiteral("Error %1 file \"%2\": ").arg(verb, QDir::toNativeSeparators(path));
+        const QString text = errorText(*error);
+        EXPECT_TRUE(text.startsWith(head)) << text.toStdString();
+        EXPECT_GT(text.mid(head.size()).trimmed().size(), 0) << "the system's reason is missing";
     }
 
     static void write(const QString &path, const QByteArray &bytes)
@@ -49,18 +53,17 @@ protected:
     }
 
     QTemporaryDir temp;
-    RecordingPrompt prompt;
-    SettingsStore store{prompt, temp.path()};
+    SettingsStore store{temp.path()};
 };
 
 TEST_F(SettingsTest, FirstStartCreatesFoldersAndBothFilesWithYes)
 {
     // A new account may not even have its documents folder yet.
-    SettingsStore fresh(prompt, QDir(documents()).filePath("Documents"));
-    ASSERT_TRUE(fresh.ensureFolder("NEROV"));
-    ASSERT_TRUE(fresh.ensureSubfolder("NEROV", "Vadrelon MK3"));
+    SettingsStore fresh(QDir(documents()).filePath("Documents"));
+    ASSERT_EQ(fresh.ensureFolder("NEROV"), std::nullopt);
+    ASSERT_EQ(fresh.ensureSubfolder("NEROV", "Vadrelon MK3"), std::nullopt);
     fresh.showUpdateMessage = false; // so that reading "YES" visibly sets it
-    fresh.loadYesNoSettings();
+    EXPECT_EQ(fresh.loadYesNoSettings(), QList<Error>());
 
     const QDir productDir(QDir(documents()).filePath("Documents/NEROV/Vadrelon MK3"));
     EXPECT_TRUE(productDir.exists());
@@ -68,14 +71,12 @@ TEST_F(SettingsTest, FirstStartCreatesFoldersAndBothFilesWithYes)
     EXPECT_EQ(read(productDir.filePath("ReportUSBErrors.txt")), "YES");
     EXPECT_TRUE(fresh.showUpdateMessage);
     EXPECT_TRUE(fresh.reportUsbErrorsSetting);
-    EXPECT_EQ(fresh.savedStyleIndex(), 0);
+    EXPECT_EQ(fresh.savedStyleIndex(), Result<int>(0));
     EXPECT_FALSE(QFileInfo::exists(QDir(documents()).filePath("Documents/NEROV/style.txt")));
-    EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('\n').toStdString();
 
     // A second start finds everything in place and changes nothing.
-    EXPECT_TRUE(fresh.ensureFolder("NEROV"));
-    EXPECT_TRUE(fresh.ensureSubfolder("NEROV", "Vadrelon MK3"));
-    EXPECT_TRUE(prompt.messages.isEmpty());
+    EXPECT_EQ(fresh.ensureFolder("NEROV"), std::nullopt);
+    EXPECT_EQ(fresh.ensureSubfolder("NEROV", "Vadrelon MK3"), std::nullopt);
 }
 
 TEST_F(SettingsTest, YesNoFilesMatchExactlyAndKeepTheDefaultOtherwise)
@@ -103,23 +104,22 @@ TEST_F(SettingsTest, YesNoFilesMatchExactlyAndKeepTheDefaultOtherwise)
         SCOPED_TRACE(c.content.toHex().toStdString());
         write(product("ShowMessageVersionAtStartup.txt"), c.content);
         write(product("ReportUSBErrors.txt"), c.content);
-        SettingsStore s(prompt, documents());
-        s.loadYesNoSettings();
+        SettingsStore s(documents());
+        EXPECT_EQ(s.loadYesNoSettings(), QList<Error>());
         EXPECT_EQ(s.showUpdateMessage, c.show);
         EXPECT_EQ(s.reportUsbErrorsSetting, c.report);
         // An existing file is only read, never rewritten.
         EXPECT_EQ(read(product("ReportUSBErrors.txt")), c.content);
     }
-    EXPECT_TRUE(prompt.messages.isEmpty());
 }
 
 TEST_F(SettingsTest, CheckMarkCommandsWriteOnlyAnExistingFile)
 {
     makeFolders();
-    store.loadYesNoSettings();
+    ASSERT_EQ(store.loadYesNoSettings(), QList<Error>());
     struct Command {
         const char *file;
-        std::function<bool(bool)> click;
+        std::function<std::optional<Error>(bool)> click;
         bool *field;
     };
     const Command commands[] = {
@@ -130,26 +130,31 @@ TEST_F(SettingsTest, CheckMarkCommandsWriteOnlyAnExistingFile)
     };
     for (const Command &cmd : commands) {
         SCOPED_TRACE(cmd.file);
-        EXPECT_TRUE(cmd.click(false));
+        EXPECT_EQ(cmd.click(false), std::nullopt);
         EXPECT_FALSE(*cmd.field);
         EXPECT_EQ(read(product(cmd.file)), "NO");
-        EXPECT_TRUE(cmd.click(true));
+        EXPECT_EQ(cmd.click(true), std::nullopt);
         EXPECT_TRUE(*cmd.field);
         EXPECT_EQ(read(product(cmd.file)), "YES");
 
-        // The user removed the file while the editor runs: nothing is written, nothing changes.
+        // The user removed the file while the editor runs: nothing is written, nothing changes,
+        // and opting out is no failure.
         ASSERT_TRUE(QFile::remove(product(cmd.file)));
-        EXPECT_FALSE(cmd.click(false));
+        EXPECT_EQ(cmd.click(false), std::nullopt);
         EXPECT_TRUE(*cmd.field);
         EXPECT_FALSE(QFileInfo::exists(product(cmd.file)));
+
+        // A file that is there but cannot be replaced: the check mark still counts.
+        ASSERT_TRUE(QDir().mkpath(product(cmd.file)));
+        expectFileError(cmd.click(false), ErrorCode::FileNotWritten, product(cmd.file));
+        EXPECT_FALSE(*cmd.field);
     }
-    EXPECT_TRUE(prompt.messages.isEmpty());
 }
 
 TEST_F(SettingsTest, SavedStyleIndexFallsBackToZeroUnlessAWholeNumber)
 {
     makeFolders();
-    EXPECT_EQ(store.savedStyleIndex(), 0) << "missing file";
+    EXPECT_EQ(store.savedStyleIndex(), Result<int>(0)) << "missing file";
     EXPECT_FALSE(QFileInfo::exists(maker("style.txt"))) << "reading must not create it";
 
     struct Case {
@@ -164,18 +169,17 @@ TEST_F(SettingsTest, SavedStyleIndexFallsBackToZeroUnlessAWholeNumber)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.content.toStdString());
         write(maker("style.txt"), c.content);
-        EXPECT_EQ(store.savedStyleIndex(), c.index);
+        EXPECT_EQ(store.savedStyleIndex(), Result<int>(c.index));
     }
-    EXPECT_TRUE(prompt.messages.isEmpty());
 }
 
 TEST_F(SettingsTest, WriteStyleIndexReplacesTheFile)
 {
     makeFolders();
     write(maker("style.txt"), "garbage that is longer");
-    EXPECT_TRUE(store.writeStyleIndex(3));
+    EXPECT_EQ(store.writeStyleIndex(3), std::nullopt);
     EXPECT_EQ(read(maker("style.txt")), "3");
-    EXPECT_EQ(store.savedStyleIndex(), 3);
+    EXPECT_EQ(store.savedStyleIndex(), Result<int>(3));
 }
 
 TEST_F(SettingsTest, FolderThatCannotBeCreatedIsReportedAndStartUpGoesOn)
@@ -183,53 +187,62 @@ TEST_F(SettingsTest, FolderThatCannotBeCreatedIsReportedAndStartUpGoesOn)
     // The documents "folder" is a plain file, so nothing can be created below it.
     const QString notAFolder = QDir(documents()).filePath("plain-file");
     write(notAFolder, "x");
-    SettingsStore broken(prompt, notAFolder);
+    SettingsStore broken(notAFolder);
 
-    bool made = true;
-    EXPECT_NO_THROW(made = broken.ensureFolder("NEROV"));
-    EXPECT_FALSE(made);
-    EXPECT_NO_THROW(made = broken.ensureSubfolder("NEROV", "Vadrelon MK3"));
-    EXPECT_FALSE(made);
-    ASSERT_EQ(prompt.messages.size(), 2);
-    EXPECT_TRUE(prompt.messages[0].startsWith("Error creating folder: "));
-    EXPECT_TRUE(prompt.messages[1].startsWith("Error creating subfolder: "));
-    for (const QString &m : prompt.messages)
-        EXPECT_GT(m.section(": ", 1).trimmed().size(), 0) << "the system's reason is missing";
+    std::optional<Error> folder, subfolder;
+    EXPECT_NO_THROW(folder = broken.ensureFolder("NEROV"));
+    EXPECT_NO_THROW(subfolder = broken.ensureSubfolder("NEROV", "Vadrelon MK3"));
+    ASSERT_TRUE(folder && subfolder);
+    EXPECT_EQ(folder->code, ErrorCode::FolderNotCreated);
+    EXPECT_EQ(subfolder->code, ErrorCode::SubfolderNotCreated);
+    EXPECT_EQ(errorText(*folder), "Error creating folder: " + folder->detail);
+    EXPECT_EQ(errorText(*subfolder), "Error creating subfolder: " + subfolder->detail);
+    for (const Error &e : {*folder, *subfolder})
+        EXPECT_GT(e.detail.trimmed().size(), 0) << "the system's reason is missing";
 
-    // The files cannot be written either: each failure is said once and the files' default
-    // ("YES") is used, as on a first start.
-    prompt.messages.clear();
+    // The files cannot be written either: each failure is given once, in the order the files
+    // are read, and the files' default ("YES") is used, as on a first start.
     broken.showUpdateMessage = false;
-    EXPECT_NO_THROW(broken.loadYesNoSettings());
+    QList<Error> failures;
+    EXPECT_NO_THROW(failures = broken.loadYesNoSettings());
     EXPECT_TRUE(broken.showUpdateMessage);
     EXPECT_TRUE(broken.reportUsbErrorsSetting);
-    EXPECT_EQ(prompt.messages.size(), 2);
-    EXPECT_FALSE(broken.writeStyleIndex(2));
-    EXPECT_EQ(prompt.messages.size(), 3);
-    EXPECT_TRUE(prompt.messages.last().contains("style.txt")) << prompt.messages.last().toStdString();
+    ASSERT_EQ(failures.size(), 2);
+    const QDir product(broken.productFolder());
+    expectFileError(failures[0], ErrorCode::FileNotWritten, product.filePath("ShowMessageVersionAtStartup.txt"));
+    expectFileError(failures[1], ErrorCode::FileNotWritten, product.filePath("ReportUSBErrors.txt"));
+    expectFileError(broken.writeStyleIndex(2), ErrorCode::FileNotWritten,
+                    QDir(broken.makerFolder()).filePath("style.txt"));
 }
 
 TEST_F(SettingsTest, SubfolderBlockedByAFileIsReported)
 {
-    ASSERT_TRUE(store.ensureFolder("NEROV"));
+    ASSERT_EQ(store.ensureFolder("NEROV"), std::nullopt);
     write(store.productFolder(), "not a folder");
-    EXPECT_FALSE(store.ensureSubfolder("NEROV", "Vadrelon MK3"));
-    ASSERT_EQ(prompt.messages.size(), 1);
-    EXPECT_TRUE(prompt.messages[0].startsWith("Error creating subfolder: "));
+    const std::optional<Error> error = store.ensureSubfolder("NEROV", "Vadrelon MK3");
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, ErrorCode::SubfolderNotCreated);
+    EXPECT_EQ(errorText(*error), "Error creating subfolder: " + error->detail);
 }
 
-TEST_F(SettingsTest, UnreadableFileGivesAMessageAndTheDefault)
+TEST_F(SettingsTest, UnreadableFileGivesAnErrorAndTheDefault)
 {
     makeFolders();
     // A folder where the file should be: it exists but cannot be read as a file.
     ASSERT_TRUE(QDir().mkpath(maker("style.txt")));
     ASSERT_TRUE(QDir().mkpath(product("ReportUSBErrors.txt")));
 
-    EXPECT_EQ(store.savedStyleIndex(), std::nullopt);
-    EXPECT_EQ(store.readSettingFile("ReportUSBErrors.txt", "YES"), "YES");
-    EXPECT_EQ(prompt.messages.size(), 2);
-    for (const QString &m : prompt.messages)
-        EXPECT_TRUE(m.startsWith("Error reading file")) << m.toStdString();
+    const Result<int> style = store.savedStyleIndex();
+    ASSERT_TRUE(std::holds_alternative<Error>(style));
+    expectFileError(std::get<Error>(style), ErrorCode::FileNotRead, maker("style.txt"));
+    const Result<QString> report = store.readSettingFile("ReportUSBErrors.txt", "YES");
+    ASSERT_TRUE(std::holds_alternative<Error>(report));
+    expectFileError(std::get<Error>(report), ErrorCode::FileNotRead, product("ReportUSBErrors.txt"));
+
+    ASSERT_FALSE(store.reportUsbErrorsSetting);
+    const QList<Error> failures = store.loadYesNoSettings();
+    EXPECT_EQ(failures, QList<Error>{std::get<Error>(report)});
+    EXPECT_TRUE(store.reportUsbErrorsSetting) << "the default, YES";
 }
 
 TEST(DecodeSettingText, Utf8ByDefaultAndInvalidBytesStillGiveText)
