@@ -296,9 +296,8 @@ void EffectWindow::readAddresses()
         if (!parameters_.addressesKnown()) {
             addressNote_->setText(QStringLiteral("The parameters cannot be edited: ") + header.reason);
         } else {
-            // An image that loaded yet starts with no address header is as good as unreadable;
-            // the loader has no reason to give for it.
-            prompt_.message(errorText(lines ? Error{ErrorCode::ResourceUnreadable, {}} : std::get<Error>(image)));
+            // An image that loaded yet starts with no address header is as good as unreadable.
+            prompt_.message(errorText(lines ? Error{ErrorCode::ResourceUnreadable, header.reason} : std::get<Error>(image)));
         }
     } else if (const std::optional<QString> refused = readParameterAddresses(parameters_, header.line)) {
         prompt_.message(*refused);
