@@ -84,8 +84,8 @@ int main(int argc, char **argv)
     double sum = 0;
     for (qint64 l : latency)
         sum += static_cast<double>(l);
-    std::printf("%d knob changes, %d messages received (at most one per 100 ms)\n",
-                static_cast<int>(changed.size()), static_cast<int>(received.size()));
+    std::printf("%d knob changes, %d messages received (at most one per 100 ms)\n", static_cast<int>(changed.size()),
+                static_cast<int>(received.size()));
     std::printf("change to pedal: mean %.1f ms, 95th percentile %lld ms, worst %lld ms (goal: within 100 ms)\n",
                 sum / latency.size(), static_cast<long long>(latency[latency.size() * 95 / 100]),
                 static_cast<long long>(latency.last()));

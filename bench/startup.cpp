@@ -37,8 +37,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationVersion(QStringLiteral(VADRELON_EDITOR_VERSION));
     vadrelon::PosixSerialDriver driver;
     vadrelon::DialogPrompt prompt;
-    vadrelon::Editor editor(driver, prompt,
-                            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    vadrelon::Editor editor(driver, prompt, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     editor.mainWindow->show();
     editor.mainWindow->windowHandle()->installEventFilter(&quitter);
     return app.exec();

@@ -1,7 +1,7 @@
 // Processor time the editor spends while it waits on the pedal: a silent pedal during status
 // requests, and a linked, idle pedal under the periodic read. Prints the share of one core.
-#include "device/jobs.h"
 #include "benchsupport.h"
+#include "device/jobs.h"
 #include "inprocessdriver.h"
 #include "support/consolelog.h"
 #include "virtualpedal.h"
@@ -26,8 +26,7 @@ void measure(const char *what, int seconds, Body body)
     body(seconds * 1000);
     const double cpu = cpuSeconds() - cpu0;
     const double elapsed = wall.elapsed() / 1000.0;
-    std::printf("%-40s wall %.2f s  cpu %.3f s  = %.2f %% of one core\n", what, elapsed, cpu,
-                100.0 * cpu / elapsed);
+    std::printf("%-40s wall %.2f s  cpu %.3f s  = %.2f %% of one core\n", what, elapsed, cpu, 100.0 * cpu / elapsed);
 }
 
 } // namespace

@@ -17,12 +17,12 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <optional>
-#include <vector>
 #include <fcntl.h>
+#include <optional>
 #include <sys/signalfd.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 using vadrelon::sim::BootloaderStep;
 using vadrelon::sim::Framing;
@@ -90,7 +90,8 @@ QString announceFolder(const QString &option)
     const QByteArray env = qgetenv("VADRELON_VIRTUAL_PEDALS_DIR");
     if (!env.isEmpty())
         return QString::fromLocal8Bit(env);
-    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QStringLiteral("/vadrelon-virtual-pedals");
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+           QStringLiteral("/vadrelon-virtual-pedals");
 }
 
 QByteArray logLine(const ReceivedMessage &m)
@@ -215,15 +216,16 @@ int main(int argc, char **argv)
     const QCommandLineOption bootloaderOpt("bootloader", "Start in the bootloader (SHIFT held at power-up).");
     const QCommandLineOption lineRateOpt("line-rate", "Take the time 115200 baud takes.");
     const QCommandLineOption delayOpt("answer-delay", "Fault: extra delay before every answer.", "MS", "0");
-    const QCommandLineOption silentOpt("silent", "Fault: answer nothing at all (messages are still received and logged).");
+    const QCommandLineOption silentOpt("silent",
+                                       "Fault: answer nothing at all (messages are still received and logged).");
     const QCommandLineOption cutOpt("cut-reply", "Fault: the status reply stops after N bytes.", "N");
     const QCommandLineOption splitOpt(
         "split-reply",
         "Fault: the status reply is sent in pieces, cut before each of these byte offsets, with --split-gap of quiet "
         "line before each later piece.",
         "AT[,AT...]");
-    const QCommandLineOption splitGapOpt("split-gap", "The pause between the pieces of a split status reply; 50 unless given.",
-                                         "MS", "50");
+    const QCommandLineOption splitGapOpt(
+        "split-gap", "The pause between the pieces of a split status reply; 50 unless given.", "MS", "50");
     const QCommandLineOption garbleOpt(
         "garble",
         "Fault: a garbled status reply. 'digits': every digit becomes a letter and every CR LF stays where it was, "

@@ -30,8 +30,7 @@ constexpr int kImageHeaderOffset = 3;
 constexpr int kLineChunk = 64;
 constexpr quint32 kLineBaud = 115200;
 
-const char kHeader0012[] =
-    "0011A0002500ED00A5007B000200CF00E300A600EE00520066005C000A007800EC001B000C0006";
+const char kHeader0012[] = "0011A0002500ED00A5007B000200CF00E300A600EE00520066005C000A007800EC001B000C0006";
 
 // Header word (0-based) that carries each parameter's address; -1 for "Range".
 constexpr std::array<int, 16> kHeaderWordOfParameter{0, 1, 2, 3, 4, 5, 6, 7, 8, -1, 12, 13, 14, 15, 16, 17};
@@ -40,26 +39,45 @@ constexpr std::array<int, 16> kHeaderWordOfParameter{0, 1, 2, 3, 4, 5, 6, 7, 8, 
 int firmwareMessageLength(quint8 command)
 {
     switch (command) {
-    case 0x01: return 7;
-    case 0x02: return 2;
-    case 0x03: return 25;
-    case 0x04: return 16;
-    case 0x05: return 8;
-    case 0x07: return 2;
-    case 0x08: return 3;
-    case 0x09: return 3;
-    case 0x0B: return 5;
-    case 0x0C: return 6;
-    case 0x0D: return 2;
-    case 0x0E: return 641;
-    case 0x0F: return 8;
-    case 0x10: return 2;
-    case 0x11: return 2;
-    default: return 0;
+    case 0x01:
+        return 7;
+    case 0x02:
+        return 2;
+    case 0x03:
+        return 25;
+    case 0x04:
+        return 16;
+    case 0x05:
+        return 8;
+    case 0x07:
+        return 2;
+    case 0x08:
+        return 3;
+    case 0x09:
+        return 3;
+    case 0x0B:
+        return 5;
+    case 0x0C:
+        return 6;
+    case 0x0D:
+        return 2;
+    case 0x0E:
+        return 641;
+    case 0x0F:
+        return 8;
+    case 0x10:
+        return 2;
+    case 0x11:
+        return 2;
+    default:
+        return 0;
     }
 }
 
-quint8 byteAt(const QByteArray &bytes, int i) { return static_cast<quint8>(bytes.at(i)); }
+quint8 byteAt(const QByteArray &bytes, int i)
+{
+    return static_cast<quint8>(bytes.at(i));
+}
 
 quint32 bigEndian(const QByteArray &bytes, int offset, int count)
 {
@@ -80,10 +98,14 @@ quint8 xorOf(const QByteArray &bytes, int from, int count)
 int stepScaleOf(int parameterIndex)
 {
     switch (parameterIndex) {
-    case kLowPassIndex: return 24;
-    case kHighPassIndex: return 16;
-    case kRangeIndex: return 22;
-    default: return 0;
+    case kLowPassIndex:
+        return 24;
+    case kHighPassIndex:
+        return 16;
+    case kRangeIndex:
+        return 22;
+    default:
+        return 0;
     }
 }
 
@@ -271,7 +293,8 @@ struct VirtualPedal::Impl {
             return;
         // Bytes sent with the other face's framing arrive as framing errors and are lost.
         const quint8 wantedParity = face == Face::Bootloader ? 2 : 0;
-        if (framing.parityKnown && (framing.parity != wantedParity || framing.baud != kLineBaud || framing.dataBits != 8))
+        if (framing.parityKnown &&
+            (framing.parity != wantedParity || framing.baud != kLineBaud || framing.dataBits != 8))
             return;
         if (face == Face::Firmware) {
             firmwareRx += bytes;
@@ -289,10 +312,7 @@ struct VirtualPedal::Impl {
         received.append(m);
         emit q.messageReceived(m);
     }
-    bool unplugDue() const
-    {
-        return faults.unplugAfterMessages >= 0 && received.size() >= faults.unplugAfterMessages;
-    }
+    bool unplugDue() const { return faults.unplugAfterMessages >= 0 && received.size() >= faults.unplugAfterMessages; }
 
     void unplug()
     {
@@ -339,8 +359,12 @@ struct VirtualPedal::Impl {
     void handleFirmwareMessage(const QByteArray &m)
     {
         switch (byteAt(m, 0)) {
-        case 0x00: installImage(m); break;
-        case 0x01: writeParameter(quint16(bigEndian(m, 1, 2)), bigEndian(m, 3, 4)); break;
+        case 0x00:
+            installImage(m);
+            break;
+        case 0x01:
+            writeParameter(quint16(bigEndian(m, 1, 2)), bigEndian(m, 3, 4));
+            break;
         case 0x02:
             if (byteAt(m, 1) == 0x00)
                 sendStatusReply();
@@ -359,7 +383,9 @@ struct VirtualPedal::Impl {
             if (m == QByteArray::fromHex("0500010203040506"))
                 enterBootloader();
             break;
-        case 0x07: state.midiChannel = byteAt(m, 1); break;
+        case 0x07:
+            state.midiChannel = byteAt(m, 1);
+            break;
         case 0x08:
             if (byteAt(m, 1) <= 1 && byteAt(m, 2) <= 1)
                 state.footswitchMode = quint8(2 * byteAt(m, 1) + byteAt(m, 2));
@@ -384,7 +410,9 @@ struct VirtualPedal::Impl {
             if (byteAt(m, 1) <= 1)
                 state.bypass = byteAt(m, 1);
             break;
-        case 0x0E: state.tuningCoefficients = m.mid(1); break;
+        case 0x0E:
+            state.tuningCoefficients = m.mid(1);
+            break;
         case 0x0F:
             if (xorOf(m, 0, 7) == byteAt(m, 7))
                 state.instrument = byteAt(m, 1);
@@ -397,7 +425,8 @@ struct VirtualPedal::Impl {
             if (byteAt(m, 1) == 0x01 || byteAt(m, 1) == 0xFF)
                 state.trackingLimit = byteAt(m, 1) == 0x01 ? 1 : 0;
             break;
-        default: break;
+        default:
+            break;
         }
     }
 
@@ -477,11 +506,16 @@ struct VirtualPedal::Impl {
     {
         const int have = bootloaderRx.size();
         switch (stage) {
-        case Stage::Sync: return 1;
-        case Stage::Command: return 2;
-        case Stage::Address: return 5;
-        case Stage::ReadCount: return 2;
-        case Stage::WriteData: return have >= 1 ? byteAt(bootloaderRx, 0) + 3 : 0;
+        case Stage::Sync:
+            return 1;
+        case Stage::Command:
+            return 2;
+        case Stage::Address:
+            return 5;
+        case Stage::ReadCount:
+            return 2;
+        case Stage::WriteData:
+            return have >= 1 ? byteAt(bootloaderRx, 0) + 3 : 0;
         case Stage::Erase:
             if (have < 1)
                 return 0;
@@ -522,12 +556,17 @@ struct VirtualPedal::Impl {
     static BootloaderStep stepOf(Stage s)
     {
         switch (s) {
-        case Stage::Address: return BootloaderStep::Address;
-        case Stage::ReadCount: return BootloaderStep::Count;
-        case Stage::WriteData: return BootloaderStep::Data;
-        case Stage::Erase: return BootloaderStep::Erase;
+        case Stage::Address:
+            return BootloaderStep::Address;
+        case Stage::ReadCount:
+            return BootloaderStep::Count;
+        case Stage::WriteData:
+            return BootloaderStep::Data;
+        case Stage::Erase:
+            return BootloaderStep::Erase;
         case Stage::Sync:
-        case Stage::Command: break;
+        case Stage::Command:
+            break;
         }
         return BootloaderStep::Command;
     }
@@ -544,9 +583,14 @@ struct VirtualPedal::Impl {
         if (faults.nackAtBootloaderCommand == cmd && faults.nackAtBootloaderStep == stepOf(stage))
             return nack();
         switch (stage) {
-        case Stage::Sync: return;
-        case Stage::Command: handleCommand(byteAt(f, 0), byteAt(f, 1)); return;
-        case Stage::Address: handleAddress(f); return;
+        case Stage::Sync:
+            return;
+        case Stage::Command:
+            handleCommand(byteAt(f, 0), byteAt(f, 1));
+            return;
+        case Stage::Address:
+            handleAddress(f);
+            return;
         case Stage::ReadCount: {
             const quint8 n = byteAt(f, 0);
             if (quint8(~n) != byteAt(f, 1) || !inFlash(address, n + 1u))
@@ -555,8 +599,12 @@ struct VirtualPedal::Impl {
             send(QByteArray(1, char(kAck)) + flash.mid(int(address - kFlashStart), n + 1));
             return;
         }
-        case Stage::WriteData: writeBlock(f); return;
-        case Stage::Erase: erase(f); return;
+        case Stage::WriteData:
+            writeBlock(f);
+            return;
+        case Stage::Erase:
+            erase(f);
+            return;
         }
     }
 
@@ -568,7 +616,8 @@ struct VirtualPedal::Impl {
         const QByteArray ack(1, char(kAck));
         switch (cmd) {
         case 0x00: // Get: version and the commands understood
-            send(ack + QByteArray::fromHex("07") + char(kBootloaderVersion) + QByteArray::fromHex("00010211213143") + ack);
+            send(ack + QByteArray::fromHex("07") + char(kBootloaderVersion) + QByteArray::fromHex("00010211213143") +
+                 ack);
             return;
         case 0x01: // Get Version: version and two option bytes
             send(ack + char(kBootloaderVersion) + QByteArray(2, 0) + ack);
@@ -586,7 +635,8 @@ struct VirtualPedal::Impl {
             stage = Stage::Erase;
             reply(kAck);
             return;
-        default: return nack();
+        default:
+            return nack();
         }
     }
 
@@ -598,9 +648,15 @@ struct VirtualPedal::Impl {
         address = a;
         reply(kAck);
         switch (command) {
-        case 0x11: stage = Stage::ReadCount; break;
-        case 0x31: stage = Stage::WriteData; break;
-        default: runFirmware(); break; // Go
+        case 0x11:
+            stage = Stage::ReadCount;
+            break;
+        case 0x31:
+            stage = Stage::WriteData;
+            break;
+        default:
+            runFirmware();
+            break; // Go
         }
     }
 
@@ -657,24 +713,63 @@ VirtualPedal::VirtualPedal(QObject *parent) : QObject(parent), d(std::make_uniqu
 
 VirtualPedal::~VirtualPedal() = default;
 
-PedalState &VirtualPedal::state() { return d->state; }
-Faults &VirtualPedal::faults() { return d->faults; }
-void VirtualPedal::setLineRate(bool on) { d->lineRate = on; }
+PedalState &VirtualPedal::state()
+{
+    return d->state;
+}
+Faults &VirtualPedal::faults()
+{
+    return d->faults;
+}
+void VirtualPedal::setLineRate(bool on)
+{
+    d->lineRate = on;
+}
 
-void VirtualPedal::hostWrite(const QByteArray &bytes, const Framing &framing) { d->hostWrite(bytes, framing); }
+void VirtualPedal::hostWrite(const QByteArray &bytes, const Framing &framing)
+{
+    d->hostWrite(bytes, framing);
+}
 
-QList<ReceivedMessage> VirtualPedal::received() const { return d->received; }
-void VirtualPedal::clearReceived() { d->received.clear(); }
+QList<ReceivedMessage> VirtualPedal::received() const
+{
+    return d->received;
+}
+void VirtualPedal::clearReceived()
+{
+    d->received.clear();
+}
 
-VirtualPedal::Face VirtualPedal::face() const { return d->face; }
-void VirtualPedal::startInBootloader() { d->enterBootloader(); }
-bool VirtualPedal::isUnplugged() const { return d->isUnplugged; }
-void VirtualPedal::unplug() { d->unplug(); }
+VirtualPedal::Face VirtualPedal::face() const
+{
+    return d->face;
+}
+void VirtualPedal::startInBootloader()
+{
+    d->enterBootloader();
+}
+bool VirtualPedal::isUnplugged() const
+{
+    return d->isUnplugged;
+}
+void VirtualPedal::unplug()
+{
+    d->unplug();
+}
 
-QByteArray VirtualPedal::statusReply() const { return buildStatusReply(d->state); }
+QByteArray VirtualPedal::statusReply() const
+{
+    return buildStatusReply(d->state);
+}
 
-std::array<quint16, 16> VirtualPedal::parameterAddresses() const { return d->addresses; }
-QByteArray VirtualPedal::installedImage() const { return d->installedImage; }
+std::array<quint16, 16> VirtualPedal::parameterAddresses() const
+{
+    return d->addresses;
+}
+QByteArray VirtualPedal::installedImage() const
+{
+    return d->installedImage;
+}
 
 QByteArray VirtualPedal::eeprom(quint8 i2cAddress) const
 {
@@ -689,6 +784,9 @@ void VirtualPedal::setEeprom(quint8 i2cAddress, const QByteArray &bytes)
         e->second = bytes.leftJustified(kEepromSize, char(0xFF), true);
 }
 
-QByteArray VirtualPedal::flash() const { return d->flash; }
+QByteArray VirtualPedal::flash() const
+{
+    return d->flash;
+}
 
 } // namespace vadrelon::sim

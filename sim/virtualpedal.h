@@ -38,7 +38,7 @@ struct PedalState {
     quint16 algorithmVersion = 0x0012; // BCD
     quint8 effectNumber = 0;
     quint8 footswitchMode = 0;
-    std::array<quint8, 5> assignFlags{};                       // I, II, III, IV, Remote
+    std::array<quint8, 5> assignFlags{}; // I, II, III, IV, Remote
     std::array<quint16, 5> assignAddresses{0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
     quint8 tuning = 0;
     qint8 semitones = 0;
@@ -53,8 +53,8 @@ struct PedalState {
     std::array<quint32, 16> parameters{};
 
     // Not reported.
-    quint8 trackingLimit = 0;        // 1 on, 0 off
-    QByteArray tuningCoefficients;   // the 640 bytes of the last tuning data message
+    quint8 trackingLimit = 0;      // 1 on, 0 off
+    QByteArray tuningCoefficients; // the 640 bytes of the last tuning data message
 };
 
 // The frames of an AN3155 command that the bootloader answers, in the order the host sends them.
@@ -68,17 +68,17 @@ enum class BootloaderStep {
 
 // Faults to inject; each stays until cleared.
 struct Faults {
-    bool silent = false;            // answers nothing at all
-    int answerDelayMs = 0;          // extra delay before any answer starts
-    int cutReplyAfterBytes = -1;    // status reply cut short after this many bytes
-    int splitReplyAtByte = -1;      // status reply cut in two here, the second part after splitReplyGapMs
-    QList<int> splitReplyAtBytes;   // further cuts, each part after splitReplyGapMs of quiet line
+    bool silent = false;          // answers nothing at all
+    int answerDelayMs = 0;        // extra delay before any answer starts
+    int cutReplyAfterBytes = -1;  // status reply cut short after this many bytes
+    int splitReplyAtByte = -1;    // status reply cut in two here, the second part after splitReplyGapMs
+    QList<int> splitReplyAtBytes; // further cuts, each part after splitReplyGapMs of quiet line
     int splitReplyGapMs = 50;
-    bool garbleReply = false;       // every status reply byte garbled: no digit, and no CR LF either
-    bool garbleReplyDigits = false; // digits garbled, CR LF kept: the right number of lines, none a number
+    bool garbleReply = false;         // every status reply byte garbled: no digit, and no CR LF either
+    bool garbleReplyDigits = false;   // digits garbled, CR LF kept: the right number of lines, none a number
     int nackAtBootloaderCommand = -1; // AN3155 command byte (0x31 write, 0x43 erase, 0x21 go …) answered
     BootloaderStep nackAtBootloaderStep = BootloaderStep::Command; // with NACK at this step
-    int unplugAfterMessages = -1;   // the device disappears after this many received messages
+    int unplugAfterMessages = -1; // the device disappears after this many received messages
 };
 
 // The flash of the modelled STM32F103: 128 KiB from 0x08000000, 1 KiB pages; the firmware's

@@ -48,8 +48,7 @@ int main(int argc, char **argv)
 
     vadrelon::PosixSerialDriver driver;
     vadrelon::DialogPrompt prompt;
-    vadrelon::Editor editor(driver, prompt,
-                            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    vadrelon::Editor editor(driver, prompt, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     prompt.setParent(editor.mainWindow.get());
     editor.mainWindow->show();
     return app.exec();

@@ -36,14 +36,13 @@ Result<AlgorithmImage> parseAlgorithmImage(const QByteArray &bytes)
 {
     const int size = static_cast<int>(bytes.size());
     if (size < kStreamOffset)
-        return fail(QStringLiteral("image too short: %1 bytes, its fixed fields take %2")
-                        .arg(size).arg(kStreamOffset));
+        return fail(QStringLiteral("image too short: %1 bytes, its fixed fields take %2").arg(size).arg(kStreamOffset));
 
     AlgorithmImage image;
     image.length = be(bytes, 0, kLengthBytes);
     if (image.length != static_cast<quint32>(size))
-        return fail(QStringLiteral("image length field says %1 bytes but the image holds %2")
-                        .arg(image.length).arg(size));
+        return fail(
+            QStringLiteral("image length field says %1 bytes but the image holds %2").arg(image.length).arg(size));
     if (size % kSizeGranule != 0)
         return fail(QStringLiteral("image length %1 is not a multiple of %2").arg(size).arg(kSizeGranule));
 
@@ -69,7 +68,8 @@ Result<AlgorithmImage> parseAlgorithmImage(const QByteArray &bytes)
         }
         if (type != kWriteRecord)
             return fail(QStringLiteral("unknown DSP load record 0x%1 at offset %2")
-                            .arg(type, 2, 16, QLatin1Char('0')).arg(pos));
+                            .arg(type, 2, 16, QLatin1Char('0'))
+                            .arg(pos));
         // type, 16-bit count n, then n bytes: device, 16-bit target, n - 3 data bytes
         if (pos + 3 > size)
             return fail(QStringLiteral("write record at offset %1 runs past the end of the image").arg(pos));

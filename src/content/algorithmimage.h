@@ -11,15 +11,15 @@
 namespace vadrelon {
 
 namespace algorithm_image {
-inline constexpr int kLengthBytes = 3;     // offset 0: image length, big-endian
-inline constexpr int kWordsOffset = 3;     // sixty big-endian 16-bit words
+inline constexpr int kLengthBytes = 3; // offset 0: image length, big-endian
+inline constexpr int kWordsOffset = 3; // sixty big-endian 16-bit words
 inline constexpr int kWordCount = 60;
 inline constexpr int kHeaderWords = 18;    // the first eighteen: the parameter address header
 inline constexpr int kVersionOffset = 123; // two BCD bytes, 0x00 0x12 for version 12
 inline constexpr int kWord125Offset = 125;
 inline constexpr int kByte127Offset = 127;
-inline constexpr int kStreamOffset = 128;  // the DSP load stream, then zero padding
-inline constexpr int kSizeGranule = 32;    // every image length is a multiple of this
+inline constexpr int kStreamOffset = 128; // the DSP load stream, then zero padding
+inline constexpr int kSizeGranule = 32;   // every image length is a multiple of this
 
 // Type bytes of the load stream's records.
 inline constexpr quint8 kWriteRecord = 0x01;
@@ -42,7 +42,7 @@ struct AlgorithmImage {
     quint8 byte127 = 0;
     QList<DspWrite> writes; // in stream order
     int noOps = 0;
-    int streamEnd = 0;      // offset just after the end byte
+    int streamEnd = 0; // offset just after the end byte
 
     std::array<quint16, algorithm_image::kHeaderWords> header() const;
 };

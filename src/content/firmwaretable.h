@@ -11,8 +11,8 @@ namespace vadrelon {
 struct FirmwareEntry {
     const char *resourceName; // "FIRMWARE_11"; looked up without regard to case
     quint8 version;
-    int byteCount;            // size of the maker's image
-    quint32 resetAddress;     // second word of its vector table
+    int byteCount;        // size of the maker's image
+    quint32 resetAddress; // second word of its vector table
 };
 
 inline constexpr std::array<FirmwareEntry, 7> kFirmwareTable{{
@@ -26,7 +26,10 @@ inline constexpr std::array<FirmwareEntry, 7> kFirmwareTable{{
 }};
 
 // The last entry of the table: the version a pedal is upgraded to.
-constexpr quint8 latestFirmwareVersion() { return kFirmwareTable.back().version; }
+constexpr quint8 latestFirmwareVersion()
+{
+    return kFirmwareTable.back().version;
+}
 
 std::optional<FirmwareEntry> firmwareByVersion(int version);
 // "Firmware_5" and "FIRMWARE_5" both find version 5.

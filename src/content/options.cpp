@@ -50,7 +50,8 @@ std::optional<Error> selectEffect(ContentState &content, const QString &effectNa
         // This build may carry no product images; the shipped address header still lets the
         // effect be edited, so only a missing header too is worth a message.
         if (addressHeaderFor(effectName, QString()).source == AddressSource::ShippedHeader) {
-            log.print(QStringLiteral("no image embedded for %1; parameter addresses from its shipped header").arg(name));
+            log.print(
+                QStringLiteral("no image embedded for %1; parameter addresses from its shipped header").arg(name));
             return std::nullopt;
         }
         return *error;

@@ -47,8 +47,8 @@ QList<PortInfo> announcedPorts(const QString &dir)
     QList<PortInfo> ports;
     if (dir.isEmpty())
         return ports;
-    const QFileInfoList files = QDir(dir).entryInfoList({QStringLiteral("*.port")},
-                                                        QDir::Files | QDir::Readable, QDir::Name);
+    const QFileInfoList files =
+        QDir(dir).entryInfoList({QStringLiteral("*.port")}, QDir::Files | QDir::Readable, QDir::Name);
     for (const QFileInfo &info : files) {
         QFile file(info.filePath());
         if (!file.open(QIODevice::ReadOnly))
@@ -73,8 +73,7 @@ QByteArray readSysfsLine(const QString &path)
 QList<PortInfo> ftdiPortsFromSysfs(const QString &ttyClassDir, const QString &devDir)
 {
     QList<PortInfo> ports;
-    const QStringList ttys = QDir(ttyClassDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System,
-                                                         QDir::Name);
+    const QStringList ttys = QDir(ttyClassDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
     for (const QString &tty : ttys) {
         // <tty>/device is the USB serial port; its parent's parent is the USB device with
         // the vendor id, serial number and product string the chip reports.
@@ -104,8 +103,7 @@ QList<PortInfo> discoverPorts()
     for (const QSerialPortInfo &info : available) {
         if (!info.hasVendorIdentifier() || info.vendorIdentifier() != kFtdiVendorId)
             continue;
-        ports.append({info.systemLocation(), info.serialNumber().toLatin1(),
-                      info.description().toLatin1(), false});
+        ports.append({info.systemLocation(), info.serialNumber().toLatin1(), info.description().toLatin1(), false});
     }
 #endif
     ports.append(announcedPorts(virtualPedalsDir()));

@@ -27,8 +27,7 @@ QString errorText(const Error &error)
     case ErrorCode::NotLinked:
         return QStringLiteral("No pedal is linked. Choose Connection → Link first.");
     case ErrorCode::WriteStalled:
-        return QStringLiteral("The pedal stopped taking data (%1). Check the cable and link again.")
-            .arg(error.detail);
+        return QStringLiteral("The pedal stopped taking data (%1). Check the cable and link again.").arg(error.detail);
     case ErrorCode::FolderNotCreated:
         return QStringLiteral("Error creating folder: ") + error.detail;
     case ErrorCode::SubfolderNotCreated:

@@ -9,17 +9,17 @@
 namespace vadrelon {
 
 enum class ErrorCode {
-    Transport,      // a driver call failed; detail: the operation's name and status text
-    OpenFailed,     // the port could not be opened; detail as Transport
-    PortGone,       // the pedal went away (cable pulled, port closed under us)
-    NoAnswer,       // the pedal stayed silent; detail: what went unanswered
-    ShortReply,     // a status reply with too few values; detail: "<got> of <wanted>"
-    GarbledReply,   // a reply that is no status reply; detail: the reader's reason
-    UntrustedReply, // a reply that reads but cannot be so; detail: the sentence
-    Busy,           // another exchange runs
-    NotLinked,      // no pedal is linked
-    WriteStalled,   // the port took no more bytes within the bound
-    Missing,        // something the command needs is not there; detail: the sentence
+    Transport,           // a driver call failed; detail: the operation's name and status text
+    OpenFailed,          // the port could not be opened; detail as Transport
+    PortGone,            // the pedal went away (cable pulled, port closed under us)
+    NoAnswer,            // the pedal stayed silent; detail: what went unanswered
+    ShortReply,          // a status reply with too few values; detail: "<got> of <wanted>"
+    GarbledReply,        // a reply that is no status reply; detail: the reader's reason
+    UntrustedReply,      // a reply that reads but cannot be so; detail: the sentence
+    Busy,                // another exchange runs
+    NotLinked,           // no pedal is linked
+    WriteStalled,        // the port took no more bytes within the bound
+    Missing,             // something the command needs is not there; detail: the sentence
     FolderNotCreated,    // a settings folder could not be made; detail: the system's reason
     SubfolderNotCreated, // likewise the product's folder inside it
     FileNotRead,         // a settings file could not be read; detail: "<path>": <system's reason>

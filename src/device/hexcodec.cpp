@@ -39,8 +39,7 @@ QByteArray hexToBytes(const QString &text)
     for (int k = 0; k < pairs; ++k) {
         const int b = pairAt(text, 2 * k);
         if (b < 0)
-            throw ConversionError("'" + text.mid(2 * k, 2).toStdString() +
-                                  "' is not a valid hexadecimal value");
+            throw ConversionError("'" + text.mid(2 * k, 2).toStdString() + "' is not a valid hexadecimal value");
         out.append(static_cast<char>(b));
     }
     return out;
@@ -61,8 +60,7 @@ int hexToBuffer(const QString &text, quint8 *dest, int count)
 
 QString bytesToHex(const quint8 *bytes, int count)
 {
-    return QString::fromLatin1(
-        QByteArray(reinterpret_cast<const char *>(bytes), count).toHex().toUpper());
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(bytes), count).toHex().toUpper());
 }
 
 QString bytesToHex(const QByteArray &bytes)
@@ -86,9 +84,18 @@ quint8 xorChecksum(const QString &text, int n)
     return x;
 }
 
-QString hex2(quint32 v) { return fixedHex(v, 2); }
-QString hex4(quint32 v) { return fixedHex(v, 4); }
-QString hex8(quint32 v) { return fixedHex(v, 8); }
+QString hex2(quint32 v)
+{
+    return fixedHex(v, 2);
+}
+QString hex4(quint32 v)
+{
+    return fixedHex(v, 4);
+}
+QString hex8(quint32 v)
+{
+    return fixedHex(v, 8);
+}
 
 int parseDecimal(const QString &text)
 {

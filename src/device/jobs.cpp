@@ -18,10 +18,8 @@ constexpr int kUploadAnswerChars = 17; // "Upload complete" CR LF
 
 // ---- OpenJob ----
 
-OpenJob::OpenJob(QString serialNumber, bool greetBootloader)
-    : serial_(std::move(serialNumber)), greet_(greetBootloader)
-{
-}
+OpenJob::OpenJob(QString serialNumber, bool greetBootloader) : serial_(std::move(serialNumber)), greet_(greetBootloader)
+{}
 
 void OpenJob::start()
 {
@@ -145,8 +143,7 @@ void StatusJob::timeout()
 
 SendJob::SendJob(QByteArray message, int pauseMs, bool purgeFirst)
     : message_(std::move(message)), pauseMs_(pauseMs), purgeFirst_(purgeFirst)
-{
-}
+{}
 
 void SendJob::start()
 {

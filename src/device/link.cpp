@@ -23,8 +23,14 @@ int Timing::scaled(int ms) const
 
 // ---- Job ----
 
-ConsoleLog &Job::log() const { return link_->log(); }
-const Timing &Job::timing() const { return link_->timing(); }
+ConsoleLog &Job::log() const
+{
+    return link_->log();
+}
+const Timing &Job::timing() const
+{
+    return link_->timing();
+}
 
 bool Job::send(const QByteArray &bytes)
 {
@@ -39,8 +45,14 @@ bool Job::check(const char *operation, FT_STATUS status)
     return false;
 }
 
-void Job::arm(int ms) { link_->jobTimer_.start(timing().scaled(ms)); }
-void Job::armExact(int ms) { link_->jobTimer_.start(ms); }
+void Job::arm(int ms)
+{
+    link_->jobTimer_.start(timing().scaled(ms));
+}
+void Job::armExact(int ms)
+{
+    link_->jobTimer_.start(ms);
+}
 
 void Job::finish()
 {
@@ -195,10 +207,13 @@ bool PedalLink::write(const QByteArray &bytes)
         writeBound_.start(static_cast<int>(timing_.scaled(timing_.writeGraceMs) + lineMs));
     } else if (job_) {
         // Told from the event loop, not from inside the job's own send.
-        QMetaObject::invokeMethod(this, [this, job = job_.get()] {
-            if (job_.get() == job)
-                job_->written();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, job = job_.get()] {
+                if (job_.get() == job)
+                    job_->written();
+            },
+            Qt::QueuedConnection);
     }
     return true;
 }
@@ -317,7 +332,8 @@ void PedalLink::poll()
             dump_ += bytes;
         dumpLastBytesMs_ = now;
     }
-    if (!dump_.isEmpty() && (dump_.size() > kDumpBytes || now - dumpLastBytesMs_ > timing_.scaled(timing_.answerBoundMs)))
+    if (!dump_.isEmpty() &&
+        (dump_.size() > kDumpBytes || now - dumpLastBytesMs_ > timing_.scaled(timing_.answerBoundMs)))
         traceDump(dump_);
 }
 

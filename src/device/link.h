@@ -28,10 +28,10 @@ class PedalLink;
 // knob pacing and the periodic read keep their documented periods whatever the scale.
 struct Timing {
     double scale = 1.0;
-    int answerBoundMs = 2000;       // the pedal's silence before an answer is given up
-    int replySilenceMs = 100;       // a reply is whole once the pedal is silent this long
+    int answerBoundMs = 2000; // the pedal's silence before an answer is given up
+    int replySilenceMs = 100; // a reply is whole once the pedal is silent this long
     int uploadAnswerBoundMs = 20000;
-    int writeGraceMs = 2000;        // beyond the time the bytes need on the line
+    int writeGraceMs = 2000; // beyond the time the bytes need on the line
     int pollIntervalMs = 50;
 
     int scaled(int ms) const;

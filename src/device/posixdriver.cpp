@@ -1,6 +1,5 @@
 #include "device/posixdriver.h"
 
-
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -28,9 +27,8 @@ struct BaudCode {
 };
 
 constexpr BaudCode kBaudCodes[] = {
-    {300, B300},       {600, B600},       {1200, B1200},     {2400, B2400},
-    {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
-    {57600, B57600},   {115200, B115200}, {230400, B230400},
+    {300, B300},       {600, B600},     {1200, B1200},   {2400, B2400},     {4800, B4800},     {9600, B9600},
+    {19200, B19200},   {38400, B38400}, {57600, B57600}, {115200, B115200}, {230400, B230400},
 #ifdef B460800
     {460800, B460800},
 #endif
@@ -103,8 +101,8 @@ struct PosixSerialDriver::Port {
     int frameBits = 10;
     quint32 readTimeoutMs = 0;
     quint32 writeTimeoutMs = 0;
-    QSocketNotifier *notifier = nullptr; // owned by the driver; deleted later, as it may be
-                                         // the sender of the signal that closes the port
+    QSocketNotifier *notifier = nullptr;      // owned by the driver; deleted later, as it may be
+                                              // the sender of the signal that closes the port
     QSocketNotifier *writeNotifier = nullptr; // on only while bytes wait for room
 
     Port() = default;
@@ -181,8 +179,8 @@ FT_STATUS PosixSerialDriver::openBySerial(const char *serial, FT_HANDLE &handle)
         return FT_INVALID_PARAMETER;
     const QByteArray wanted(serial);
     const auto lookUp = [&]() -> const PortInfo * {
-        const auto it = std::find_if(ports_.cbegin(), ports_.cend(),
-                                     [&](const PortInfo &p) { return p.serialNumber == wanted; });
+        const auto it =
+            std::find_if(ports_.cbegin(), ports_.cend(), [&](const PortInfo &p) { return p.serialNumber == wanted; });
         return it == ports_.cend() ? nullptr : &*it;
     };
     const PortInfo *port = lookUp();
@@ -202,8 +200,7 @@ FT_STATUS PosixSerialDriver::openPort(const PortInfo &info, FT_HANDLE &handle)
     port->virtualPedal = info.virtualPedal;
     port->fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (port->fd < 0)
-        return (errno == ENOENT || errno == ENXIO || errno == ENODEV) ? FT_DEVICE_NOT_FOUND
-                                                                         : FT_DEVICE_NOT_OPENED;
+        return (errno == ENOENT || errno == ENXIO || errno == ENODEV) ? FT_DEVICE_NOT_FOUND : FT_DEVICE_NOT_OPENED;
     // One user at a time, as with the FTDI library: TIOCEXCL keeps other programs from opening
     // the terminal (unless privileged), flock also refuses a second open from this process.
     if (::flock(port->fd, LOCK_EX | LOCK_NB) != 0)
@@ -229,8 +226,7 @@ FT_STATUS PosixSerialDriver::openPort(const PortInfo &info, FT_HANDLE &handle)
 
     const FT_HANDLE newHandle = nextHandle_++;
     port->notifier = new QSocketNotifier(port->fd, QSocketNotifier::Read, this);
-    connect(port->notifier, &QSocketNotifier::activated, this,
-            [this, newHandle] { portReadable(newHandle); });
+    connect(port->notifier, &QSocketNotifier::activated, this, [this, newHandle] { portReadable(newHandle); });
     port->writeNotifier = new QSocketNotifier(port->fd, QSocketNotifier::Write, this);
     port->writeNotifier->setEnabled(false);
     connect(port->writeNotifier, &QSocketNotifier::activated, this, [this, newHandle] {
@@ -397,20 +393,35 @@ FT_STATUS PosixSerialDriver::setDataCharacteristics(FT_HANDLE handle, quint8 bit
         return FT_INVALID_HANDLE;
     tcflag_t wanted = 0;
     switch (bits) {
-    case 7: wanted |= CS7; break;
-    case 8: wanted |= CS8; break;
-    default: return FT_INVALID_PARAMETER;
+    case 7:
+        wanted |= CS7;
+        break;
+    case 8:
+        wanted |= CS8;
+        break;
+    default:
+        return FT_INVALID_PARAMETER;
     }
     switch (stopBits) {
-    case 0: break;
-    case 2: wanted |= CSTOPB; break;
-    default: return FT_INVALID_PARAMETER;
+    case 0:
+        break;
+    case 2:
+        wanted |= CSTOPB;
+        break;
+    default:
+        return FT_INVALID_PARAMETER;
     }
     switch (parity) {
-    case 0: break;
-    case 1: wanted |= PARENB | PARODD; break;
-    case 2: wanted |= PARENB; break;
-    default: return FT_INVALID_PARAMETER;
+    case 0:
+        break;
+    case 1:
+        wanted |= PARENB | PARODD;
+        break;
+    case 2:
+        wanted |= PARENB;
+        break;
+    default:
+        return FT_INVALID_PARAMETER;
     }
     constexpr tcflag_t framing = CSIZE | CSTOPB | PARENB | PARODD;
     termios tio{};

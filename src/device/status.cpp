@@ -52,8 +52,9 @@ Result<StatusSummary> summarizeStatus(const QByteArray &values, int effectCount)
     try {
         s.algorithm = parseDecimal(s.algorithmVersion);
     } catch (const ConversionError &) {
-        return Error{ErrorCode::UntrustedReply,
-                     QStringLiteral("The pedal reported an algorithm version that is not valid (%1).").arg(s.algorithmVersion)};
+        return Error{
+            ErrorCode::UntrustedReply,
+            QStringLiteral("The pedal reported an algorithm version that is not valid (%1).").arg(s.algorithmVersion)};
     }
     bool known = true;
     try {

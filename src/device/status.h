@@ -28,8 +28,8 @@ constexpr int Parameters = 26;
 } // namespace StatusIndex
 
 struct DecodedStatus {
-    QByteArray values;  // one byte per value, low 8 bits
-    QStringList trace;  // "num of bytes received: " …, then one line per value
+    QByteArray values; // one byte per value, low 8 bits
+    QStringList trace; // "num of bytes received: " …, then one line per value
 };
 
 // Decodes the bytes of one reply. A field of digits that are not decimal throws

@@ -121,8 +121,7 @@ FT_STATUS UsbTransport::read(QByteArray &bytes)
 FT_STATUS UsbTransport::write(const QByteArray &bytes, quint32 &written)
 {
     written = 0;
-    const FT_STATUS status =
-        driver_.write(handle_, bytes.constData(), static_cast<quint32>(bytes.size()), written);
+    const FT_STATUS status = driver_.write(handle_, bytes.constData(), static_cast<quint32>(bytes.size()), written);
     if (status != FT_OK)
         written = 0;
     return status;

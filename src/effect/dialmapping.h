@@ -25,7 +25,10 @@ constexpr int kMaxLevel = 1023;
 // and Range are reported by the pedal as a step instead, with their step count as the scale.
 constexpr quint32 kLevelScale = 0x800000;
 // value = level << 13: 0 .. 0x7FE000; full scale 0x800000 is never sent.
-constexpr quint32 levelToValue(int level) { return static_cast<quint32>(level) << 13; }
+constexpr quint32 levelToValue(int level)
+{
+    return static_cast<quint32>(level) << 13;
+}
 
 // An angle inside the dead sector moves to its nearer end; others stay.
 int snapDialAngle(int angle);
@@ -49,11 +52,17 @@ int valueToDialAngle(quint32 value, quint32 scale);
 // The two-state encodings; a value that is neither state leaves its control as it was.
 constexpr quint32 kWaveOn = 0x400000;
 constexpr quint32 kWaveOff = 0x600000;
-constexpr quint32 waveValue(bool on) { return on ? kWaveOn : kWaveOff; }
+constexpr quint32 waveValue(bool on)
+{
+    return on ? kWaveOn : kWaveOff;
+}
 std::optional<bool> waveIsOn(quint32 value);
 // Split, Dominant Notes Cut and High Notes Cut: 1 on, 0 off. The note-cut boxes show
 // checked exactly for 1; the Split switch stays as it was for anything but 0 or 1.
-constexpr quint32 flagValue(bool on) { return on ? 1 : 0; }
+constexpr quint32 flagValue(bool on)
+{
+    return on ? 1 : 0;
+}
 std::optional<bool> flagIsOn(quint32 value);
 
 } // namespace vadrelon

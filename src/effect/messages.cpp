@@ -37,8 +37,8 @@ QStringList controlListEntries(int control)
     switch (control) {
     case CtrlI:
     case CtrlII:
-        return {none, QStringLiteral("Input Level"), QStringLiteral("1st Harmonic Pitch"),
-                QStringLiteral("Wave Clip"), QStringLiteral("Dry HPF")};
+        return {none, QStringLiteral("Input Level"), QStringLiteral("1st Harmonic Pitch"), QStringLiteral("Wave Clip"),
+                QStringLiteral("Dry HPF")};
     case CtrlIII:
     case CtrlIV:
         return {none, QStringLiteral("Dominant Notes Cut"), QStringLiteral("High Notes Cut")};
@@ -73,8 +73,8 @@ QString controlAddress(int control, const ListSelection &list, const ParameterSe
 
 } // namespace
 
-TracedMessage buildAssignMessage(const std::array<ListSelection, kControlCount> &lists,
-                                 const EffectState &state, const ParameterSet &set)
+TracedMessage buildAssignMessage(const std::array<ListSelection, kControlCount> &lists, const EffectState &state,
+                                 const ParameterSet &set)
 {
     QString text = QStringLiteral("04");
     for (bool assigned : state.controlAssigned)
@@ -88,8 +88,8 @@ TracedMessage buildAssignMessage(const std::array<ListSelection, kControlCount> 
 
 bool FootswitchButtons::operator==(const FootswitchButtons &o) const
 {
-    return bypassShort == o.bypassShort && changePresetShort == o.changePresetShort &&
-           bypassLong == o.bypassLong && changePresetLong == o.changePresetLong;
+    return bypassShort == o.bypassShort && changePresetShort == o.changePresetShort && bypassLong == o.bypassLong &&
+           changePresetLong == o.changePresetLong;
 }
 
 std::optional<TracedMessage> buildFootswitchMessage(const FootswitchButtons &b)
@@ -98,8 +98,7 @@ std::optional<TracedMessage> buildFootswitchMessage(const FootswitchButtons &b)
         return std::nullopt;
     // The two codes run opposite ways: 00 is Bypass for a short press, Change Preset for a
     // long one.
-    const QString text = QStringLiteral("08") + (b.changePresetShort ? "01" : "00") +
-                         (b.bypassLong ? "01" : "00");
+    const QString text = QStringLiteral("08") + (b.changePresetShort ? "01" : "00") + (b.bypassLong ? "01" : "00");
     return TracedMessage{text, {QStringLiteral("footswitch behaviour message: ") + text}};
 }
 
@@ -108,9 +107,7 @@ TracedMessage buildStoredSettingsMessage(const ParameterSet &set)
     QString text = QStringLiteral("03");
     for (const AssignableParameter *p : set.assignables())
         text += hex8(p->value);
-    return {text,
-            {QStringLiteral("Store settings message (HEX): ") + text,
-             QString::number(text.size() / 2)}};
+    return {text, {QStringLiteral("Store settings message (HEX): ") + text, QString::number(text.size() / 2)}};
 }
 
 } // namespace vadrelon

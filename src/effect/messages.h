@@ -44,8 +44,8 @@ struct ListSelection {
 // "04", five flags from ControlAssigned, then the address of each control's parameter
 // (FFFF for none; FFFE "Bypass" and FFFD "Preset" for the Remote Footswitch). The
 // parameter is found by name among the entries of its list.
-TracedMessage buildAssignMessage(const std::array<ListSelection, kControlCount> &lists,
-                                 const EffectState &state, const ParameterSet &set);
+TracedMessage buildAssignMessage(const std::array<ListSelection, kControlCount> &lists, const EffectState &state,
+                                 const ParameterSet &set);
 
 // The two footswitch radio groups. The defaults are the window's initial choice.
 struct FootswitchButtons {

@@ -6,14 +6,11 @@ namespace vadrelon {
 
 AssignableParameter::AssignableParameter(const QString &name, quint16 address, bool assigned)
     : address(address), isAssigned(assigned), name(name)
-{
-}
+{}
 
-StandardParameter::StandardParameter(const QString &name, quint16 address,
-                                       quint8 addressCount)
+StandardParameter::StandardParameter(const QString &name, quint16 address, quint8 addressCount)
     : addressCount(addressCount), name(name), address(address)
-{
-}
+{}
 
 namespace {
 
@@ -50,15 +47,14 @@ constexpr int kHeaderLength = 4 * kHeaderGroups + 6; // the last group ends at c
 template <typename Set>
 auto standardsOf(Set &s)
 {
-    return std::array{&s.Dry, &s.SubMix, &s.Minus1Oct, &s.Minus2Oct, &s.Wave,
-                      &s.LowPass, &s.HighPass, &s.FirstHarmonic, &s.Split, &s.Range};
+    return std::array{&s.Dry,     &s.SubMix,   &s.Minus1Oct,     &s.Minus2Oct, &s.Wave,
+                      &s.LowPass, &s.HighPass, &s.FirstHarmonic, &s.Split,     &s.Range};
 }
 
 template <typename Set>
 auto assignablesOf(Set &s)
 {
-    return std::array{&s.InputLevel, &s.HarmonicPitch, &s.WaveClip,
-                      &s.DominantNotesCut, &s.HighNotesCut, &s.DryHPF};
+    return std::array{&s.InputLevel, &s.HarmonicPitch, &s.WaveClip, &s.DominantNotesCut, &s.HighNotesCut, &s.DryHPF};
 }
 
 template <typename Row, typename Set>
@@ -69,8 +65,7 @@ Row rowOf(Set &s, int i)
     const QString label = parameterTraceLabel(i);
     if (i < 10) {
         auto *p = standardsOf(s)[i];
-        return Row{p->name, p->address, p->value, info.headerGroup, info.decodeScale,
-                   label};
+        return Row{p->name, p->address, p->value, info.headerGroup, info.decodeScale, label};
     }
     auto *p = assignablesOf(s)[i - 10];
     return Row{p->name, p->address, p->value, info.headerGroup, info.decodeScale, label};
@@ -84,9 +79,15 @@ QString parameterTraceLabel(int i)
     return QString::fromLatin1(kRows[i].traceLabel);
 }
 
-ParameterRow ParameterSet::row(int i) { return rowOf<ParameterRow>(*this, i); }
+ParameterRow ParameterSet::row(int i)
+{
+    return rowOf<ParameterRow>(*this, i);
+}
 
-ConstParameterRow ParameterSet::row(int i) const { return rowOf<ConstParameterRow>(*this, i); }
+ConstParameterRow ParameterSet::row(int i) const
+{
+    return rowOf<ConstParameterRow>(*this, i);
+}
 
 std::optional<int> ParameterSet::indexOf(const QString &name) const
 {
@@ -96,7 +97,10 @@ std::optional<int> ParameterSet::indexOf(const QString &name) const
     return std::nullopt;
 }
 
-std::array<AssignableParameter *, 6> ParameterSet::assignables() { return assignablesOf(*this); }
+std::array<AssignableParameter *, 6> ParameterSet::assignables()
+{
+    return assignablesOf(*this);
+}
 
 std::array<const AssignableParameter *, 6> ParameterSet::assignables() const
 {
@@ -135,8 +139,7 @@ std::optional<QString> readParameterAddresses(ParameterSet &set, const QString &
         const QString digits = line.mid(4 * group + 2, 4);
         try {
             const QByteArray bytes = hexToBytes(digits);
-            addresses[i] = static_cast<quint16>(static_cast<quint8>(bytes[0]) * 256 +
-                                                static_cast<quint8>(bytes[1]));
+            addresses[i] = static_cast<quint16>(static_cast<quint8>(bytes[0]) * 256 + static_cast<quint8>(bytes[1]));
         } catch (const ConversionError &) {
             return QStringLiteral("The address header of the algorithm image holds \"%1\" where "
                                   "the address of \"%2\" should be; the parameter addresses "

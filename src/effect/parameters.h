@@ -15,9 +15,9 @@ class AssignableParameter {
 public:
     AssignableParameter(const QString &name, quint16 address, bool isAssigned);
 
-    quint16 address;        // 0xFFFF until the address header has been read
-    bool isAssigned;       // shown on a control by the last decoded status reply
-    QString name; // also the text of its entries in the control lists
+    quint16 address; // 0xFFFF until the address header has been read
+    bool isAssigned; // shown on a control by the last decoded status reply
+    QString name;    // also the text of its entries in the control lists
     bool isControl = false;
     quint32 value = 0;
 };
@@ -129,8 +129,8 @@ struct EffectState {
     // Control I, II, III, IV and the Remote Footswitch: the list shows something other
     // than "Not Assigned".
     std::array<bool, 5> controlAssigned{};
-    quint16 footswitchMode = 0;  // as the pedal last reported it
-    bool bypass = false;         // as last reported by the pedal or sent to it
+    quint16 footswitchMode = 0; // as the pedal last reported it
+    bool bypass = false;        // as last reported by the pedal or sent to it
 };
 
 } // namespace vadrelon

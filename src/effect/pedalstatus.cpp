@@ -42,7 +42,8 @@ QString algorithmUploadMessage(quint32 latestAlgorithm)
         .arg(latestAlgorithm);
 }
 
-StatusView applyPedalStatus(const QByteArray &values, DeviceState &device, EffectState &effect, ParameterSet &parameters)
+StatusView applyPedalStatus(const QByteArray &values, DeviceState &device, EffectState &effect,
+                            ParameterSet &parameters)
 {
     StatusView view;
     device.statusValues = values;

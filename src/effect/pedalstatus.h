@@ -33,15 +33,16 @@ struct StatusView {
     std::optional<int> semitoneEntry;
     std::optional<bool> bypass;
     std::optional<bool> storeBypass;
-    std::optional<bool> guitar;       // true guitar, false bass
+    std::optional<bool> guitar;         // true guitar, false bass
     std::optional<int> midiChannelItem; // 0 "OMNI", 1..16; nothing: no item checked
-    bool parametersRead = false;      // the sixteen values are in the parameter set
+    bool parametersRead = false;        // the sixteen values are in the parameter set
     QStringList trace;
 };
 
 // Puts footswitch mode, assignments, tuning, bypass, bypass storage, instrument, MIDI channel
 // and the sixteen parameter values of a whole reply into the state, in the reply's order. The
 // parameter addresses must have been read already, so that assignments can be recognised.
-StatusView applyPedalStatus(const QByteArray &values, DeviceState &device, EffectState &effect, ParameterSet &parameters);
+StatusView applyPedalStatus(const QByteArray &values, DeviceState &device, EffectState &effect,
+                            ParameterSet &parameters);
 
 } // namespace vadrelon

@@ -13,7 +13,10 @@ bool fits(const QByteArray &status, int offset, int length)
     return offset >= 0 && length <= status.size() - offset;
 }
 
-quint8 at(const QByteArray &status, int i) { return static_cast<quint8>(status[i]); }
+quint8 at(const QByteArray &status, int i)
+{
+    return static_cast<quint8>(status[i]);
+}
 
 } // namespace
 
@@ -37,8 +40,7 @@ std::optional<FootswitchButtons> footswitchButtonsForMode(int mode)
         return std::nullopt;
     const bool shortChangesPreset = mode & 2;
     const bool longBypasses = mode & 1;
-    return FootswitchButtons{!shortChangesPreset, shortChangesPreset, longBypasses,
-                             !longBypasses};
+    return FootswitchButtons{!shortChangesPreset, shortChangesPreset, longBypasses, !longBypasses};
 }
 
 std::optional<FootswitchDecode> decodeFootswitchMode(const QByteArray &status, int offset)
@@ -46,12 +48,10 @@ std::optional<FootswitchDecode> decodeFootswitchMode(const QByteArray &status, i
     if (!fits(status, offset, 1))
         return std::nullopt;
     const quint16 mode = at(status, offset);
-    return FootswitchDecode{mode, footswitchButtonsForMode(mode),
-                            QStringLiteral("Footswitch Mode: %1").arg(mode)};
+    return FootswitchDecode{mode, footswitchButtonsForMode(mode), QStringLiteral("Footswitch Mode: %1").arg(mode)};
 }
 
-std::optional<AssignmentDecode> decodeAssignments(const QByteArray &status, int offset,
-                                                  ParameterSet &set)
+std::optional<AssignmentDecode> decodeAssignments(const QByteArray &status, int offset, ParameterSet &set)
 {
     if (!fits(status, offset, 3 * kControlCount))
         return std::nullopt;
@@ -62,8 +62,7 @@ std::optional<AssignmentDecode> decodeAssignments(const QByteArray &status, int 
         if (at(status, offset + c) == 0)
             out.entries[c] = 0;
         else
-            address[c] = quint16(at(status, offset + 5 + 2 * c) * 256 +
-                                 at(status, offset + 6 + 2 * c));
+            address[c] = quint16(at(status, offset + 5 + 2 * c) * 256 + at(status, offset + 6 + 2 * c));
     }
 
     for (AssignableParameter *p : set.assignables())

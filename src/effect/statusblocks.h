@@ -37,8 +37,7 @@ struct AssignmentDecode {
 // Reads the five flags and five addresses, and marks as isAssigned exactly the assignable
 // parameters that a flagged control carries. Addresses are compared only once the header has
 // been read, so that the placeholder 0xFFFF never passes for a parameter.
-std::optional<AssignmentDecode> decodeAssignments(const QByteArray &status, int offset,
-                                                  ParameterSet &set);
+std::optional<AssignmentDecode> decodeAssignments(const QByteArray &status, int offset, ParameterSet &set);
 
 struct TuningDecode {
     quint8 tuningByte = 0;

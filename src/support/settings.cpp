@@ -37,10 +37,7 @@ std::optional<QString> createFolder(const QString &path)
 
 } // namespace
 
-SettingsStore::SettingsStore(QString documentsFolder)
-    : documents_(std::move(documentsFolder))
-{
-}
+SettingsStore::SettingsStore(QString documentsFolder) : documents_(std::move(documentsFolder)) {}
 
 QString SettingsStore::defaultDocumentsFolder()
 {
@@ -67,8 +64,8 @@ std::optional<Error> SettingsStore::ensureFolder(const QString &name)
 
 std::optional<Error> SettingsStore::ensureSubfolder(const QString &name, const QString &sub)
 {
-    const auto failure = createFolder(
-        documents_.isEmpty() ? QString() : QDir(QDir(documents_).filePath(name)).filePath(sub));
+    const auto failure =
+        createFolder(documents_.isEmpty() ? QString() : QDir(QDir(documents_).filePath(name)).filePath(sub));
     if (failure)
         return Error{ErrorCode::SubfolderNotCreated, *failure};
     return std::nullopt;

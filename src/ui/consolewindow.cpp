@@ -57,6 +57,9 @@ void ConsoleWindow::append(const QStringList &lines, bool scroll)
     bar->setValue(scroll && scroll_->isChecked() ? bar->maximum() : kept);
 }
 
-void ConsoleWindow::onScrollTopClicked() { text_->verticalScrollBar()->setValue(0); }
+void ConsoleWindow::onScrollTopClicked()
+{
+    text_->verticalScrollBar()->setValue(0);
+}
 
 } // namespace vadrelon

@@ -14,8 +14,7 @@ void DialogPrompt::message(const QString &text)
 bool DialogPrompt::askYesNo(const QString &text)
 {
     return QMessageBox::question(parent_, QApplication::applicationDisplayName(), text,
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-           QMessageBox::Yes;
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 QString DialogPrompt::openFileName(const QString &filter, const QString &folder)

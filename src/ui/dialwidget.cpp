@@ -122,8 +122,8 @@ void DialWidget::paintEvent(QPaintEvent *)
     const QPalette &pal = palette();
     const QRectF knob = knobRect();
     const qreal ringWidth = qMax<qreal>(2.0, knob.width() * 0.09);
-    const QRectF ring = knob.adjusted(ringWidth / 2 + 0.5, ringWidth / 2 + 0.5,
-                                      -ringWidth / 2 - 0.5, -ringWidth / 2 - 0.5);
+    const QRectF ring =
+        knob.adjusted(ringWidth / 2 + 0.5, ringWidth / 2 + 0.5, -ringWidth / 2 - 0.5, -ringWidth / 2 - 0.5);
 
     // Qt's arcs use the same convention as the knob: 1/16 degree, counter-clockwise positive.
     painter.setBrush(Qt::NoBrush);
@@ -148,10 +148,9 @@ void DialWidget::paintEvent(QPaintEvent *)
     const qreal radians = qDegreesToRadians(qreal(angle_));
     const QPointF direction(qCos(radians), -qSin(radians)); // screen y grows downwards
     const qreal radius = body.width() / 2;
-    painter.setPen(QPen(pal.color(QPalette::ButtonText), qMax<qreal>(1.5, knob.width() * 0.06),
-                        Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(body.center() + direction * radius * 0.25,
-                     body.center() + direction * (radius - 2.5));
+    painter.setPen(
+        QPen(pal.color(QPalette::ButtonText), qMax<qreal>(1.5, knob.width() * 0.06), Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(body.center() + direction * radius * 0.25, body.center() + direction * (radius - 2.5));
 
     if (!valueText_.isEmpty() && textLineHeight() > 0) {
         painter.setFont(valueFont());

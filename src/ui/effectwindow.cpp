@@ -21,8 +21,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSignalBlocker>
 #include <QScopedValueRollback>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace vadrelon {
@@ -56,8 +56,8 @@ QPushButton *makeSwitch(const char *name, QWidget *parent)
 
 EffectWindow::EffectWindow(PedalLink &link, ConsoleLog &log, Prompt &prompt, const ContentState &content,
                            ParameterSet &parameters, EffectState &effect)
-    : QWidget(nullptr, Qt::Window), link_(link), log_(log), prompt_(prompt), content_(content),
-      parameters_(parameters), effect_(effect)
+    : QWidget(nullptr, Qt::Window), link_(link), log_(log), prompt_(prompt), content_(content), parameters_(parameters),
+      effect_(effect)
 {
     setObjectName(QStringLiteral("TformFXsettings"));
     setWindowTitle(QStringLiteral("Form1"));
@@ -102,8 +102,9 @@ void EffectWindow::buildControls()
     DialWidget *dialInputLevel = dial("dialInputLevel", "Input Level", -135, 2, 0);
     DialWidget *dialClipWave = dial("dialClipWave", "Wave Clip", -135, 2, 1);
     DialWidget *dial1stHarmonic = dial("dial1stHarmonic", "1st Harmonic", -135, 2, 2);
-    dialInputLevel->setToolTip(hint({"Set level of input signal to the octave down effect. It does not affect dry.",
-                                     "Adjust if you hear too much distortion on the sub. By deafult it is set to mid position."}));
+    dialInputLevel->setToolTip(
+        hint({"Set level of input signal to the octave down effect. It does not affect dry.",
+              "Adjust if you hear too much distortion on the sub. By deafult it is set to mid position."}));
 
     // The pitch list sits in the last cell of the third row, framed.
     auto *pitchFrame = new QFrame(this);
@@ -151,27 +152,30 @@ void EffectWindow::buildControls()
     trackingGrid->setVerticalSpacing(3);
     tuning_ = new QComboBox(tracking);
     tuning_->setObjectName(QStringLiteral("cmbGuitarTuning"));
-    tuning_->addItems({"No Tuning Selected", "Standard (EADGBE)", "Drop D (DADGBE)", "DADGAD",
-                               "open D (DADF#AD)", "Blues G (DGDGBD)", "Open A (EAC#EAE)",
-                               "Open C (CGCGCE)", "Bass Guitar"});
-    tuning_->setToolTip(hint({"Select the tuning of your instrument and the pitch variation",
-                                      "in the box below. Example:",
-                                      "- if you play in standard tuning 1 half-step down select standard tuning and -1 Pitch.",
-                                      "- if you play in standard tuning and use capo on 3rd fret select standard tuning and +3 Pitch."}));
+    tuning_->addItems({"No Tuning Selected", "Standard (EADGBE)", "Drop D (DADGBE)", "DADGAD", "open D (DADF#AD)",
+                       "Blues G (DGDGBD)", "Open A (EAC#EAE)", "Open C (CGCGCE)", "Bass Guitar"});
+    tuning_->setToolTip(
+        hint({"Select the tuning of your instrument and the pitch variation", "in the box below. Example:",
+              "- if you play in standard tuning 1 half-step down select standard tuning and -1 Pitch.",
+              "- if you play in standard tuning and use capo on 3rd fret select standard tuning and +3 Pitch."}));
     semitones_ = new QComboBox(tracking);
     semitones_->setObjectName(QStringLiteral("cmbSemitonesVariation"));
     semitones_->addItems({"-5", "-4", "-3", "-2", "-1", "0", "+1", "+2", "+3"});
     semitones_->setToolTip(QStringLiteral("Select the pitch variation in semitones from -5 to +3"));
     dominantCut_ = new QCheckBox(QStringLiteral("Dominant Notes Cut"), tracking);
     dominantCut_->setObjectName(QStringLiteral("chkDominantNoteCut"));
-    dominantCut_->setToolTip(hint({"Improves tracking on lowest chord (E-open chord in standard tuning) when RANGE is set high.",
-                                         "Make sure to choose the right tuning for your instrument before applying this parameter.",
-                                         "Like any other parameter, this parameter can either be stored permanently on pedal or assigned to a CTRL button."}));
+    dominantCut_->setToolTip(
+        hint({"Improves tracking on lowest chord (E-open chord in standard tuning) when RANGE is set high.",
+              "Make sure to choose the right tuning for your instrument before applying this parameter.",
+              "Like any other parameter, this parameter can either be stored permanently on pedal or assigned to a "
+              "CTRL button."}));
     highCut_ = new QCheckBox(QStringLiteral("High Notes Cut"), tracking);
     highCut_->setObjectName(QStringLiteral("chkHighNoteCut"));
-    highCut_->setToolTip(hint({"Removes tracking and noise on higher strings (e.g. open G string and first frets in standard tuning)",
-                                     "Make sure to choose the right tuning for your instrument before applying this parameter.",
-                                     "Like any other parameter, this parameter can either be stored permanently on pedal or assigned to a CTRL button."}));
+    highCut_->setToolTip(
+        hint({"Removes tracking and noise on higher strings (e.g. open G string and first frets in standard tuning)",
+              "Make sure to choose the right tuning for your instrument before applying this parameter.",
+              "Like any other parameter, this parameter can either be stored permanently on pedal or assigned to a "
+              "CTRL button."}));
     trackingGrid->addWidget(tuning_, 0, 0, 1, 2);
     trackingGrid->addWidget(new QLabel(QStringLiteral("Semitones"), tracking), 0, 2, Qt::AlignRight);
     trackingGrid->addWidget(semitones_, 0, 3);
@@ -204,8 +208,8 @@ void EffectWindow::buildControls()
 
     // Footswitch behaviour: two radio groups side by side.
     auto *footswitch = new QHBoxLayout;
-    const auto radioGroup = [&](const char *caption, const char *bypassName, const char *presetName,
-                                bool presetChecked, QRadioButton *&bypass, QRadioButton *&preset) {
+    const auto radioGroup = [&](const char *caption, const char *bypassName, const char *presetName, bool presetChecked,
+                                QRadioButton *&bypass, QRadioButton *&preset) {
         auto *group = new QGroupBox(QString::fromLatin1(caption), this);
         auto *box = new QVBoxLayout(group);
         box->setContentsMargins(6, 2, 6, 2);
@@ -219,10 +223,10 @@ void EffectWindow::buildControls()
         box->addWidget(preset);
         footswitch->addWidget(group);
     };
-    radioGroup("Footswitch Short Press:", "chkBypassShortPress", "chkChangePresetShortPress", false,
-               bypassShort_, presetShort_);
-    radioGroup("Footswitch Long Press:", "chkBypassLongPress", "chkChangePresetLongPress", true,
-               bypassLong_, presetLong_);
+    radioGroup("Footswitch Short Press:", "chkBypassShortPress", "chkChangePresetShortPress", false, bypassShort_,
+               presetShort_);
+    radioGroup("Footswitch Long Press:", "chkBypassLongPress", "chkChangePresetLongPress", true, bypassLong_,
+               presetLong_);
     page->addLayout(footswitch);
 
     addressNote_ = new QLabel(this);
@@ -232,10 +236,17 @@ void EffectWindow::buildControls()
     page->addWidget(addressNote_);
 
     // Handlers.
-    dials_ = {{dialDry, ParDry},           {dialSubMix, ParSubMix},       {dialMinus1Oct, ParMinus1Oct},
-              {dialMinus2Oct, ParMinus2Oct}, {dialLowPass, ParLowPass},   {dialHighPass, ParHighPass},
-              {dial1stHarmonic, Par1stHarmonic}, {dialRange, ParRange},   {dialInputLevel, ParInputLevel},
-              {dialClipWave, ParWaveClip}, {dialDryHPF, ParDryHPF}};
+    dials_ = {{dialDry, ParDry},
+              {dialSubMix, ParSubMix},
+              {dialMinus1Oct, ParMinus1Oct},
+              {dialMinus2Oct, ParMinus2Oct},
+              {dialLowPass, ParLowPass},
+              {dialHighPass, ParHighPass},
+              {dial1stHarmonic, Par1stHarmonic},
+              {dialRange, ParRange},
+              {dialInputLevel, ParInputLevel},
+              {dialClipWave, ParWaveClip},
+              {dialDryHPF, ParDryHPF}};
     for (const DialRow &row : dials_) {
         connect(row.dial, &DialWidget::angleChanged, this, [this, row] { onDialChanged(row); });
         settleDial(row.dial, row.dial->angle());
@@ -256,7 +267,10 @@ void EffectWindow::buildControls()
                 [this, c] { onAssignmentChanged(c); });
 }
 
-std::array<QComboBox *, kControlCount> EffectWindow::controlLists() const { return assignments_; }
+std::array<QComboBox *, kControlCount> EffectWindow::controlLists() const
+{
+    return assignments_;
+}
 
 QVector<QWidget *> EffectWindow::parameterControls() const
 {
@@ -297,7 +311,8 @@ void EffectWindow::readAddresses()
             addressNote_->setText(QStringLiteral("The parameters cannot be edited: ") + header.reason);
         } else {
             // An image that loaded yet starts with no address header is as good as unreadable.
-            prompt_.message(errorText(lines ? Error{ErrorCode::ResourceUnreadable, header.reason} : std::get<Error>(image)));
+            prompt_.message(
+                errorText(lines ? Error{ErrorCode::ResourceUnreadable, header.reason} : std::get<Error>(image)));
         }
     } else if (const std::optional<QString> refused = readParameterAddresses(parameters_, header.line)) {
         prompt_.message(*refused);
@@ -466,8 +481,8 @@ TracedMessage EffectWindow::assignMessage() const
 
 std::optional<TracedMessage> EffectWindow::footswitchMessage() const
 {
-    return buildFootswitchMessage({bypassShort_->isChecked(), presetShort_->isChecked(), bypassLong_->isChecked(),
-                                   presetLong_->isChecked()});
+    return buildFootswitchMessage(
+        {bypassShort_->isChecked(), presetShort_->isChecked(), bypassLong_->isChecked(), presetLong_->isChecked()});
 }
 
 // ---- The pedal's status on the controls ----

@@ -106,7 +106,8 @@ void MainForm::setupUi(QMainWindow *window)
     for (QMenu *m : {midi, instrument, bypassStorage})
         m->setEnabled(false);
     for (int c = 0; c <= 16; ++c) {
-        QAction *a = menus.value(QStringLiteral("menuMIDIchannel"))->addAction(c == 0 ? QStringLiteral("OMNI") : QString::number(c));
+        QAction *a = menus.value(QStringLiteral("menuMIDIchannel"))
+                         ->addAction(c == 0 ? QStringLiteral("OMNI") : QString::number(c));
         a->setCheckable(true);
         midiChannels << a;
     }

@@ -40,8 +40,8 @@ QString withoutLinked(QString caption)
 
 MainWindow::MainWindow(PedalLink &link, DeviceState &device, ContentState &content, ParameterSet &parameters,
                        EffectState &effect, ConsoleLog &log, SettingsStore &settings, Prompt &prompt)
-    : QMainWindow(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QMainWindow(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                               Qt::WindowCloseButtonHint),
       link_(link), device_(device), content_(content), parameters_(parameters), effect_(effect), log_(log),
       settings_(settings), prompt_(prompt)
 {
@@ -96,7 +96,8 @@ void MainWindow::wire()
     uploadCheckTimer_ = new QTimer(this);
     uploadCheckTimer_->setObjectName(QStringLiteral("UploadCheckTimer"));
     uploadCheckTimer_->setInterval(5000);
-    connect(uploadCheckTimer_, &QTimer::timeout, this, [this] { ui_.status->setText(QStringLiteral("Upload Failed")); });
+    connect(uploadCheckTimer_, &QTimer::timeout, this,
+            [this] { ui_.status->setText(QStringLiteral("Upload Failed")); });
 
     auto *console = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), this);
     console->setContext(Qt::WindowShortcut);
@@ -254,7 +255,10 @@ void MainWindow::showError(const Error &error)
 
 // ---- Status exchange ----
 
-void MainWindow::onRequestClicked() { requestStatus(); }
+void MainWindow::onRequestClicked()
+{
+    requestStatus();
+}
 
 void MainWindow::requestStatus()
 {

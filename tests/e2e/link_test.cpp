@@ -1,21 +1,21 @@
 // The real programs over a pseudo-terminal: the editor's windows driven through the POSIX
 // serial driver against vadrelon-pedal-sim, and the built editor started and ended.
 #include "device/posixdriver.h"
+#include "support/printers.h"
 #include "support/scopedpedalsdir.h"
 #include "support/scriptedprompt.h"
 #include "ui/dialwidget.h"
 #include "ui/editor.h"
 #include "ui/effectwindow.h"
-#include "support/printers.h"
 #include "ui/mainwindow.h"
 
 #include <QAction>
-#include <QPushButton>
-#include <QResource>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QPushButton>
+#include <QResource>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,8 +34,7 @@ public:
     {
         announce_ = dir.filePath("announce");
         log_ = dir.filePath("pedal.log");
-        process_.start(kBin + "/vadrelon-pedal-sim",
-                       QStringList{"--announce-dir", announce_, "--log", log_} + extra);
+        process_.start(kBin + "/vadrelon-pedal-sim", QStringList{"--announce-dir", announce_, "--log", log_} + extra);
         if (process_.waitForReadyRead(5000))
             port_ = QString::fromLatin1(process_.readLine().trimmed());
     }
@@ -132,12 +131,16 @@ public:
     template <typename T>
     T *find(const char *name)
     {
-        for (QWidget *top : {static_cast<QWidget *>(editor->mainWindow.get()), static_cast<QWidget *>(editor->effectWindow.get())})
+        for (QWidget *top :
+             {static_cast<QWidget *>(editor->mainWindow.get()), static_cast<QWidget *>(editor->effectWindow.get())})
             if (T *found = top->findChild<T *>(name))
                 return found;
         return nullptr;
     }
-    bool settle() { return waitFor([&] { return !editor->link.busy(); }, 8000); }
+    bool settle()
+    {
+        return waitFor([&] { return !editor->link.busy(); }, 8000);
+    }
     void link()
     {
         find<QAction>("menuConnect")->trigger();
@@ -171,8 +174,8 @@ TEST_F(OverThePty, AKnobAndAConfirmedCommandReachThePedalInOrder)
     prompt.answers = {true};
     find<QPushButton>("btnAssign")->click();
     ASSERT_TRUE(waitFor([&] { return pedal->logMessages().size() >= 3; }, 3000));
-    EXPECT_EQ(pedal->logMessages(), QStringList({"02 00", "01 00 25 00 3F C0 00",
-                                                 "04 00 00 00 00 00 FF FF FF FF FF FF FF FF FF FF"}));
+    EXPECT_EQ(pedal->logMessages(),
+              QStringList({"02 00", "01 00 25 00 3F C0 00", "04 00 00 00 00 00 FF FF FF FF FF FF FF FF FF FF"}));
 }
 
 TEST_F(OverThePty, AnImageGoesOutWholeAndThePedalsAnswerIsShown)
@@ -199,9 +202,9 @@ TEST_F(OverThePty, AnUnplugInTheMiddleOfUseIsToldOnce)
     find<QPushButton>("btnSaveParameters")->click(); // the second message: the pedal goes
     ASSERT_TRUE(waitFor([&] { return !editor->link.isLinked() && !editor->link.busy(); }, 3000));
     QTest::qWait(200);
-    EXPECT_EQ(prompt.messages, QStringList({"Save Parameters to pedal?",
-                                            "The pedal is no longer connected. Plug it in again and choose "
-                                            "Connection → Link."}));
+    EXPECT_EQ(prompt.messages,
+              QStringList({"Save Parameters to pedal?", "The pedal is no longer connected. Plug it in again and choose "
+                                                        "Connection → Link."}));
     EXPECT_TRUE(find<QAction>("menuScan")->isEnabled());
 }
 

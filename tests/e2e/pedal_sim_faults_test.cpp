@@ -22,7 +22,10 @@ namespace {
 const QString kSim = QStringLiteral(VADRELON_BIN_DIR "/vadrelon-pedal-sim");
 const QString kSerial = QStringLiteral("VPFAULT1");
 
-QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
 
 QByteArray withXor(const char *text)
 {
@@ -34,7 +37,10 @@ QByteArray withXor(const char *text)
 }
 
 // The status reply of a pedal started with the program's defaults.
-QByteArray defaultReply() { return vadrelon::sim::buildStatusReply(vadrelon::sim::PedalState{}); }
+QByteArray defaultReply()
+{
+    return vadrelon::sim::buildStatusReply(vadrelon::sim::PedalState{});
+}
 
 // The program, announced in a folder of the test's own; ended by SIGTERM unless it ended itself.
 class Sim {
@@ -161,7 +167,10 @@ struct ReplyCase {
     QStringList options;
     std::function<void(const QByteArray &full, const QList<EditorEnd::Piece> &got)> check;
 };
-void PrintTo(const ReplyCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const ReplyCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class StatusReplyOverThePty : public ::testing::TestWithParam<ReplyCase> {};
 
@@ -178,44 +187,52 @@ TEST_P(StatusReplyOverThePty, ArrivesAsTheFaultSays)
 
 INSTANTIATE_TEST_SUITE_P(
     PedalSim, StatusReplyOverThePty,
-    ::testing::Values(
-        ReplyCase{"Silent", {"--silent"},
-                  [](const QByteArray &, const QList<EditorEnd::Piece> &got) { EXPECT_TRUE(got.isEmpty()); }},
-        ReplyCase{"CutShort", {"--cut-reply", "40"},
-                  [](const QByteArray &full, const QList<EditorEnd::Piece> &got) {
-                      EXPECT_EQ(EditorEnd::joined(got), full.left(40));
-                  }},
-        ReplyCase{"SplitWithPauses", {"--split-reply", "100,10", "--split-gap", "150"},
-                  [](const QByteArray &full, const QList<EditorEnd::Piece> &got) {
-                      EXPECT_EQ(EditorEnd::joined(got), full);
-                      for (int cut : {10, 100}) {
-                          const qint64 pause = EditorEnd::arrivalOf(got, cut) - EditorEnd::arrivalOf(got, cut - 1);
-                          EXPECT_GE(pause, 145) << "before byte " << cut;
-                          EXPECT_LT(pause, 400) << "before byte " << cut;
-                      }
-                  }},
-        ReplyCase{"GarbledDigitsKeepTheLines", {"--garble", "digits"},
-                  [](const QByteArray &full, const QList<EditorEnd::Piece> &got) {
-                      const QByteArray garbled = EditorEnd::joined(got);
-                      ASSERT_EQ(garbled.size(), full.size());
-                      for (int i = 0; i < full.size(); ++i) {
-                          const bool framing = full[i] == '\r' || full[i] == '\n';
-                          EXPECT_EQ(garbled[i] == full[i], framing) << "at " << i;
-                          EXPECT_FALSE(std::isdigit(quint8(garbled[i]))) << "at " << i;
-                      }
-                  }},
-        ReplyCase{"GarbledAllLosesTheLinesToo", {"--garble", "all"},
-                  [](const QByteArray &full, const QList<EditorEnd::Piece> &got) {
-                      const QByteArray garbled = EditorEnd::joined(got);
-                      EXPECT_EQ(garbled.size(), full.size());
-                      for (char c : garbled)
-                          EXPECT_TRUE(c != '\r' && c != '\n' && !std::isdigit(quint8(c))) << int(c);
-                  }},
-        ReplyCase{"Delayed", {"--answer-delay", "300"},
-                  [](const QByteArray &full, const QList<EditorEnd::Piece> &got) {
-                      EXPECT_EQ(EditorEnd::joined(got), full);
-                      EXPECT_GE(EditorEnd::arrivalOf(got, 0), 295);
-                  }}),
+    ::testing::Values(ReplyCase{"Silent",
+                                {"--silent"},
+                                [](const QByteArray &, const QList<EditorEnd::Piece> &got) {
+                                    EXPECT_TRUE(got.isEmpty());
+                                }},
+                      ReplyCase{"CutShort",
+                                {"--cut-reply", "40"},
+                                [](const QByteArray &full, const QList<EditorEnd::Piece> &got) {
+                                    EXPECT_EQ(EditorEnd::joined(got), full.left(40));
+                                }},
+                      ReplyCase{"SplitWithPauses",
+                                {"--split-reply", "100,10", "--split-gap", "150"},
+                                [](const QByteArray &full, const QList<EditorEnd::Piece> &got) {
+                                    EXPECT_EQ(EditorEnd::joined(got), full);
+                                    for (int cut : {10, 100}) {
+                                        const qint64 pause =
+                                            EditorEnd::arrivalOf(got, cut) - EditorEnd::arrivalOf(got, cut - 1);
+                                        EXPECT_GE(pause, 145) << "before byte " << cut;
+                                        EXPECT_LT(pause, 400) << "before byte " << cut;
+                                    }
+                                }},
+                      ReplyCase{"GarbledDigitsKeepTheLines",
+                                {"--garble", "digits"},
+                                [](const QByteArray &full, const QList<EditorEnd::Piece> &got) {
+                                    const QByteArray garbled = EditorEnd::joined(got);
+                                    ASSERT_EQ(garbled.size(), full.size());
+                                    for (int i = 0; i < full.size(); ++i) {
+                                        const bool framing = full[i] == '\r' || full[i] == '\n';
+                                        EXPECT_EQ(garbled[i] == full[i], framing) << "at " << i;
+                                        EXPECT_FALSE(std::isdigit(quint8(garbled[i]))) << "at " << i;
+                                    }
+                                }},
+                      ReplyCase{"GarbledAllLosesTheLinesToo",
+                                {"--garble", "all"},
+                                [](const QByteArray &full, const QList<EditorEnd::Piece> &got) {
+                                    const QByteArray garbled = EditorEnd::joined(got);
+                                    EXPECT_EQ(garbled.size(), full.size());
+                                    for (char c : garbled)
+                                        EXPECT_TRUE(c != '\r' && c != '\n' && !std::isdigit(quint8(c))) << int(c);
+                                }},
+                      ReplyCase{"Delayed",
+                                {"--answer-delay", "300"},
+                                [](const QByteArray &full, const QList<EditorEnd::Piece> &got) {
+                                    EXPECT_EQ(EditorEnd::joined(got), full);
+                                    EXPECT_GE(EditorEnd::arrivalOf(got, 0), 295);
+                                }}),
     [](const ::testing::TestParamInfo<ReplyCase> &info) { return std::string(info.param.name); });
 
 TEST(PedalSimUnplug, ThePortHangsUpAtTheChosenMessageAndTheAnnouncementGoes)
@@ -253,7 +270,10 @@ struct NackCase {
     const char *option;
     QList<QByteArray> frames; // up to the refused one, which is last
 };
-void PrintTo(const NackCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const NackCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class NackOverThePty : public ::testing::TestWithParam<NackCase> {};
 
@@ -288,7 +308,10 @@ struct BadOptionCase {
     const char *name;
     QStringList options;
 };
-void PrintTo(const BadOptionCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const BadOptionCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class BadFaultOption : public ::testing::TestWithParam<BadOptionCase> {};
 
@@ -306,16 +329,17 @@ TEST_P(BadFaultOption, IsRefusedBeforeAnyPortIsServed)
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    PedalSim, BadFaultOption,
-    ::testing::Values(BadOptionCase{"NackAtAStepTheCommandHasNot", {"--nack", "get:address"}},
-                      BadOptionCase{"NackOfACommandThePedalHasNot", {"--nack", "0x44"}},
-                      BadOptionCase{"NackAtAnUnknownStep", {"--nack", "write:verify"}},
-                      BadOptionCase{"NackWithTooManyParts", {"--nack", "write:data:1"}},
-                      BadOptionCase{"SplitAtByteZero", {"--split-reply", "0"}},
-                      BadOptionCase{"SplitAtSomethingElse", {"--split-reply", "10,x"}},
-                      BadOptionCase{"NegativeSplitGap", {"--split-gap=-5"}},
-                      BadOptionCase{"NegativeCut", {"--cut-reply=-1"}},
-                      BadOptionCase{"UnknownGarbleMode", {"--garble", "some"}},
-                      BadOptionCase{"UnplugBeforeAnyMessage", {"--unplug-after", "0"}}),
-    [](const ::testing::TestParamInfo<BadOptionCase> &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(PedalSim, BadFaultOption,
+                         ::testing::Values(BadOptionCase{"NackAtAStepTheCommandHasNot", {"--nack", "get:address"}},
+                                           BadOptionCase{"NackOfACommandThePedalHasNot", {"--nack", "0x44"}},
+                                           BadOptionCase{"NackAtAnUnknownStep", {"--nack", "write:verify"}},
+                                           BadOptionCase{"NackWithTooManyParts", {"--nack", "write:data:1"}},
+                                           BadOptionCase{"SplitAtByteZero", {"--split-reply", "0"}},
+                                           BadOptionCase{"SplitAtSomethingElse", {"--split-reply", "10,x"}},
+                                           BadOptionCase{"NegativeSplitGap", {"--split-gap=-5"}},
+                                           BadOptionCase{"NegativeCut", {"--cut-reply=-1"}},
+                                           BadOptionCase{"UnknownGarbleMode", {"--garble", "some"}},
+                                           BadOptionCase{"UnplugBeforeAnyMessage", {"--unplug-after", "0"}}),
+                         [](const ::testing::TestParamInfo<BadOptionCase> &info) {
+                             return std::string(info.param.name);
+                         });

@@ -108,13 +108,15 @@ TEST(Stm32flash, WritesVerifiesReadsAndStartsTheVirtualPedal)
 
     // A read of the blank flash first, then the upgrade the way a user would run it.
     const QString readBack = tmp.filePath("readback.bin");
-    const ToolRun readRun = runTool(stm32flash, {"-m", "8n1", "-b", "115200", "-r", readBack, "-S", "0x08000000:1024", port});
+    const ToolRun readRun =
+        runTool(stm32flash, {"-m", "8n1", "-b", "115200", "-r", readBack, "-S", "0x08000000:1024", port});
     EXPECT_EQ(readRun.exitCode, 0) << readRun.output.constData();
     QFile blank(readBack);
     ASSERT_TRUE(blank.open(QIODevice::ReadOnly));
     EXPECT_EQ(blank.readAll(), QByteArray(1024, char(0xFF)));
 
-    const ToolRun writeRun = runTool(stm32flash, {"-m", "8n1", "-b", "115200", "-w", image.fileName(), "-v", "-g", "0x08000000", port});
+    const ToolRun writeRun =
+        runTool(stm32flash, {"-m", "8n1", "-b", "115200", "-w", image.fileName(), "-v", "-g", "0x08000000", port});
     EXPECT_EQ(writeRun.exitCode, 0) << writeRun.output.constData();
 
     // After Go the firmware of the version record (11 unless written) answers a status request.

@@ -8,7 +8,10 @@ using namespace vadrelon::sim;
 
 namespace {
 
-QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
 
 // Bytes followed by their exclusive or, as addresses, data blocks and page lists carry it.
 QByteArray withXor(const QByteArray &bytes)
@@ -18,7 +21,10 @@ QByteArray withXor(const QByteArray &bytes)
         x ^= b;
     return bytes + x;
 }
-QByteArray withXor(const char *text) { return withXor(hex(text)); }
+QByteArray withXor(const char *text)
+{
+    return withXor(hex(text));
+}
 
 Framing evenParity()
 {
@@ -198,7 +204,10 @@ struct StepCase {
     BootloaderStep step;
     QList<QByteArray> frames; // up to the refused one, which is last
 };
-void PrintTo(const StepCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const StepCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class RefusedStep : public Bootloader, public ::testing::WithParamInterface<StepCase> {};
 
@@ -234,8 +243,8 @@ INSTANTIATE_TEST_SUITE_P(
         StepCase{"GoAtItsAddress", 0x21, BootloaderStep::Address, {hex("21DE"), withXor("08000000")}},
         StepCase{"WriteAtItsCommand", 0x31, BootloaderStep::Command, {hex("31CE")}},
         StepCase{"WriteAtItsAddress", 0x31, BootloaderStep::Address, {hex("31CE"), withXor("08000000")}},
-        StepCase{"WriteAtItsData", 0x31, BootloaderStep::Data,
-                 {hex("31CE"), withXor("08000000"), withXor("0300000000")}},
+        StepCase{
+            "WriteAtItsData", 0x31, BootloaderStep::Data, {hex("31CE"), withXor("08000000"), withXor("0300000000")}},
         StepCase{"EraseAtItsCommand", 0x43, BootloaderStep::Command, {hex("43BC")}},
         StepCase{"EraseAtItsPageList", 0x43, BootloaderStep::Erase, {hex("43BC"), withXor("0000")}},
         StepCase{"EraseAtItsGlobalCode", 0x43, BootloaderStep::Erase, {hex("43BC"), hex("FF00")}}),

@@ -14,7 +14,10 @@ using namespace vadrelon::sim;
 
 namespace {
 
-QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
 
 // The decimal values of a status reply, CR LF ended.
 QList<int> decodeReply(const QByteArray &reply)
@@ -35,8 +38,8 @@ QByteArray syntheticImage(int length, quint16 bcdVersion, quint16 dryAddress)
     image[0] = char(length >> 16);
     image[1] = char(length >> 8);
     image[2] = char(length);
-    const QByteArray header = QByteArray::fromHex(
-        "002500ED00A5007B000200CF00E300A600EE00520066005C000A007800EC001B000C0006");
+    const QByteArray header =
+        QByteArray::fromHex("002500ED00A5007B000200CF00E300A600EE00520066005C000A007800EC001B000C0006");
     image.replace(3, header.size(), header);
     image[3] = char(dryAddress >> 8);
     image[4] = char(dryAddress);
@@ -97,7 +100,9 @@ TEST_F(FirmwareFace, ReadsMessagesByTheirLengthWhateverTheWritesLookLike)
         {"two in one write", {hex("0D010700")}, {hex("0D01"), hex("0700")}},
         {"unknown bytes dropped one at a time", {hex("FF060A0D01")}, {hex("0D01")}},
         {"partial message waits", {hex("03000000")}, {}},
-        {"image by its own length, then a message", {image.left(100), image.mid(100) + hex("0200")}, {image, hex("0200")}},
+        {"image by its own length, then a message",
+         {image.left(100), image.mid(100) + hex("0200")},
+         {image, hex("0200")}},
     };
     for (const auto &c : cases) {
         VirtualPedal fresh;
@@ -112,9 +117,9 @@ TEST_F(FirmwareFace, ReadsMessagesByTheirLengthWhateverTheWritesLookLike)
 
 TEST_F(FirmwareFace, EveryCommandHasItsFixedLength)
 {
-    const std::pair<quint8, int> lengths[] = {{0x01, 7}, {0x02, 2},  {0x03, 25},  {0x04, 16}, {0x05, 8},
-                                              {0x07, 2}, {0x08, 3},  {0x09, 3},   {0x0B, 5},  {0x0C, 6},
-                                              {0x0D, 2}, {0x0E, 641}, {0x0F, 8}, {0x10, 2}, {0x11, 2}};
+    const std::pair<quint8, int> lengths[] = {{0x01, 7}, {0x02, 2},   {0x03, 25}, {0x04, 16}, {0x05, 8},
+                                              {0x07, 2}, {0x08, 3},   {0x09, 3},  {0x0B, 5},  {0x0C, 6},
+                                              {0x0D, 2}, {0x0E, 641}, {0x0F, 8},  {0x10, 2},  {0x11, 2}};
     for (const auto &[command, length] : lengths) {
         pedal.clearReceived();
         // Filler 0x0D would start a message of its own if the length were wrong by one.
@@ -147,7 +152,8 @@ TEST_F(FirmwareFace, StatusReplyCarriesTheStateInReplyOrder)
 
     const QByteArray reply = pedal.statusReply();
     for (const QByteArray &line : reply.split('\n').mid(0, 90))
-        EXPECT_TRUE(QRegularExpression("^[0-9]{1,3}\r$").match(QString::fromLatin1(line)).hasMatch()) << line.constData();
+        EXPECT_TRUE(QRegularExpression("^[0-9]{1,3}\r$").match(QString::fromLatin1(line)).hasMatch())
+            << line.constData();
 
     const QList<int> v = decodeReply(reply);
     ASSERT_EQ(v.size(), 90);
@@ -183,9 +189,19 @@ TEST_F(FirmwareFace, MessagesChangeWhatTheStatusReports)
         {"address 0000 reaches nothing, not even Range", hex("010000007FE000"), 62, {0, 0, 0, 0}},
         {"unknown address changes no parameter", hex("01123400000001"), 26, {0, 0, 0, 0}},
         {"stored settings fill the six assignable values",
-         hex("03" "003FC000" "00400000" "00000000" "00000001" "00000000" "00000000"), 66,
+         hex("03"
+             "003FC000"
+             "00400000"
+             "00000000"
+             "00000001"
+             "00000000"
+             "00000000"),
+         66,
          {0, 0x3F, 0xC0, 0, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}},
-        {"assignments", hex("040100000001000AFFFFFFFFFFFFFFFE"), 5, {1, 0, 0, 0, 1, 0, 0x0A, 255, 255, 255, 255, 255, 255, 255, 0xFE}},
+        {"assignments",
+         hex("040100000001000AFFFFFFFFFFFFFFFE"),
+         5,
+         {1, 0, 0, 0, 1, 0, 0x0A, 255, 255, 255, 255, 255, 255, 255, 0xFE}},
         {"footswitch: change preset short, bypass long", hex("080101"), 4, {3}},
         {"footswitch: bypass both", hex("080001"), 4, {1}},
         {"footswitch code out of range ignored", hex("080201"), 4, {0}},
@@ -366,8 +382,8 @@ TEST(StepConversion, RoundsLevelsToTheNearestStep)
         quint32 value;
         int maxStep;
         quint32 step;
-    } cases[] = {{0, 24, 0}, {0x7FE000, 24, 24}, {0x800000, 24, 24}, {21 * 8192, 24, 0}, {22 * 8192, 24, 1},
-                 {0x7FE000, 16, 16}, {0x400000, 22, 11}};
+    } cases[] = {{0, 24, 0},         {0x7FE000, 24, 24}, {0x800000, 24, 24}, {21 * 8192, 24, 0},
+                 {22 * 8192, 24, 1}, {0x7FE000, 16, 16}, {0x400000, 22, 11}};
     for (const auto &c : cases)
         EXPECT_EQ(levelValueToStep(c.value, c.maxStep), c.step) << c.value << " " << c.maxStep;
 }
@@ -404,15 +420,18 @@ TEST_F(FirmwareFace, GarbledDigitsLeaveEveryLineWhereItWas)
 // A split status reply: where its pieces start and the quiet line before each.
 struct SplitCase {
     const char *name;
-    int splitAtByte;        // the one-cut fault; -1 for none
+    int splitAtByte; // the one-cut fault; -1 for none
     QList<int> splitAtBytes;
-    int gapMs;              // -1 leaves the default
-    int cutAfterBytes;      // -1 for the whole reply
+    int gapMs;         // -1 leaves the default
+    int cutAfterBytes; // -1 for the whole reply
     bool lineRate;
     QList<int> pieceStarts; // past the first piece
     int expectedGapMs;
 };
-void PrintTo(const SplitCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const SplitCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class SplitReply : public ::testing::TestWithParam<SplitCase> {};
 
@@ -466,13 +485,13 @@ TEST_P(SplitReply, PiecesArriveWithTheChosenPauseBetweenThem)
 
 INSTANTIATE_TEST_SUITE_P(
     FirmwareFace, SplitReply,
-    ::testing::Values(
-        SplitCase{"OneCutWithTheUsualPause", 10, {}, -1, -1, false, {10}, 50},
-        SplitCase{"OneCutWithAChosenPause", 10, {}, 120, -1, false, {10}, 120},
-        SplitCase{"SeveralCutsGivenInAnyOrder", -1, {200, 1, 100}, 60, -1, false, {1, 100, 200}, 60},
-        SplitCase{"BothKindsOfCutTogether", 37, {150}, 60, -1, false, {37, 150}, 60},
-        SplitCase{"CutsAtTheEdgesOrTwiceMakeNoEmptyPiece", -1, {0, 50, 50, 5000}, 60, -1, false, {50}, 60},
-        SplitCase{"ACutShortReplySplitsWhatIsLeft", -1, {20, 60}, 60, 40, false, {20}, 60},
-        // At line rate the pause is quiet line after the last byte of the piece before it.
-        SplitCase{"AtLineRateThePauseFollowsTheLastByte", -1, {200}, 30, -1, true, {200}, 30}),
+    ::testing::Values(SplitCase{"OneCutWithTheUsualPause", 10, {}, -1, -1, false, {10}, 50},
+                      SplitCase{"OneCutWithAChosenPause", 10, {}, 120, -1, false, {10}, 120},
+                      SplitCase{"SeveralCutsGivenInAnyOrder", -1, {200, 1, 100}, 60, -1, false, {1, 100, 200}, 60},
+                      SplitCase{"BothKindsOfCutTogether", 37, {150}, 60, -1, false, {37, 150}, 60},
+                      SplitCase{
+                          "CutsAtTheEdgesOrTwiceMakeNoEmptyPiece", -1, {0, 50, 50, 5000}, 60, -1, false, {50}, 60},
+                      SplitCase{"ACutShortReplySplitsWhatIsLeft", -1, {20, 60}, 60, 40, false, {20}, 60},
+                      // At line rate the pause is quiet line after the last byte of the piece before it.
+                      SplitCase{"AtLineRateThePauseFollowsTheLastByte", -1, {200}, 30, -1, true, {200}, 30}),
     [](const ::testing::TestParamInfo<SplitCase> &info) { return std::string(info.param.name); });

@@ -9,8 +9,7 @@ namespace vadrelon::test {
 
 class ScopedPedalsDir {
 public:
-    explicit ScopedPedalsDir(const QString &dir)
-        : saved_(qgetenv(kName)), wasSet_(qEnvironmentVariableIsSet(kName))
+    explicit ScopedPedalsDir(const QString &dir) : saved_(qgetenv(kName)), wasSet_(qEnvironmentVariableIsSet(kName))
     {
         if (dir.isEmpty())
             qunsetenv(kName);

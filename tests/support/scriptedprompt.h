@@ -11,9 +11,9 @@ namespace vadrelon::test {
 
 class ScriptedPrompt : public Prompt {
 public:
-    QStringList messages;  // every message and question, in order
+    QStringList messages;     // every message and question, in order
     std::deque<bool> answers; // Yes/No answers to give; an empty script answers No
-    QStringList files;     // file names to give; empty means cancelled
+    QStringList files;        // file names to give; empty means cancelled
     // How long a box stays open. A real box runs the event loop meanwhile, so timers fire
     // and bytes arrive while the user reads; above 0 this one does the same.
     int openMs = 0;

@@ -8,17 +8,16 @@
 namespace vadrelon {
 
 // The address header that the image of version 0012 carries.
-inline constexpr std::array<quint16, 18> kHeader0012{
-    0x0025, 0x00ED, 0x00A5, 0x007B, 0x0002, 0x00CF, 0x00E3, 0x00A6, 0x00EE,
-    0x0052, 0x0066, 0x005C, 0x000A, 0x0078, 0x00EC, 0x001B, 0x000C, 0x0006};
+inline constexpr std::array<quint16, 18> kHeader0012{0x0025, 0x00ED, 0x00A5, 0x007B, 0x0002, 0x00CF,
+                                                     0x00E3, 0x00A6, 0x00EE, 0x0052, 0x0066, 0x005C,
+                                                     0x000A, 0x0078, 0x00EC, 0x001B, 0x000C, 0x0006};
 
 // An algorithm image of `length` bytes (4512 like the real 0012): length field, the sixty
 // words with `header` first, the BCD version (0x0012 for 12), the DSP load stream in the
 // shipped order, zero padding. The parameter block is large enough for every header word to
 // index it. `length` is taken as given, so a test can ask for one that is not a multiple of
 // 32; a length too small for the stream gives an empty array.
-QByteArray MakeAlgorithmImage(quint16 bcdVersion,
-                              const std::array<quint16, 18> &header = kHeader0012,
+QByteArray MakeAlgorithmImage(quint16 bcdVersion, const std::array<quint16, 18> &header = kHeader0012,
                               int length = 4512);
 
 // An image as the editor carries it: upper-case hex digit pairs, one line, no line break.

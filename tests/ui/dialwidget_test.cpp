@@ -43,9 +43,8 @@ protected:
 
     static void wheel(DialWidget &target, int delta, bool inverted = false)
     {
-        QWheelEvent event(QPointF(20, 20), target.mapToGlobal(QPointF(20, 20)), QPoint(),
-                          QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
-                          inverted);
+        QWheelEvent event(QPointF(20, 20), target.mapToGlobal(QPointF(20, 20)), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, inverted);
         QCoreApplication::sendEvent(&target, &event);
     }
 
@@ -106,20 +105,32 @@ TEST_F(DialWidgetTest, KeysMoveAlongTheTravelAndStopAtTheEnds)
         int expected;
     };
     const Case cases[] = {
-        {-45, Qt::Key_Up, -45},       {-45, Qt::Key_Right, -45},
-        {-135, Qt::Key_Down, -135},   {-135, Qt::Key_Left, -135},
-        {-135, Qt::Key_Up, -136},     {-46, Qt::Key_Right, -45},
-        {180, Qt::Key_Up, 179},       {179, Qt::Key_Down, 180},
-        {-180, Qt::Key_Down, -179},   {-180, Qt::Key_Up, 179},
-        {-179, Qt::Key_Up, 180},      {0, Qt::Key_Right, -1},
-        {-1, Qt::Key_Left, 0},        {90, Qt::Key_Up, 89},
-        {90, Qt::Key_PageUp, 80},     {90, Qt::Key_PageDown, 100},
-        {-40, Qt::Key_PageUp, -45},   {-130, Qt::Key_PageDown, -135},
-        {175, Qt::Key_PageUp, 165},   {-175, Qt::Key_PageUp, 175},
+        {-45, Qt::Key_Up, -45},
+        {-45, Qt::Key_Right, -45},
+        {-135, Qt::Key_Down, -135},
+        {-135, Qt::Key_Left, -135},
+        {-135, Qt::Key_Up, -136},
+        {-46, Qt::Key_Right, -45},
+        {180, Qt::Key_Up, 179},
+        {179, Qt::Key_Down, 180},
+        {-180, Qt::Key_Down, -179},
+        {-180, Qt::Key_Up, 179},
+        {-179, Qt::Key_Up, 180},
+        {0, Qt::Key_Right, -1},
+        {-1, Qt::Key_Left, 0},
+        {90, Qt::Key_Up, 89},
+        {90, Qt::Key_PageUp, 80},
+        {90, Qt::Key_PageDown, 100},
+        {-40, Qt::Key_PageUp, -45},
+        {-130, Qt::Key_PageDown, -135},
+        {175, Qt::Key_PageUp, 165},
+        {-175, Qt::Key_PageUp, 175},
         {-175, Qt::Key_PageDown, -165},
         // A programmatic dead-sector angle moves from the end it counts as.
-        {-100, Qt::Key_Down, -135},   {-100, Qt::Key_Up, -136},
-        {-60, Qt::Key_Up, -45},       {-60, Qt::Key_Down, -44},
+        {-100, Qt::Key_Down, -135},
+        {-100, Qt::Key_Up, -136},
+        {-60, Qt::Key_Up, -45},
+        {-60, Qt::Key_Down, -44},
     };
     dial.show();
     for (const Case &c : cases) {

@@ -33,12 +33,24 @@ Editor &EditorFixture::start(std::initializer_list<sim::VirtualPedal *> pedals)
     return *editor;
 }
 
-MainWindow &EditorFixture::w() { return *editor->mainWindow; }
-EffectWindow &EditorFixture::fx() { return *editor->effectWindow; }
+MainWindow &EditorFixture::w()
+{
+    return *editor->mainWindow;
+}
+EffectWindow &EditorFixture::fx()
+{
+    return *editor->effectWindow;
+}
 
-const QStringList &EditorFixture::log() const { return editor->log.lines(); }
+const QStringList &EditorFixture::log() const
+{
+    return editor->log.lines();
+}
 
-bool EditorFixture::logHas(const QString &line) const { return log().contains(line); }
+bool EditorFixture::logHas(const QString &line) const
+{
+    return log().contains(line);
+}
 
 bool EditorFixture::waitFor(const std::function<bool()> &cond, int ms)
 {

@@ -20,7 +20,7 @@ namespace vadrelon {
 class Editor;
 class MainWindow;
 class EffectWindow;
-}
+} // namespace vadrelon
 
 namespace vadrelon::test {
 

@@ -1,10 +1,10 @@
 #include "editorfixture.h"
 
+#include "device/jobs.h"
 #include "effect/dialmapping.h"
 #include "ui/dialwidget.h"
 #include "ui/editor.h"
 #include "ui/effectwindow.h"
-#include "device/jobs.h"
 #include "ui/mainwindow.h"
 
 #include <QCheckBox>
@@ -21,8 +21,24 @@ using namespace vadrelon;
 namespace {
 
 // The pedal's parameter values as it reports them, block order.
-enum : int { Dry, SubMix, Minus1, Minus2, Wave, LowPass, HighPass, Harmonic, Split, Range, InputLevel,
-             Pitch, Clip, DominantCut, HighCut, DryHpf };
+enum : int {
+    Dry,
+    SubMix,
+    Minus1,
+    Minus2,
+    Wave,
+    LowPass,
+    HighPass,
+    Harmonic,
+    Split,
+    Range,
+    InputLevel,
+    Pitch,
+    Clip,
+    DominantCut,
+    HighCut,
+    DryHpf
+};
 
 } // namespace
 
@@ -44,13 +60,13 @@ public:
 TEST_F(EffectWindowTest, LinkingOpensItFilledFromThePedal)
 {
     sim::PedalState &s = pedal.state();
-    s.parameters[Dry] = 0x3FC000;     // level 510: 91 degrees
-    s.parameters[LowPass] = 12;       // step 12 of 24: 90 degrees
-    s.parameters[HighPass] = 8;       // step 8 of 16: 89 degrees
+    s.parameters[Dry] = 0x3FC000; // level 510: 91 degrees
+    s.parameters[LowPass] = 12;   // step 12 of 24: 90 degrees
+    s.parameters[HighPass] = 8;   // step 8 of 16: 89 degrees
     s.parameters[InputLevel] = 0x7FE000;
     s.parameters[Wave] = 0x400000;
     s.parameters[Split] = 1;
-    s.parameters[Pitch] = 0x800000;   // "+12"
+    s.parameters[Pitch] = 0x800000; // "+12"
     s.parameters[HighCut] = 1;
     s.tuning = 1;
     s.semitones = -1;
@@ -81,7 +97,8 @@ TEST_F(EffectWindowTest, LinkingOpensItFilledFromThePedal)
     EXPECT_TRUE(find<QRadioButton>("chkChangePresetShortPress")->isChecked());
     EXPECT_TRUE(find<QRadioButton>("chkBypassLongPress")->isChecked());
     EXPECT_EQ(find<QComboBox>("cmbAssignCtrlUNO")->currentText(), "Input Level");
-    EXPECT_EQ(find<QComboBox>("cmbAssignCtrlTRE")->currentText(), "High Notes Cut") << "the pedal's tuning makes it valid";
+    EXPECT_EQ(find<QComboBox>("cmbAssignCtrlTRE")->currentText(), "High Notes Cut")
+        << "the pedal's tuning makes it valid";
     EXPECT_EQ(find<QComboBox>("cmbAssignRemote")->currentText(), "Bypass");
     EXPECT_TRUE(editor->parameters.InputLevel.isAssigned);
     EXPECT_TRUE(find<DialWidget>("dial1stHarmonic")->isEnabled());
@@ -139,13 +156,27 @@ TEST_F(EffectWindowTest, EachControlSendsItsMessage)
         QStringList bytes;
     };
     const Case cases[] = {
-        {"dial into the dead sector", [](EffectWindowTest &f) { f.find<DialWidget>("dialDry")->setAngle(-89); }, {"01 00 25 00 7F E0 00"}},
-        {"Range has no address", [](EffectWindowTest &f) { f.find<DialWidget>("dialRange")->setAngle(0); }, {"01 00 00 00 6A 80 00"}},
-        {"pitch +12", [](EffectWindowTest &f) { f.find<QComboBox>("cmbVariableWavePitch")->setCurrentIndex(24); }, {"01 00 78 00 80 00 00"}},
-        {"Wave on", [](EffectWindowTest &f) { f.find<QPushButton>("swtWave")->setChecked(true); }, {"01 00 02 00 40 00 00"}},
-        {"Wave on then off", [](EffectWindowTest &f) { f.find<QPushButton>("swtWave")->setChecked(true); f.find<QPushButton>("swtWave")->setChecked(false); },
+        {"dial into the dead sector",
+         [](EffectWindowTest &f) { f.find<DialWidget>("dialDry")->setAngle(-89); },
+         {"01 00 25 00 7F E0 00"}},
+        {"Range has no address",
+         [](EffectWindowTest &f) { f.find<DialWidget>("dialRange")->setAngle(0); },
+         {"01 00 00 00 6A 80 00"}},
+        {"pitch +12",
+         [](EffectWindowTest &f) { f.find<QComboBox>("cmbVariableWavePitch")->setCurrentIndex(24); },
+         {"01 00 78 00 80 00 00"}},
+        {"Wave on",
+         [](EffectWindowTest &f) { f.find<QPushButton>("swtWave")->setChecked(true); },
+         {"01 00 02 00 40 00 00"}},
+        {"Wave on then off",
+         [](EffectWindowTest &f) {
+             f.find<QPushButton>("swtWave")->setChecked(true);
+             f.find<QPushButton>("swtWave")->setChecked(false);
+         },
          {"01 00 02 00 40 00 00", "01 00 02 00 60 00 00"}},
-        {"Split on", [](EffectWindowTest &f) { f.find<QPushButton>("swtSplit")->setChecked(true); }, {"01 00 EE 00 00 00 01"}},
+        {"Split on",
+         [](EffectWindowTest &f) { f.find<QPushButton>("swtSplit")->setChecked(true); },
+         {"01 00 EE 00 00 00 01"}},
         {"bypass on", [](EffectWindowTest &f) { f.find<QPushButton>("swtBypass")->setChecked(true); }, {"0D 01"}},
     };
     for (const Case &c : cases) {
@@ -185,7 +216,7 @@ TEST_F(EffectWindowTest, ANoteCutBoxNeedsATuning)
 
 TEST_F(EffectWindowTest, DuringAnExchangeChangesAreRefusedAndPutBack)
 {
-    pedal.state().parameters[Dry] = 0x3FC000; // 91 degrees
+    pedal.state().parameters[Dry] = 0x3FC000;   // 91 degrees
     pedal.state().parameters[Pitch] = 0x400000; // "0"
     pedal.state().tuning = 1;
     start({&pedal});
@@ -229,13 +260,15 @@ TEST_F(EffectWindowTest, EveryEndOfARequestLeavesTheWindowLive)
         {"silent", requestWith([](sim::Faults &x) { x.silent = true; })},
         {"short", requestWith([](sim::Faults &x) { x.cutReplyAfterBytes = 100; })},
         {"garbled", requestWith([](sim::Faults &x) { x.garbleReply = true; })},
-        {"busy", [](EffectWindowTest &f, sim::VirtualPedal &) {
+        {"busy",
+         [](EffectWindowTest &f, sim::VirtualPedal &) {
              f.prompt.answers = {true};
              f.click("btnSaveParameters");
              EXPECT_FALSE(f.editor->link.run(std::make_unique<StatusJob>()));
              ASSERT_TRUE(f.settle());
          }},
-        {"unplug", [](EffectWindowTest &f, sim::VirtualPedal &p) {
+        {"unplug",
+         [](EffectWindowTest &f, sim::VirtualPedal &p) {
              p.faults().answerDelayMs = 500;
              f.click("btnRequest");
              f.driver.detach(&p);

@@ -51,16 +51,19 @@ struct Command {
 // Every way a person can reach the pedal from the windows, and the core's own doors.
 const Command kCommands[] = {
     {"Request", [](Exchanges &f) { f.find<QPushButton>("btnRequest")->click(); }},
-    {"Assign", [](Exchanges &f) {
+    {"Assign",
+     [](Exchanges &f) {
          f.prompt.answers = {true};
          f.find<QPushButton>("btnAssign")->click();
      }},
     {"Set Footswitch Mode", [](Exchanges &f) { f.find<QPushButton>("btnSetFootswitchMode")->click(); }},
-    {"Save Parameters", [](Exchanges &f) {
+    {"Save Parameters",
+     [](Exchanges &f) {
          f.prompt.answers = {true};
          f.find<QPushButton>("btnSaveParameters")->click();
      }},
-    {"Upload Selected", [](Exchanges &f) {
+    {"Upload Selected",
+     [](Exchanges &f) {
          f.prompt.answers = {true};
          f.find<QPushButton>("btnUpload")->click();
      }},
@@ -71,12 +74,10 @@ const Command kCommands[] = {
     {"a switch", [](Exchanges &f) { f.find<QPushButton>("swtSplit")->toggle(); }},
     {"the bypass", [](Exchanges &f) { f.find<QPushButton>("swtBypass")->toggle(); }},
     {"the pitch list", [](Exchanges &f) { f.find<QComboBox>("cmbVariableWavePitch")->setCurrentIndex(2); }},
-    {"a job from the core", [](Exchanges &f) {
-         EXPECT_FALSE(f.editor->link.run(std::make_unique<SendJob>(QByteArray::fromHex("1101"), 0)));
-     }},
-    {"a live message from the core", [](Exchanges &f) {
-         EXPECT_FALSE(f.editor->link.sendLive(QByteArray::fromHex("0D00")));
-     }},
+    {"a job from the core",
+     [](Exchanges &f) { EXPECT_FALSE(f.editor->link.run(std::make_unique<SendJob>(QByteArray::fromHex("1101"), 0))); }},
+    {"a live message from the core",
+     [](Exchanges &f) { EXPECT_FALSE(f.editor->link.sendLive(QByteArray::fromHex("0D00"))); }},
 };
 
 struct Exchange {
@@ -88,7 +89,8 @@ struct Exchange {
 const Exchange kExchanges[] = {
     {"status request", [](Exchanges &f) { f.find<QPushButton>("btnRequest")->click(); },
      [](const QByteArray &m) { return m == QByteArray::fromHex("0200"); }},
-    {"upload", [](Exchanges &f) {
+    {"upload",
+     [](Exchanges &f) {
          f.prompt.answers = {true};
          f.find<QPushButton>("btnUpload")->click();
      },
@@ -96,7 +98,8 @@ const Exchange kExchanges[] = {
      [](const QByteArray &m) {
          return m == QByteArray::fromHex("0D01") || m.size() == 4512 || m == QByteArray::fromHex("0200");
      }},
-    {"Save Parameters", [](Exchanges &f) {
+    {"Save Parameters",
+     [](Exchanges &f) {
          f.prompt.answers = {true};
          f.find<QPushButton>("btnSaveParameters")->click();
      },
@@ -145,7 +148,8 @@ TEST_F(Exchanges, ConfirmedCommandsSendExactlyWhatWasConfirmedAndTheKnobOnce)
     } cases[] = {
         {"Assign", "btnAssign", "04 00 00 00 00 00 FF FF FF FF FF FF FF FF FF FF"},
         {"Set Footswitch Mode", "btnSetFootswitchMode", "08 00 00"},
-        {"Save Parameters", "btnSaveParameters", "03 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"},
+        {"Save Parameters", "btnSaveParameters",
+         "03 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -171,16 +175,19 @@ TEST_F(Exchanges, ClosingTheMainWindowDuringAnyWaitEndsAtOnceWithoutSpinning)
         const char *what;
         std::function<void(Exchanges &, sim::VirtualPedal &)> wait;
     } cases[] = {
-        {"status request to a silent pedal", [](Exchanges &f, sim::VirtualPedal &p) {
+        {"status request to a silent pedal",
+         [](Exchanges &f, sim::VirtualPedal &p) {
              p.faults().silent = true;
              f.find<QPushButton>("btnRequest")->click();
          }},
-        {"upload waiting for its answer", [](Exchanges &f, sim::VirtualPedal &p) {
+        {"upload waiting for its answer",
+         [](Exchanges &f, sim::VirtualPedal &p) {
              p.faults().silent = true;
              f.prompt.answers = {true};
              f.find<QPushButton>("btnUpload")->click();
          }},
-        {"the pause after Save Parameters", [](Exchanges &f, sim::VirtualPedal &) {
+        {"the pause after Save Parameters",
+         [](Exchanges &f, sim::VirtualPedal &) {
              f.prompt.answers = {true};
              f.find<QPushButton>("btnSaveParameters")->click();
          }},

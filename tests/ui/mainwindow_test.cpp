@@ -8,16 +8,16 @@
 #include "ui/mainwindow.h"
 
 #include <QAction>
-#include <QCheckBox>
-#include <QPlainTextEdit>
-#include <QScrollBar>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -40,12 +40,21 @@ void writeFile(const QString &path, const QByteArray &content)
 }
 
 // The device commands that are built, and those that are not built yet (always disabled).
-const char *const kDeviceCommands[] = {"btnUpload", "btnRequest", "btnSaveParameters", "btnAssign",
-                                       "btnSetFootswitchMode", "menuMIDI", "menuInstrument", "menuBypassStatus"};
-const char *const kUnbuiltCommands[] = {"menuLoadPreset", "menuSavePreset", "menuLoadAlgorithmFromFile",
-                                        "menuUploadTuningsData", "menuGuitar", "menuBass",
-                                        "menuFirmwareUpgradeMode", "menuStartFirmwareUpgrade", "menuEraseSettings",
-                                        "menuSupport", "menuUpdateNow", "btnSetTuning"};
+const char *const kDeviceCommands[] = {"btnUpload",      "btnRequest",           "btnSaveParameters",
+                                       "btnAssign",      "btnSetFootswitchMode", "menuMIDI",
+                                       "menuInstrument", "menuBypassStatus"};
+const char *const kUnbuiltCommands[] = {"menuLoadPreset",
+                                        "menuSavePreset",
+                                        "menuLoadAlgorithmFromFile",
+                                        "menuUploadTuningsData",
+                                        "menuGuitar",
+                                        "menuBass",
+                                        "menuFirmwareUpgradeMode",
+                                        "menuStartFirmwareUpgrade",
+                                        "menuEraseSettings",
+                                        "menuSupport",
+                                        "menuUpdateNow",
+                                        "btnSetTuning"};
 
 } // namespace
 
@@ -251,11 +260,13 @@ TEST_F(Linking, AnUnplugIsReportedOnceWhateverRuns)
     };
     const Case cases[] = {
         {"idle", [](Fixture &, sim::VirtualPedal &) {}},
-        {"status request", [](Fixture &f, sim::VirtualPedal &p) {
+        {"status request",
+         [](Fixture &f, sim::VirtualPedal &p) {
              p.faults().answerDelayMs = 2000;
              f.click("btnRequest");
          }},
-        {"save parameters", [](Fixture &f, sim::VirtualPedal &) {
+        {"save parameters",
+         [](Fixture &f, sim::VirtualPedal &) {
              f.prompt.answers = {true};
              f.click("btnSaveParameters");
          }},
@@ -326,7 +337,8 @@ TEST_F(StatusExchange, OldFirmwareAsksForAnUpgradeAndDisablesEverything)
     EXPECT_EQ(prompt.messages[0], "A firmware upgrade is required. Upgrade to Firmware 11");
     EXPECT_TRUE(prompt.messages[1].startsWith("If current firmware is below 9 follow legacy firmware upgrade mode:\r\n"
                                               "1) close editor application and disconnect pedal from USB\r\n"));
-    EXPECT_TRUE(prompt.messages[1].endsWith("\r\n\r\nIf current firmware is 9 or above go to Firmware Upgrade menu and follow instructions."));
+    EXPECT_TRUE(prompt.messages[1].endsWith(
+        "\r\n\r\nIf current firmware is 9 or above go to Firmware Upgrade menu and follow instructions."));
     EXPECT_EQ(commandsNot(false), QStringList());
     EXPECT_TRUE(enabled("menuDisconnect"));
     EXPECT_EQ(text("lblFirmwareVersion"), "Device Firmware: 10");
@@ -337,7 +349,8 @@ TEST_F(StatusExchange, OldAlgorithmAsksForTheNewest)
     pedal.state().algorithmVersion = 0x0011;
     start({&pedal});
     link();
-    EXPECT_EQ(prompt.messages, QStringList({"Upload the latest version of Vadrelon MK3 algorithm:\r\nUpload Vadrelon MK3 0012"}));
+    EXPECT_EQ(prompt.messages,
+              QStringList({"Upload the latest version of Vadrelon MK3 algorithm:\r\nUpload Vadrelon MK3 0012"}));
     EXPECT_FALSE(editor->effectWindow->isVisible());
     EXPECT_TRUE(enabled("btnUpload"));
 }
@@ -429,11 +442,8 @@ TEST_F(StatusExchange, OptionMarksFollowThePedal)
         bool guitar;
     };
     const Case cases[] = {
-        {0, 0, 0, false, 255, true},
-        {255, 0, 1, true, 186, false},
-        {5, 5, 1, true, 255, true},
-        {16, 16, 0, false, 186, false},
-        {17, -1, 0, false, 255, true},
+        {0, 0, 0, false, 255, true},    {255, 0, 1, true, 186, false}, {5, 5, 1, true, 255, true},
+        {16, 16, 0, false, 186, false}, {17, -1, 0, false, 255, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.midi);
@@ -490,7 +500,9 @@ TEST_F(StatusExchange, AMemoryDumpIsListedWholeByThePeriodicRead)
     start({&pedal});
     link();
     ASSERT_TRUE(editor->link.run(std::make_unique<SendJob>(QByteArray::fromHex("0C5000000000"), 0)));
-    ASSERT_TRUE(waitFor([&] { return logHas("16383: " + QString::number(quint8(16383 * 7), 16).toUpper().rightJustified(2, '0')); }, 10000));
+    ASSERT_TRUE(waitFor(
+        [&] { return logHas("16383: " + QString::number(quint8(16383 * 7), 16).toUpper().rightJustified(2, '0')); },
+        10000));
     EXPECT_TRUE(logHas("0: 00"));
     EXPECT_TRUE(logHas("1: 07"));
     EXPECT_FALSE(log().join('\n').contains("incomplete"));
@@ -504,8 +516,9 @@ TEST_F(Console, CtrlShiftPOpensItAndNothingElseDoes)
     w().show();
     QApplication::setActiveWindow(&w());
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w()));
-    for (Qt::KeyboardModifiers mods : {Qt::KeyboardModifiers(Qt::NoModifier), Qt::KeyboardModifiers(Qt::ControlModifier),
-                                       Qt::KeyboardModifiers(Qt::ShiftModifier)}) {
+    for (Qt::KeyboardModifiers mods :
+         {Qt::KeyboardModifiers(Qt::NoModifier), Qt::KeyboardModifiers(Qt::ControlModifier),
+          Qt::KeyboardModifiers(Qt::ShiftModifier)}) {
         QTest::keyClick(&w(), Qt::Key_P, mods);
         EXPECT_FALSE(editor->consoleWindow->isVisible());
     }
@@ -605,10 +618,15 @@ TEST_F(Settings, FailuresAreShownInTheOrderOfTheirSteps)
         QStringList commands; // after both check-mark commands and a look
     };
     const Case cases[] = {
-        {"the maker folder is a file", [&] { writeFile(maker, "x"); },
+        {"the maker folder is a file",
+         [&] { writeFile(maker, "x"); },
          {"Error creating folder: ", "Error creating subfolder: ", writing(show), writing(report)},
          {writing(style)}},
-        {"every settings file is a folder", [&] { for (const QString &p : {show, report, style}) QDir().mkpath(p); },
+        {"every settings file is a folder",
+         [&] {
+             for (const QString &p : {show, report, style})
+                 QDir().mkpath(p);
+         },
          {reading(show), reading(report), reading(style)},
          {writing(show), writing(report), writing(style)}},
     };

@@ -50,9 +50,8 @@ TEST(ContentAlgorithmImage, SyntheticImagesFollowTheLayout)
         EXPECT_EQ(parsed->noOps, 18);
 
         // The writes in the shipped order, each to device 0.
-        const QList<quint16> targets{0x081C, 0x0800, 0x0000, 0x0400, 0x081C, 0x081D,
-                                     0x081E, 0x081F, 0x0820, 0x0821, 0x0822, 0x0823,
-                                     0x0824, 0x0825, 0x0826, 0x0827, 0x081C};
+        const QList<quint16> targets{0x081C, 0x0800, 0x0000, 0x0400, 0x081C, 0x081D, 0x081E, 0x081F, 0x0820,
+                                     0x0821, 0x0822, 0x0823, 0x0824, 0x0825, 0x0826, 0x0827, 0x081C};
         const QList<int> fixedSizes{2, 32, -1, -1, 2, 1, 2, 1, 3, 3, 2, 2, 2, 2, 2, 2, 2};
         ASSERT_EQ(parsed->writes.size(), targets.size());
         for (int i = 0; i < targets.size(); ++i) {
@@ -120,19 +119,51 @@ TEST(ContentAlgorithmImage, ParserRejectsDamagedImages)
         {"empty", [] { return QByteArray(); }, "too short"},
         {"fixed fields cut", [&] { return good.left(127); }, "too short"},
         {"cut short", [&] { return good.left(4480); }, "length field says 4512 bytes but the image holds 4480"},
-        {"length field off", [&] { QByteArray b = good; b[2] = char(b[2] + 32); return b; },
+        {"length field off",
+         [&] {
+             QByteArray b = good;
+             b[2] = char(b[2] + 32);
+             return b;
+         },
          "length field says 4544"},
-        {"not a multiple of 32", [] { return MakeAlgorithmImage(0x0012, kHeader0012, 4500); },
-         "not a multiple of 32"},
-        {"unknown record", [&] { QByteArray b = good; b[128] = 0x07; return b; },
+        {"not a multiple of 32", [] { return MakeAlgorithmImage(0x0012, kHeader0012, 4500); }, "not a multiple of 32"},
+        {"unknown record",
+         [&] {
+             QByteArray b = good;
+             b[128] = 0x07;
+             return b;
+         },
          "unknown DSP load record 0x07 at offset 128"},
-        {"write count below its target", [&] { QByteArray b = good; b[129] = 0; b[130] = 2; return b; },
+        {"write count below its target",
+         [&] {
+             QByteArray b = good;
+             b[129] = 0;
+             b[130] = 2;
+             return b;
+         },
          "too short to hold its target"},
-        {"write past the end", [&] { QByteArray b = good; b[129] = char(0xFF); b[130] = char(0xFF); return b; },
+        {"write past the end",
+         [&] {
+             QByteArray b = good;
+             b[129] = char(0xFF);
+             b[130] = char(0xFF);
+             return b;
+         },
          "runs past the end"},
-        {"no end byte", [&] { QByteArray b = good; for (int i = end - 1; i < b.size(); ++i) b[i] = 0x03; return b; },
+        {"no end byte",
+         [&] {
+             QByteArray b = good;
+             for (int i = end - 1; i < b.size(); ++i)
+                 b[i] = 0x03;
+             return b;
+         },
          "no end byte"},
-        {"padding not zero", [&] { QByteArray b = good; b[b.size() - 1] = 1; return b; },
+        {"padding not zero",
+         [&] {
+             QByteArray b = good;
+             b[b.size() - 1] = 1;
+             return b;
+         },
          "non-zero byte at offset 4511"},
     };
     for (const Case &c : cases) {

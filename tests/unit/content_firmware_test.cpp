@@ -17,16 +17,15 @@ TEST(ContentFirmwareTable, VersionsInOrderAndLatestIsLast)
     }
     EXPECT_EQ(versions, (QList<int>{5, 6, 7, 8, 9, 10, 11}));
     EXPECT_EQ(latestFirmwareVersion(), 11);
-    EXPECT_EQ(firmwareListNames(),
-              (QStringList{"Firmware_5", "Firmware_6", "Firmware_7", "Firmware_8", "Firmware_9",
-                           "Firmware_10", "Firmware_11"}));
+    EXPECT_EQ(firmwareListNames(), (QStringList{"Firmware_5", "Firmware_6", "Firmware_7", "Firmware_8", "Firmware_9",
+                                                "Firmware_10", "Firmware_11"}));
 }
 
 TEST(ContentFirmwareTable, Lookups)
 {
     const std::pair<const char *, int> byName[] = {
-        {"Firmware_5", 5}, {"FIRMWARE_11", 11}, {"firmware_8", 8},
-        {"Firmware_1", -1}, {"Firmware_12", -1}, {"Firmware_5.bin", -1}, {"", -1},
+        {"Firmware_5", 5},   {"FIRMWARE_11", 11},    {"firmware_8", 8}, {"Firmware_1", -1},
+        {"Firmware_12", -1}, {"Firmware_5.bin", -1}, {"", -1},
     };
     for (const auto &[name, version] : byName) {
         const std::optional<FirmwareEntry> e = firmwareByName(name);

@@ -30,7 +30,8 @@ TEST(ContentOptions, SelectingAnEffectWithoutItsImage)
         ConsoleLog log;
         EXPECT_EQ(selectEffect(content, c.effect, log), c.error) << c.effect;
         EXPECT_EQ(content.selectedEffectName, c.effect);
-        EXPECT_EQ(content.resourceLines, QStringList{"Vadrelon MK3 0012"}) << c.effect << ": only an image replaces them";
+        EXPECT_EQ(content.resourceLines, QStringList{"Vadrelon MK3 0012"})
+            << c.effect << ": only an image replaces them";
     }
 }
 

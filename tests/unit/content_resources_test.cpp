@@ -12,8 +12,8 @@ using namespace vadrelon;
 
 namespace {
 
-const QString kDocumentedHeader0012 = QStringLiteral(
-    "0011A0002500ED00A5007B000200CF00E300A600EE00520066005C000A007800EC001B000C0006");
+const QString kDocumentedHeader0012 =
+    QStringLiteral("0011A0002500ED00A5007B000200CF00E300A600EE00520066005C000A007800EC001B000C0006");
 
 TEST(ContentCatalogue, HoldsOneEffectAndNamesVersion12)
 {
@@ -64,10 +64,10 @@ TEST(ContentResources, LookupFindsImagesWithOrWithoutExtension)
         {"VADRELON_MK3_0012.HEX", "hex image"},
         {"Firmware_5", "firmware 5"},
         {"FIRMWARE_11", "firmware 11"},
-        {"octave", "catalogue"},          // the first folder wins
-        {"Firmware_1", nullptr},          // a prefix is not a name
+        {"octave", "catalogue"}, // the first folder wins
+        {"Firmware_1", nullptr}, // a prefix is not a name
         {"VADRELON_MK3", nullptr},
-        {"FIRMWARE_5.hex", nullptr},      // the extension must match the file's
+        {"FIRMWARE_5.hex", nullptr}, // the extension must match the file's
         {"VADRELON_MK3_0012.hex.hex", nullptr},
         {"", nullptr},
     };
@@ -130,17 +130,20 @@ TEST(ContentResources, resourceNameFor)
 TEST(ContentResources, latestAlgorithmVersionFrom)
 {
     const std::pair<const char *, quint32> good[] = {
-        {"Vadrelon MK3 0012", 12},
-        {"Vadrelon MK3 0009", 9},
+        {"Vadrelon MK3 0012", 12},      {"Vadrelon MK3 0009", 9},
         {"Vadrelon MK3 0013 beta", 13}, // only characters 13 to 17 count
-        {"Vadrelon MK3   12", 12},
-        {"Vadrelon MK3 10000", 1000},
+        {"Vadrelon MK3   12", 12},      {"Vadrelon MK3 10000", 1000},
     };
     for (const auto &[entry, version] : good) {
         EXPECT_EQ(latestAlgorithmVersionFrom(entry), Result<quint32>(version)) << entry;
     }
-    const char *bad[] = {"", "Vadrelon MK3 001", "Vadrelon MK3 00x2", "Vadrelon MK3      ",
-                         "Vadrelon MK3 -012", "Vadrelon MK3 +012", "Vadrelon MK3 0 12"};
+    const char *bad[] = {"",
+                         "Vadrelon MK3 001",
+                         "Vadrelon MK3 00x2",
+                         "Vadrelon MK3      ",
+                         "Vadrelon MK3 -012",
+                         "Vadrelon MK3 +012",
+                         "Vadrelon MK3 0 12"};
     for (const char *entry : bad) {
         const Result<quint32> v = latestAlgorithmVersionFrom(entry);
         ASSERT_TRUE(std::holds_alternative<Error>(v)) << entry;
@@ -158,8 +161,7 @@ TEST(ContentAddressHeader, ShippedHeaderIsTheDocumentedOne)
     ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromLatin1(shipped.readAll()), kDocumentedHeader0012);
     // The synthetic image of 0012 begins the same way, so tests built on it see real addresses.
-    EXPECT_EQ(AlgorithmImageHex(MakeAlgorithmImage(0x0012)).left(kAddressHeaderChars),
-              kDocumentedHeader0012);
+    EXPECT_EQ(AlgorithmImageHex(MakeAlgorithmImage(0x0012)).left(kAddressHeaderChars), kDocumentedHeader0012);
 }
 
 TEST(ContentAddressHeader, SourceChoice)
@@ -178,22 +180,22 @@ TEST(ContentAddressHeader, SourceChoice)
         QString line;
     };
     const Case cases[] = {
-        {"loaded image wins", "Vadrelon MK3 0012", {image11}, AddressSource::LoadedImage,
-         image11.left(78)},
-        {"image without shipped header", "Vadrelon MK3 0011", {image11}, AddressSource::LoadedImage,
-         image11.left(78)},
-        {"lines still hold the catalogue", "Vadrelon MK3 0012", {"Vadrelon MK3 0012"},
-         AddressSource::ShippedHeader, kDocumentedHeader0012},
-        {"nothing loaded", "Vadrelon MK3 0012", {}, AddressSource::ShippedHeader,
+        {"loaded image wins", "Vadrelon MK3 0012", {image11}, AddressSource::LoadedImage, image11.left(78)},
+        {"image without shipped header", "Vadrelon MK3 0011", {image11}, AddressSource::LoadedImage, image11.left(78)},
+        {"lines still hold the catalogue",
+         "Vadrelon MK3 0012",
+         {"Vadrelon MK3 0012"},
+         AddressSource::ShippedHeader,
          kDocumentedHeader0012},
-        {"header names ignore case", "vadrelon mk3 0012", {}, AddressSource::ShippedHeader,
+        {"nothing loaded", "Vadrelon MK3 0012", {}, AddressSource::ShippedHeader, kDocumentedHeader0012},
+        {"header names ignore case", "vadrelon mk3 0012", {}, AddressSource::ShippedHeader, kDocumentedHeader0012},
+        {"image cut short",
+         "Vadrelon MK3 0012",
+         {image12.left(77)},
+         AddressSource::ShippedHeader,
          kDocumentedHeader0012},
-        {"image cut short", "Vadrelon MK3 0012", {image12.left(77)}, AddressSource::ShippedHeader,
-         kDocumentedHeader0012},
-        {"not hex", "Vadrelon MK3 0012", {garbled}, AddressSource::ShippedHeader,
-         kDocumentedHeader0012},
-        {"no header ships for 0011", "Vadrelon MK3 0011", {"Vadrelon MK3 0012"},
-         AddressSource::None, {}},
+        {"not hex", "Vadrelon MK3 0012", {garbled}, AddressSource::ShippedHeader, kDocumentedHeader0012},
+        {"no header ships for 0011", "Vadrelon MK3 0011", {"Vadrelon MK3 0012"}, AddressSource::None, {}},
         {"no effect", "", {}, AddressSource::None, {}},
     };
     for (const Case &c : cases) {

@@ -27,17 +27,16 @@ TEST_P(DialAngleToValueTest, GivesSnappedAngleLevelAndValue)
     EXPECT_EQ(v.value, c.value);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    TellingAngles, DialAngleToValueTest,
-    ::testing::Values(AngleCase{-135, -135, 0, 0x000000}, AngleCase{-136, -136, 4, 0x008000},
-                      AngleCase{-179, -179, 167, 0x14E000}, AngleCase{-180, -180, 167, 0x14E000},
-                      AngleCase{180, 180, 167, 0x14E000}, AngleCase{179, 179, 171, 0x156000},
-                      AngleCase{90, 90, 510, 0x3FC000}, AngleCase{0, 0, 852, 0x6A8000},
-                      AngleCase{-1, -1, 856, 0x6B0000}, AngleCase{-44, -44, 1019, 0x7F6000},
-                      AngleCase{-45, -45, 1023, 0x7FE000},
-                      // the dead sector moves to its nearer end
-                      AngleCase{-90, -135, 0, 0x000000}, AngleCase{-89, -45, 1023, 0x7FE000},
-                      AngleCase{-134, -135, 0, 0x000000}, AngleCase{-46, -45, 1023, 0x7FE000}));
+INSTANTIATE_TEST_SUITE_P(TellingAngles, DialAngleToValueTest,
+                         ::testing::Values(AngleCase{-135, -135, 0, 0x000000}, AngleCase{-136, -136, 4, 0x008000},
+                                           AngleCase{-179, -179, 167, 0x14E000}, AngleCase{-180, -180, 167, 0x14E000},
+                                           AngleCase{180, 180, 167, 0x14E000}, AngleCase{179, 179, 171, 0x156000},
+                                           AngleCase{90, 90, 510, 0x3FC000}, AngleCase{0, 0, 852, 0x6A8000},
+                                           AngleCase{-1, -1, 856, 0x6B0000}, AngleCase{-44, -44, 1019, 0x7F6000},
+                                           AngleCase{-45, -45, 1023, 0x7FE000},
+                                           // the dead sector moves to its nearer end
+                                           AngleCase{-90, -135, 0, 0x000000}, AngleCase{-89, -45, 1023, 0x7FE000},
+                                           AngleCase{-134, -135, 0, 0x000000}, AngleCase{-46, -45, 1023, 0x7FE000}));
 
 struct PositionCase {
     quint32 value;
@@ -57,35 +56,30 @@ TEST_P(ValueToDialAngleTest, PlacesValueOnDial)
     EXPECT_EQ(valueToDialAngle(c.value, c.scale), c.angle);
 }
 
-constexpr quint32 atX(int x) { return levelToValue(x); }
+constexpr quint32 atX(int x)
+{
+    return levelToValue(x);
+}
 
 // x at the ends of each segment of the dial.
 INSTANTIATE_TEST_SUITE_P(
     SegmentEnds, ValueToDialAngleTest,
-    ::testing::Values(PositionCase{atX(0), kLevelScale, -135},
-                      PositionCase{atX(169), kLevelScale, -179},
-                      PositionCase{atX(170), kLevelScale, 180},
-                      PositionCase{atX(339), kLevelScale, 135},
-                      PositionCase{atX(340), kLevelScale, 136},
-                      PositionCase{atX(511), kLevelScale, 90},
-                      PositionCase{atX(512), kLevelScale, 89},
-                      PositionCase{atX(680), kLevelScale, 45},
-                      PositionCase{atX(681), kLevelScale, 44},
-                      PositionCase{atX(850), kLevelScale, 0},
-                      PositionCase{atX(851), kLevelScale, -1},
-                      PositionCase{atX(1023), kLevelScale, -45}));
+    ::testing::Values(PositionCase{atX(0), kLevelScale, -135}, PositionCase{atX(169), kLevelScale, -179},
+                      PositionCase{atX(170), kLevelScale, 180}, PositionCase{atX(339), kLevelScale, 135},
+                      PositionCase{atX(340), kLevelScale, 136}, PositionCase{atX(511), kLevelScale, 90},
+                      PositionCase{atX(512), kLevelScale, 89}, PositionCase{atX(680), kLevelScale, 45},
+                      PositionCase{atX(681), kLevelScale, 44}, PositionCase{atX(850), kLevelScale, 0},
+                      PositionCase{atX(851), kLevelScale, -1}, PositionCase{atX(1023), kLevelScale, -45}));
 
-INSTANTIATE_TEST_SUITE_P(
-    ScalesAndClamping, ValueToDialAngleTest,
-    ::testing::Values(PositionCase{0x800000, kLevelScale, -45}, // full scale clamps to 1023
-                      PositionCase{0x001FFF, kLevelScale, -135}, // below one level
-                      PositionCase{0xFFFFFFFF, kLevelScale, -45},
-                      PositionCase{12, 24, 90},  // Low Pass
-                      PositionCase{24, 24, -45},
-                      PositionCase{25, 24, -45}, // beyond its range
-                      PositionCase{8, 16, 89},   // High Pass
-                      PositionCase{11, 22, 90},  // Range
-                      PositionCase{0, 22, -135}));
+INSTANTIATE_TEST_SUITE_P(ScalesAndClamping, ValueToDialAngleTest,
+                         ::testing::Values(PositionCase{0x800000, kLevelScale, -45},  // full scale clamps to 1023
+                                           PositionCase{0x001FFF, kLevelScale, -135}, // below one level
+                                           PositionCase{0xFFFFFFFF, kLevelScale, -45},
+                                           PositionCase{12, 24, 90},                             // Low Pass
+                                           PositionCase{24, 24, -45}, PositionCase{25, 24, -45}, // beyond its range
+                                           PositionCase{8, 16, 89},                              // High Pass
+                                           PositionCase{11, 22, 90},                             // Range
+                                           PositionCase{0, 22, -135}));
 
 TEST(DialMapping, AnglesOutsideTheDialAreBroughtToItsBounds)
 {
@@ -124,10 +118,10 @@ TEST(HarmonicPitch, TableHoldsTheNotesOfTheList)
 {
     // Entry by entry, as the pedal knows the notes; a near miss is a wrong note.
     const std::pair<const char *, quint32> notes[] = {
-        {"-12", 0x200000}, {"-11", 0x22AAA8}, {"-10", 0x255558}, {"-9", 0x280000}, {"-8", 0x2AAAA8},
-        {"-7", 0x2D5558},  {"-6", 0x300000},  {"-5", 0x32AAA8},  {"-4", 0x355558}, {"-3", 0x380000},
-        {"-2", 0x3AAAA8},  {"-1", 0x3D5558},  {"0", 0x400000},   {"+1", 0x455558}, {"+2", 0x4AAAA8},
-        {"+3", 0x500000},  {"+4", 0x555558},  {"+5", 0x5AAAA8},  {"+6", 0x600000}, {"+7", 0x655558},
+        {"-12", 0x200000}, {"-11", 0x22AAA8}, {"-10", 0x255558}, {"-9", 0x280000},  {"-8", 0x2AAAA8},
+        {"-7", 0x2D5558},  {"-6", 0x300000},  {"-5", 0x32AAA8},  {"-4", 0x355558},  {"-3", 0x380000},
+        {"-2", 0x3AAAA8},  {"-1", 0x3D5558},  {"0", 0x400000},   {"+1", 0x455558},  {"+2", 0x4AAAA8},
+        {"+3", 0x500000},  {"+4", 0x555558},  {"+5", 0x5AAAA8},  {"+6", 0x600000},  {"+7", 0x655558},
         {"+8", 0x6AAAA8},  {"+9", 0x700000},  {"+10", 0x755558}, {"+11", 0x7AAAA8}, {"+12", 0x800000},
     };
     ASSERT_EQ(std::size(notes), HarmonicPitchTable.size());

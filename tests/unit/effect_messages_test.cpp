@@ -6,11 +6,14 @@ using namespace vadrelon;
 
 namespace {
 
-const QString kHeader0012 = QStringLiteral(
-    "0011A0002500ED00A5007B000200CF00E300A600EE00520066005C000A007800EC001B000C0006");
+const QString kHeader0012 =
+    QStringLiteral("0011A0002500ED00A5007B000200CF00E300A600EE00520066005C000A007800EC001B000C0006");
 
 // Byte listings are written with blanks for reading; messages have none.
-QString hex(const char *spaced) { return QString::fromLatin1(spaced).remove(QLatin1Char(' ')); }
+QString hex(const char *spaced)
+{
+    return QString::fromLatin1(spaced).remove(QLatin1Char(' '));
+}
 
 class EffectMessages : public ::testing::Test {
 protected:
@@ -22,13 +25,11 @@ TEST_F(EffectMessages, ParameterMessageCarriesAddressAndValue)
 {
     const QString dry = buildParameterMessage(set.Dry.address, dialAngleToValue(90).value);
     EXPECT_EQ(dry, QStringLiteral("010025003FC000"));
-    EXPECT_EQ(parameterSendTrace(set.Dry.name, dry),
-              QStringLiteral("Send Dry string (standard par): 010025003FC000"));
+    EXPECT_EQ(parameterSendTrace(set.Dry.name, dry), QStringLiteral("Send Dry string (standard par): 010025003FC000"));
 
     const QString pitch = buildParameterMessage(set.HarmonicPitch.address, HarmonicPitchTable[24]);
     EXPECT_EQ(pitch, QStringLiteral("01007800800000"));
-    EXPECT_EQ(harmonicPitchSendTrace(pitch),
-              QStringLiteral("Send Harmonic Pitch string: 01007800800000"));
+    EXPECT_EQ(harmonicPitchSendTrace(pitch), QStringLiteral("Send Harmonic Pitch string: 01007800800000"));
 
     EXPECT_EQ(parameterMessageFor(set, ParSplit, 1), QStringLiteral("0100EE00000001"));
     EXPECT_EQ(parameterMessageFor(set, ParRange, 0x3FC000), QStringLiteral("010000003FC000"));
@@ -76,12 +77,9 @@ INSTANTIATE_TEST_SUITE_P(
     Lists, AssignMessage,
     ::testing::Values(
         AssignCase{"none", {0, 0, 0, 0, 0}, "04 00 00 00 00 00 FF FF FF FF FF FF FF FF FF FF"},
-        AssignCase{"input level and remote bypass", {1, 0, 0, 0, 1},
-                   "04 01 00 00 00 01 00 0A FF FF FF FF FF FF FF FE"},
-        AssignCase{"every control", {2, 4, 2, 1, 2},
-                   "04 01 01 01 01 01 00 78 00 06 00 0C 00 1B FF FD"},
-        AssignCase{"same parameter twice", {3, 3, 0, 0, 0},
-                   "04 01 01 00 00 00 00 EC 00 EC FF FF FF FF FF FF"}),
+        AssignCase{"input level and remote bypass", {1, 0, 0, 0, 1}, "04 01 00 00 00 01 00 0A FF FF FF FF FF FF FF FE"},
+        AssignCase{"every control", {2, 4, 2, 1, 2}, "04 01 01 01 01 01 00 78 00 06 00 0C 00 1B FF FD"},
+        AssignCase{"same parameter twice", {3, 3, 0, 0, 0}, "04 01 01 00 00 00 00 EC 00 EC FF FF FF FF FF FF"}),
     [](const auto &info) { return std::to_string(info.index); });
 
 TEST_F(EffectMessages, AssignFlagsComeFromTheEffectStateNotTheLists)
@@ -89,8 +87,7 @@ TEST_F(EffectMessages, AssignFlagsComeFromTheEffectStateNotTheLists)
     std::array<ListSelection, kControlCount> lists;
     lists[CtrlIII] = {2, QStringLiteral("High Notes Cut")};
     EffectState state; // no handler has run: nothing marked assigned
-    EXPECT_EQ(buildAssignMessage(lists, state, set).text,
-              hex("04 00 00 00 00 00 FF FF FF FF 00 0C FF FF FF FF"));
+    EXPECT_EQ(buildAssignMessage(lists, state, set).text, hex("04 00 00 00 00 00 FF FF FF FF 00 0C FF FF FF FF"));
 }
 
 TEST_F(EffectMessages, AssignTextOfferedByAnotherListIsNoAddress)
@@ -99,8 +96,7 @@ TEST_F(EffectMessages, AssignTextOfferedByAnotherListIsNoAddress)
     lists[CtrlI] = {1, QStringLiteral("High Notes Cut")}; // not an entry of Control I
     EffectState state;
     state.controlAssigned[CtrlI] = true;
-    EXPECT_EQ(buildAssignMessage(lists, state, set).text,
-              hex("04 01 00 00 00 00 FF FF FF FF FF FF FF FF FF FF"));
+    EXPECT_EQ(buildAssignMessage(lists, state, set).text, hex("04 01 00 00 00 00 FF FF FF FF FF FF FF FF FF FF"));
 }
 
 struct FootswitchCase {
@@ -125,33 +121,30 @@ TEST_P(FootswitchMessage, ShortThenLongPressCode)
     }
     ASSERT_TRUE(m.has_value());
     EXPECT_EQ(m->text, hex(c.message));
-    EXPECT_EQ(m->trace,
-              QStringList(QStringLiteral("footswitch behaviour message: ") + hex(c.message)));
+    EXPECT_EQ(m->trace, QStringList(QStringLiteral("footswitch behaviour message: ") + hex(c.message)));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    RadioStates, FootswitchMessage,
-    ::testing::Values(FootswitchCase{FootswitchButtons{}, "08 00 00"},
-                      FootswitchCase{{false, true, true, false}, "08 01 01"},
-                      FootswitchCase{{true, false, true, false}, "08 00 01"},
-                      FootswitchCase{{false, true, false, true}, "08 01 00"},
-                      FootswitchCase{{true, true, false, true}, nullptr},
-                      FootswitchCase{{true, false, false, false}, nullptr}));
+INSTANTIATE_TEST_SUITE_P(RadioStates, FootswitchMessage,
+                         ::testing::Values(FootswitchCase{FootswitchButtons{}, "08 00 00"},
+                                           FootswitchCase{{false, true, true, false}, "08 01 01"},
+                                           FootswitchCase{{true, false, true, false}, "08 00 01"},
+                                           FootswitchCase{{false, true, false, true}, "08 01 00"},
+                                           FootswitchCase{{true, true, false, true}, nullptr},
+                                           FootswitchCase{{true, false, false, false}, nullptr}));
 
 TEST(StoredSettingsMessage, SixAssignableValues)
 {
     ParameterSet set;
     const TracedMessage zero = buildStoredSettingsMessage(set);
     EXPECT_EQ(zero.text, QStringLiteral("03") + QString(48, QLatin1Char('0')));
-    EXPECT_EQ(zero.trace, QStringList({QStringLiteral("Store settings message (HEX): ") + zero.text,
-                                       QStringLiteral("25")}));
+    EXPECT_EQ(zero.trace,
+              QStringList({QStringLiteral("Store settings message (HEX): ") + zero.text, QStringLiteral("25")}));
 
     set.InputLevel.value = 0x3FC000;
     set.HarmonicPitch.value = 0x400000;
     set.DominantNotesCut.value = 1;
     set.Dry.value = 0x7FE000; // standard parameters are not stored
-    EXPECT_EQ(buildStoredSettingsMessage(set).text,
-              hex("03 003FC000 00400000 00000000 00000001 00000000 00000000"));
+    EXPECT_EQ(buildStoredSettingsMessage(set).text, hex("03 003FC000 00400000 00000000 00000001 00000000 00000000"));
 
     set.DryHPF.value = 0x7FE000;
     EXPECT_TRUE(buildStoredSettingsMessage(set).text.endsWith(QStringLiteral("007FE000")));

@@ -7,8 +7,8 @@ using namespace vadrelon;
 namespace {
 
 // The first line of the algorithm image of version 0012.
-const QString kHeader0012 = QStringLiteral(
-    "0011A0002500ED00A5007B000200CF00E300A600EE00520066005C000A007800EC001B000C0006");
+const QString kHeader0012 =
+    QStringLiteral("0011A0002500ED00A5007B000200CF00E300A600EE00520066005C000A007800EC001B000C0006");
 
 std::array<quint16, kParameterCount> addressesOf(const ParameterSet &set)
 {
@@ -88,10 +88,9 @@ TEST(ReadParameterAddresses, TakesTheFifteenGroupsOfTheHeader)
     ParameterSet set;
     EXPECT_EQ(readParameterAddresses(set, kHeader0012), std::nullopt);
     EXPECT_TRUE(set.addressesKnown());
-    const std::array<quint16, kParameterCount> expected = {
-        0x0025, 0x00ED, 0x00A5, 0x007B, 0x0002, 0x00CF, 0x00E3, 0x00A6,
-        0x00EE, 0x0000, // Range takes no group
-        0x000A, 0x0078, 0x00EC, 0x001B, 0x000C, 0x0006};
+    const std::array<quint16, kParameterCount> expected = {0x0025, 0x00ED, 0x00A5, 0x007B, 0x0002, 0x00CF,
+                                                           0x00E3, 0x00A6, 0x00EE, 0x0000, // Range takes no group
+                                                           0x000A, 0x0078, 0x00EC, 0x001B, 0x000C, 0x0006};
     EXPECT_EQ(addressesOf(set), expected);
 }
 
@@ -99,8 +98,8 @@ TEST(ReadParameterAddresses, HighByteFirstLowerCaseAndUnusedGroupsIgnored)
 {
     ParameterSet set;
     QString line = kHeader0012;
-    line.replace(6, 4, QStringLiteral("1a2B"));                 // group 1: Dry
-    line.replace(42, 12, QStringLiteral("zzzzzzzzzzzz"));        // groups 10-12, unused
+    line.replace(6, 4, QStringLiteral("1a2B"));           // group 1: Dry
+    line.replace(42, 12, QStringLiteral("zzzzzzzzzzzz")); // groups 10-12, unused
     line += QStringLiteral("trailing text is not ours");
     EXPECT_EQ(readParameterAddresses(set, line), std::nullopt);
     EXPECT_EQ(set.Dry.address, 0x1A2B);

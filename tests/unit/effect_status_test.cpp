@@ -6,10 +6,13 @@ using namespace vadrelon;
 
 namespace {
 
-const QString kHeader0012 = QStringLiteral(
-    "0011A0002500ED00A5007B000200CF00E300A600EE00520066005C000A007800EC001B000C0006");
+const QString kHeader0012 =
+    QStringLiteral("0011A0002500ED00A5007B000200CF00E300A600EE00520066005C000A007800EC001B000C0006");
 
-QByteArray bytes(const char *spacedHex) { return QByteArray::fromHex(spacedHex); }
+QByteArray bytes(const char *spacedHex)
+{
+    return QByteArray::fromHex(spacedHex);
+}
 
 TEST(DecodeParameterBlock, SixteenBigEndianValuesAndTheirListing)
 {
@@ -63,9 +66,9 @@ TEST(DecodeFootswitchMode, ModeByteGivesTheRadioStates)
         EXPECT_EQ(d->trace, QStringLiteral("Footswitch Mode: %1").arg(c.mode));
         // Every mode that moves the buttons gives back its own message.
         if (c.buttons) {
-            EXPECT_EQ(buildFootswitchMessage(*c.buttons)->text,
-                      QStringLiteral("08%1%2").arg(c.mode >> 1, 2, 10, QLatin1Char('0'))
-                          .arg(c.mode & 1, 2, 10, QLatin1Char('0')));
+            EXPECT_EQ(buildFootswitchMessage(*c.buttons)->text, QStringLiteral("08%1%2")
+                                                                    .arg(c.mode >> 1, 2, 10, QLatin1Char('0'))
+                                                                    .arg(c.mode & 1, 2, 10, QLatin1Char('0')));
         }
     }
     EXPECT_EQ(decodeFootswitchMode(QByteArray(4, '\0'), 4), std::nullopt);
@@ -104,15 +107,20 @@ TEST_F(DecodeAssignmentsTest, SelectsEntriesAndMarksAssignedParameters)
     };
     const Case cases[] = {
         {"nothing assigned", "00 00 00 00 00  000A 0078 001B 000C FFFE", {0, 0, 0, 0, 0}, {}},
-        {"flag 0 ignores the address", "01 00 00 00 00  000A 000A FFFF FFFF FFFF",
-         {1, 0, 0, 0, 0}, {true, false, false, false, false, false}},
-        {"Control III on High Notes Cut", "00 00 01 00 00  FFFF FFFF 000C FFFF FFFF",
-         {0, 0, 2, 0, 0}, {false, false, false, false, true, false}},
-        {"every control", "01 01 01 01 01  0006 0078 001B 000C FFFD",
-         {4, 2, 1, 2, 2}, {false, true, false, true, true, true}},
+        {"flag 0 ignores the address",
+         "01 00 00 00 00  000A 000A FFFF FFFF FFFF",
+         {1, 0, 0, 0, 0},
+         {true, false, false, false, false, false}},
+        {"Control III on High Notes Cut",
+         "00 00 01 00 00  FFFF FFFF 000C FFFF FFFF",
+         {0, 0, 2, 0, 0},
+         {false, false, false, false, true, false}},
+        {"every control",
+         "01 01 01 01 01  0006 0078 001B 000C FFFD",
+         {4, 2, 1, 2, 2},
+         {false, true, false, true, true, true}},
         {"remote bypass", "00 00 00 00 01  FFFF FFFF FFFF FFFF FFFE", {0, 0, 0, 0, 1}, {}},
-        {"no match keeps the entry", "01 01 01 01 01  1234 000C 000A 0000 FFFF",
-         {keep, keep, keep, keep, keep}, {}},
+        {"no match keeps the entry", "01 01 01 01 01  1234 000C 000A 0000 FFFF", {keep, keep, keep, keep, keep}, {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -177,9 +185,8 @@ TEST(DecodeTuning, TuningAndSemitoneEntries)
         EXPECT_EQ(t->semitone, c.semitone);
         EXPECT_EQ(t->tuningIndex, c.tuningIndex);
         EXPECT_EQ(t->semitoneIndex, c.semitoneIndex);
-        EXPECT_EQ(t->trace,
-                  QStringList({QStringLiteral("Current Tuning: %1").arg(c.tuning),
-                               QStringLiteral("Semitones variation: ") + c.semitoneTrace}));
+        EXPECT_EQ(t->trace, QStringList({QStringLiteral("Current Tuning: %1").arg(c.tuning),
+                                         QStringLiteral("Semitones variation: ") + c.semitoneTrace}));
     }
     EXPECT_EQ(decodeTuning(bytes("01"), 0), std::nullopt);
 }

@@ -41,12 +41,28 @@ TEST(Looks, LookupIgnoresCaseAndFindsNothingForUnknownNames)
 TEST(Looks, AllEightAreCompleteAndDistinct)
 {
     const char *required[] = {
-        "QMainWindow", "QMenuBar::item:selected", "QMenu::item:selected", "QMenu::item:disabled",
-        "QMenu::indicator:checked", "QLabel", "QPushButton:hover", "QPushButton:pressed",
-        "QPushButton:disabled", "[switch=\"true\"]:checked", "[objectName^=\"swt\"]:checked",
-        "QListWidget::item:selected", "QComboBox", "QComboBox QAbstractItemView",
-        "QCheckBox::indicator:checked", "QRadioButton::indicator:checked", "QGroupBox::title",
-        "QPlainTextEdit", "QProgressBar::chunk", "QToolTip", "QMessageBox", "vadrelon--DialWidget",
+        "QMainWindow",
+        "QMenuBar::item:selected",
+        "QMenu::item:selected",
+        "QMenu::item:disabled",
+        "QMenu::indicator:checked",
+        "QLabel",
+        "QPushButton:hover",
+        "QPushButton:pressed",
+        "QPushButton:disabled",
+        "[switch=\"true\"]:checked",
+        "[objectName^=\"swt\"]:checked",
+        "QListWidget::item:selected",
+        "QComboBox",
+        "QComboBox QAbstractItemView",
+        "QCheckBox::indicator:checked",
+        "QRadioButton::indicator:checked",
+        "QGroupBox::title",
+        "QPlainTextEdit",
+        "QProgressBar::chunk",
+        "QToolTip",
+        "QMessageBox",
+        "vadrelon--DialWidget",
     };
     QSet<QString> sheets;
     for (int i = 0; i < lookCount; ++i) {
@@ -72,8 +88,7 @@ TEST(Looks, AllEightAreCompleteAndDistinct)
 std::optional<QString> ruleValue(const QString &sheet, const QString &selector, const QString &property)
 {
     QString text = sheet;
-    text.remove(QRegularExpression(QStringLiteral("/\\*.*?\\*/"),
-                                   QRegularExpression::DotMatchesEverythingOption));
+    text.remove(QRegularExpression(QStringLiteral("/\\*.*?\\*/"), QRegularExpression::DotMatchesEverythingOption));
     std::optional<QString> found;
     static const QRegularExpression rule(QStringLiteral("([^{}]+)\\{([^}]*)\\}"));
     for (const QRegularExpressionMatch &m : rule.globalMatch(text)) {
@@ -130,7 +145,8 @@ TEST(Looks, TextStaysLegibleOnItsBackground)
         {"QListWidget", "color", "QListWidget", "background-color", 4.5},
         {"QListWidget::item:selected", "color", "QListWidget::item:selected", "background-color", 4.5},
         {"QComboBox", "color", "QComboBox", "background-color", 4.5},
-        {"QComboBox QAbstractItemView", "selection-color", "QComboBox QAbstractItemView", "selection-background-color", 4.5},
+        {"QComboBox QAbstractItemView", "selection-color", "QComboBox QAbstractItemView", "selection-background-color",
+         4.5},
         {"QGroupBox::title", "color", "QWidget", "background-color", 4.5},
         {"QPlainTextEdit", "color", "QPlainTextEdit", "background-color", 4.5},
         {"QProgressBar", "color", "QProgressBar", "background-color", 4.5},
@@ -188,10 +204,10 @@ MadeSheet makeSheet(const QString &paletteName, const QByteArray &templateText, 
         return made;
     }
     QProcess run;
-    run.start(cmake, {QStringLiteral("-DTEMPLATE=") + dir.filePath(QStringLiteral("template.qss")),
-                      QStringLiteral("-DPALETTE=") + dir.filePath(paletteName),
-                      QStringLiteral("-DOUTPUT=") + dir.filePath(QStringLiteral("out.qss")),
-                      QStringLiteral("-P"), script});
+    run.start(cmake,
+              {QStringLiteral("-DTEMPLATE=") + dir.filePath(QStringLiteral("template.qss")),
+               QStringLiteral("-DPALETTE=") + dir.filePath(paletteName),
+               QStringLiteral("-DOUTPUT=") + dir.filePath(QStringLiteral("out.qss")), QStringLiteral("-P"), script});
     if (!run.waitForFinished(30000)) {
         ADD_FAILURE() << "cmake did not finish";
         return made;
@@ -235,20 +251,18 @@ TEST(LookSheetScript, RefusesAPaletteThatDoesNotFitTheTemplate)
         const char *name, *templateText, *paletteText, *message;
     };
     const Case cases[] = {
-        {"a name the palette lacks", "a { color: @text; background: @window; }",
-         "window = #000000\n", "gives no value for text"},
-        {"a name the template does not use", "a { background: @window; }",
-         "window = #000000\nshadow = #111111\n", "gives shadow, which"},
-        {"a name given twice", "a { background: @window; }",
-         "window = #000000\nwindow = #111111\n", "line 2 gives window a second time"},
-        {"a colour that is not #rrggbb", "a { background: @window; }",
-         "window = #00000\n", "is not a #rrggbb colour"},
-        {"a line that is not name = value", "a { background: @window; }",
-         "window: #000000\n", "line 1 is not \"name = value\""},
-        {"a value that would end the rule", "a { background: @window; }",
-         "window = #000000 }\n", "may not hold"},
-        {"a name the template misspells", "a { color: @Text; background: @window; }",
-         "window = #000000\n", "\"@Text\" is not a name"},
+        {"a name the palette lacks", "a { color: @text; background: @window; }", "window = #000000\n",
+         "gives no value for text"},
+        {"a name the template does not use", "a { background: @window; }", "window = #000000\nshadow = #111111\n",
+         "gives shadow, which"},
+        {"a name given twice", "a { background: @window; }", "window = #000000\nwindow = #111111\n",
+         "line 2 gives window a second time"},
+        {"a colour that is not #rrggbb", "a { background: @window; }", "window = #00000\n", "is not a #rrggbb colour"},
+        {"a line that is not name = value", "a { background: @window; }", "window: #000000\n",
+         "line 1 is not \"name = value\""},
+        {"a value that would end the rule", "a { background: @window; }", "window = #000000 }\n", "may not hold"},
+        {"a name the template misspells", "a { color: @Text; background: @window; }", "window = #000000\n",
+         "\"@Text\" is not a name"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

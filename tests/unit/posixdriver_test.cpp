@@ -301,12 +301,14 @@ TEST_F(PosixDriverTest, OpenSetsRawModeWithoutFlowControl)
     EXPECT_EQ(tio.c_cflag & CRTSCTS, 0u);
 
     // A CR must arrive as a CR, and a reply without a line end must be readable at once.
-    pedalSends("\r\x03" "7");
+    pedalSends("\r\x03"
+               "7");
     EXPECT_EQ(waitQueued(handle, 3), 3u);
     char buffer[8] = {};
     quint32 got = 0;
     ASSERT_EQ(driver_.read(handle, buffer, sizeof buffer, got), FT_OK);
-    EXPECT_EQ(QByteArray(buffer, static_cast<int>(got)), QByteArray("\r\x03" "7"));
+    EXPECT_EQ(QByteArray(buffer, static_cast<int>(got)), QByteArray("\r\x03"
+                                                                    "7"));
 }
 
 TEST_F(PosixDriverTest, UnplugIsReportedAsIoErrorAndQuietsTheNotifier)

@@ -14,7 +14,10 @@ using namespace vadrelon;
 
 namespace {
 
-QByteArray dial(int position) { return QByteArray::fromHex("010025000000") + char(position); }
+QByteArray dial(int position)
+{
+    return QByteArray::fromHex("010025000000") + char(position);
+}
 
 class Pacing : public ::testing::Test {
 public:

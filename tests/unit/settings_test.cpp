@@ -96,8 +96,8 @@ TEST_F(SettingsTest, YesNoFilesMatchExactlyAndKeepTheDefaultOtherwise)
         {"YES\r\n", true, false},
         {" NO", true, false},
         {"", true, false},
-        {"\xEF\xBB\xBFNO", false, false},        // UTF-8 byte-order mark
-        {QByteArray("\xFF\xFEN\0O\0", 6), false, false}, // UTF-16 little-endian mark
+        {"\xEF\xBB\xBFNO", false, false},                 // UTF-8 byte-order mark
+        {QByteArray("\xFF\xFEN\0O\0", 6), false, false},  // UTF-16 little-endian mark
         {QByteArray("\xFE\xFF\0Y\0E\0S", 8), true, true}, // UTF-16 big-endian mark
     };
     for (const Case &c : cases) {
@@ -162,9 +162,22 @@ TEST_F(SettingsTest, SavedStyleIndexFallsBackToZeroUnlessAWholeNumber)
         int index;
     };
     const Case cases[] = {
-        {"3", 3}, {"7", 7}, {"9", 9}, {"12", 12}, {"-1", -1},
-        {"abc", 0}, {"3\n", 0}, {"3\r\n", 0}, {" 3", 0}, {"", 0}, {"3.0", 0}, {"0x3", 0},
-        {"99999999999", 0}, {"\xEF\xBB\xBF" "5", 5},
+        {"3", 3},
+        {"7", 7},
+        {"9", 9},
+        {"12", 12},
+        {"-1", -1},
+        {"abc", 0},
+        {"3\n", 0},
+        {"3\r\n", 0},
+        {" 3", 0},
+        {"", 0},
+        {"3.0", 0},
+        {"0x3", 0},
+        {"99999999999", 0},
+        {"\xEF\xBB\xBF"
+         "5",
+         5},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.content.toStdString());
@@ -247,9 +260,13 @@ TEST_F(SettingsTest, UnreadableFileGivesAnErrorAndTheDefault)
 
 TEST(DecodeSettingText, Utf8ByDefaultAndInvalidBytesStillGiveText)
 {
-    EXPECT_EQ(decodeSettingText("Gr\xC3\xB6\xC3\x9F" "e"), QString::fromUtf8("Gr\xC3\xB6\xC3\x9F" "e"));
+    EXPECT_EQ(decodeSettingText("Gr\xC3\xB6\xC3\x9F"
+                                "e"),
+              QString::fromUtf8("Gr\xC3\xB6\xC3\x9F"
+                                "e"));
     // Written by some other tool in an 8-bit code page: not UTF-8, yet the text is kept.
-    const QString text = decodeSettingText("Gr\xF6\xDF" "e");
+    const QString text = decodeSettingText("Gr\xF6\xDF"
+                                           "e");
     EXPECT_TRUE(text.startsWith("Gr") && text.endsWith("e")) << text.toStdString();
     EXPECT_GE(text.size(), 4);
 }

@@ -2,8 +2,8 @@
 #include "device/jobs.h"
 #include "device/status.h"
 #include "inprocessdriver.h"
-#include "support/printers.h"
 #include "support/consolelog.h"
+#include "support/printers.h"
 #include "virtualpedal.h"
 
 #include <QElapsedTimer>
@@ -58,8 +58,7 @@ TEST(DecodeStatusValues, DecodesEveryFieldShape)
 TEST(DecodeStatusValues, TracesCountAndEveryValue)
 {
     const QStringList trace = decodeStatusValues("12\r\n5\r\n").trace;
-    EXPECT_EQ(trace, QStringList({"num of bytes received: 2", "received_bytes_array size: 2",
-                                  "0:    0C", "1:    05"}));
+    EXPECT_EQ(trace, QStringList({"num of bytes received: 2", "received_bytes_array size: 2", "0:    0C", "1:    05"}));
 }
 
 TEST(DecodeStatusValues, GarbledDigitsAreAConversionError)
@@ -177,13 +176,17 @@ TEST(SummarizeStatus, RefusesRepliesThatCannotBeTrusted)
     const Case cases[] = {
         {"89 values", shortReply, {ErrorCode::ShortReply, "89 of 90"}},
         {"nothing", QByteArray(), {ErrorCode::ShortReply, "0 of 90"}},
-        {"algorithm not BCD", decodeStatusValues(reply(fullReply(11, 0, 0x1A, 0))).values,
+        {"algorithm not BCD",
+         decodeStatusValues(reply(fullReply(11, 0, 0x1A, 0))).values,
          {ErrorCode::UntrustedReply, "The pedal reported an algorithm version that is not valid (001A)."}},
-        {"effect 0x0A", decodeStatusValues(reply(fullReply(11, 0, 18, 10))).values,
+        {"effect 0x0A",
+         decodeStatusValues(reply(fullReply(11, 0, 18, 10))).values,
          {ErrorCode::UntrustedReply, "The pedal reported an effect number that is not valid (0A)."}},
-        {"effect 0x10", decodeStatusValues(reply(fullReply(11, 0, 18, 16))).values,
+        {"effect 0x10",
+         decodeStatusValues(reply(fullReply(11, 0, 18, 16))).values,
          {ErrorCode::UntrustedReply, "The pedal reported an effect number that is not valid (10)."}},
-        {"effect 3 of a catalogue of 3", decodeStatusValues(reply(fullReply(11, 0, 18, 3))).values,
+        {"effect 3 of a catalogue of 3",
+         decodeStatusValues(reply(fullReply(11, 0, 18, 3))).values,
          {ErrorCode::UntrustedReply, "The pedal reported an effect number that is not valid (03)."}},
     };
     for (const Case &c : cases) {

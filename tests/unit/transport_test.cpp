@@ -32,15 +32,24 @@ protected:
 TEST_F(Transport, NamesEveryStatusWithItsText)
 {
     const std::pair<FT_STATUS, const char *> texts[] = {
-        {1, "FT_Write - Invalid handle..."},           {2, "FT_Write - Device not found..."},
-        {3, "FT_Write - Device not opened..."},        {4, "FT_Write - General IO error..."},
-        {5, "FT_Write - Insufficient resources..."},   {6, "FT_Write - Invalid parameter..."},
-        {7, "FT_Write - Invalid baud rate..."},        {8, "FT_Write Device not opened for erase..."},
-        {9, "FT_Write Device not opened for write..."}, {10, "FT_Write - Failed to write..."},
-        {11, "FT_Write - EEPROM read failed..."},      {12, "FT_Write - EEPROM write failed..."},
-        {13, "FT_Write - EEPROM erase failed..."},     {14, "FT_Write - EEPROM not present..."},
-        {15, "FT_Write - EEPROM not programmed..."},   {16, "FT_Write - Invalid arguments..."},
-        {17, "FT_Write - Other error ..."},            {18, "FT_Write"},
+        {1, "FT_Write - Invalid handle..."},
+        {2, "FT_Write - Device not found..."},
+        {3, "FT_Write - Device not opened..."},
+        {4, "FT_Write - General IO error..."},
+        {5, "FT_Write - Insufficient resources..."},
+        {6, "FT_Write - Invalid parameter..."},
+        {7, "FT_Write - Invalid baud rate..."},
+        {8, "FT_Write Device not opened for erase..."},
+        {9, "FT_Write Device not opened for write..."},
+        {10, "FT_Write - Failed to write..."},
+        {11, "FT_Write - EEPROM read failed..."},
+        {12, "FT_Write - EEPROM write failed..."},
+        {13, "FT_Write - EEPROM erase failed..."},
+        {14, "FT_Write - EEPROM not present..."},
+        {15, "FT_Write - EEPROM not programmed..."},
+        {16, "FT_Write - Invalid arguments..."},
+        {17, "FT_Write - Other error ..."},
+        {18, "FT_Write"},
     };
     for (const auto &[status, text] : texts) {
         const Error e = usbError("FT_Write", status);
