@@ -86,6 +86,44 @@ void OpenJob::greeted(const QByteArray &bytes)
     finish();
 }
 
+// ---- ReplyJob ----
+
+void ReplyJob::pauseFor(int ms)
+{
+    step_ = Step::Pause;
+    arm(ms);
+}
+
+void ReplyJob::awaitReply(int boundMs)
+{
+    step_ = reply_.isEmpty() ? Step::AwaitFirst : Step::Gather;
+    arm(reply_.isEmpty() ? boundMs : timing().replySilenceMs);
+}
+
+void ReplyJob::bytesArrived(const QByteArray &bytes)
+{
+    reply_ += bytes;
+    if (step_ == Step::Pause)
+        return;
+    step_ = Step::Gather;
+    arm(timing().replySilenceMs);
+}
+
+void ReplyJob::timeout()
+{
+    switch (step_) {
+    case Step::Pause:
+        pauseOver();
+        return;
+    case Step::AwaitFirst:
+        fail(noAnswer());
+        return;
+    case Step::Gather:
+        replyWhole(reply_);
+        return;
+    }
+}
+
 // ---- StatusJob ----
 
 void StatusJob::start()
@@ -98,34 +136,19 @@ void StatusJob::start()
         return;
     if (!send(hexToBytes(QStringLiteral("0200"))))
         return;
-    arm(kStatusPauseMs);
+    pauseFor(kStatusPauseMs);
 }
 
-void StatusJob::bytesArrived(const QByteArray &bytes)
+void StatusJob::pauseOver()
 {
-    reply_ += bytes;
-    if (step_ == Step::Pause)
-        return;
-    step_ = Step::Gather;
-    arm(timing().replySilenceMs);
+    awaitReply(timing().answerBoundMs - kStatusPauseMs);
 }
 
-void StatusJob::timeout()
+void StatusJob::replyWhole(const QByteArray &reply)
 {
-    switch (step_) {
-    case Step::Pause:
-        step_ = reply_.isEmpty() ? Step::AwaitFirst : Step::Gather;
-        arm(reply_.isEmpty() ? timing().answerBoundMs - kStatusPauseMs : timing().replySilenceMs);
-        return;
-    case Step::AwaitFirst:
-        fail(Error{ErrorCode::NoAnswer, QStringLiteral("status request")});
-        return;
-    case Step::Gather:
-        break;
-    }
     DecodedStatus decoded;
     try {
-        decoded = decodeStatusValues(reply_);
+        decoded = decodeStatusValues(reply);
     } catch (const ConversionError &e) {
         link().transport().purgeRx();
         fail(Error{ErrorCode::GarbledReply, QString::fromStdString(e.what())});
@@ -165,48 +188,32 @@ void UploadJob::start()
 {
     if (!send(hexToBytes(buildBypassMessage(true))))
         return;
-    arm(kUploadBypassPauseMs);
+    pauseFor(kUploadBypassPauseMs);
 }
 
-void UploadJob::bytesArrived(const QByteArray &bytes)
+void UploadJob::pauseOver()
 {
-    reply_ += bytes;
-    if (step_ == Step::Pause)
+    const int n = static_cast<int>(std::min<qsizetype>(image_.size() / 2, kUsbBufferSize));
+    log().print(QStringLiteral("size: %1").arg(n));
+    log().print(QStringLiteral("filecontent (first 128 bytes): ") + image_.left(256));
+    // The conversion stops at the first pair that is not two hex digits; what came before it
+    // goes out, as the image's own length field tells the pedal what to expect.
+    QByteArray bytes(n, '\0');
+    bytes.truncate(hexToBuffer(image_, reinterpret_cast<quint8 *>(bytes.data()), n));
+    log().print(QStringLiteral("num of bytes: %1").arg(bytes.size()));
+    // Whatever the pedal said before the image is not its answer to it.
+    forgetReply();
+    if (!send(bytes))
         return;
-    step_ = Step::Gather;
-    arm(timing().replySilenceMs);
+    log().print(QStringLiteral("write to device"));
+    awaitReply(timing().uploadAnswerBoundMs);
 }
 
-void UploadJob::timeout()
+void UploadJob::replyWhole(const QByteArray &reply)
 {
-    switch (step_) {
-    case Step::Pause: {
-        const int n = static_cast<int>(std::min<qsizetype>(image_.size() / 2, kUsbBufferSize));
-        log().print(QStringLiteral("size: %1").arg(n));
-        log().print(QStringLiteral("filecontent (first 128 bytes): ") + image_.left(256));
-        // The conversion stops at the first pair that is not two hex digits; what came
-        // before it goes out, as the image's own length field tells the pedal what to expect.
-        QByteArray bytes(n, '\0');
-        bytes.truncate(hexToBuffer(image_, reinterpret_cast<quint8 *>(bytes.data()), n));
-        log().print(QStringLiteral("num of bytes: %1").arg(bytes.size()));
-        // Whatever the pedal said before the image is not its answer to it.
-        reply_.clear();
-        if (!send(bytes))
-            return;
-        log().print(QStringLiteral("write to device"));
-        step_ = Step::AwaitFirst;
-        arm(timing().uploadAnswerBoundMs);
-        return;
-    }
-    case Step::AwaitFirst:
-        fail(Error{ErrorCode::NoAnswer, QStringLiteral("algorithm upload")});
-        return;
-    case Step::Gather:
-        answer_ = QString::fromLatin1(reply_.left(kUploadAnswerChars));
-        log().print(QStringLiteral("received: ") + answer_);
-        finish();
-        return;
-    }
+    answer_ = QString::fromLatin1(reply.left(kUploadAnswerChars));
+    log().print(QStringLiteral("received: ") + answer_);
+    finish();
 }
 
 } // namespace vadrelon

@@ -32,22 +32,41 @@ private:
     bool acknowledged_ = false;
 };
 
-// The status request 02 00 and its reply: a pause of 200 ms, then the reply gathered until
-// the pedal has been silent for a while, and decoded. The reply's bytes arrive in as many
-// reads as the line gives; they are decoded once, whole.
-class StatusJob : public Job {
+// A request and the pedal's reply: a pause while the pedal takes the request in, then the
+// reply, gathered in as many reads as the line gives until the pedal has been silent for a
+// while, within a bound for its first byte.
+class ReplyJob : public Job {
+protected:
+    // Starts the pause; pauseOver() follows.
+    void pauseFor(int ms);
+    // Waits for the reply (bytes that came during the pause count); replyWhole() or a
+    // failure with noAnswer() follows.
+    void awaitReply(int boundMs);
+    void forgetReply() { reply_.clear(); }
+    virtual void pauseOver() = 0;
+    virtual void replyWhole(const QByteArray &reply) = 0;
+    virtual Error noAnswer() const = 0;
+
+private:
+    void bytesArrived(const QByteArray &bytes) final;
+    void timeout() final;
+    enum class Step { Pause, AwaitFirst, Gather } step_ = Step::Pause;
+    QByteArray reply_;
+};
+
+// The status request 02 00 and its reply, decoded once, whole.
+class StatusJob : public ReplyJob {
 public:
     // The decoded values, once the job has finished.
     const QByteArray &values() const { return values_; }
 
 protected:
     void start() override;
-    void bytesArrived(const QByteArray &bytes) override;
-    void timeout() override;
+    void pauseOver() override;
+    void replyWhole(const QByteArray &reply) override;
+    Error noAnswer() const override { return {ErrorCode::NoAnswer, QStringLiteral("status request")}; }
 
 private:
-    enum class Step { Pause, AwaitFirst, Gather } step_ = Step::Pause;
-    QByteArray reply_;
     QByteArray values_;
 };
 
@@ -69,7 +88,7 @@ private:
 
 // An algorithm image: the bypass message, 40 ms for the pedal to go quiet, the whole image
 // in one write, then the pedal's answer ("Upload complete" CR LF), within a bound.
-class UploadJob : public Job {
+class UploadJob : public ReplyJob {
 public:
     explicit UploadJob(QString imageText);
     // The first 17 bytes of the answer as text, once the job has finished.
@@ -77,13 +96,12 @@ public:
 
 protected:
     void start() override;
-    void bytesArrived(const QByteArray &bytes) override;
-    void timeout() override;
+    void pauseOver() override;
+    void replyWhole(const QByteArray &reply) override;
+    Error noAnswer() const override { return {ErrorCode::NoAnswer, QStringLiteral("algorithm upload")}; }
 
 private:
-    enum class Step { Pause, AwaitFirst, Gather } step_ = Step::Pause;
     QString image_;
-    QByteArray reply_;
     QString answer_;
 };
 

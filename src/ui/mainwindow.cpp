@@ -81,14 +81,10 @@ void MainWindow::wire()
     }
     connect(ui_.storeBypass, &QAction::triggered, this, [this] { onBypassStorageTriggered(true); });
     connect(ui_.doNotStoreBypass, &QAction::triggered, this, [this] { onBypassStorageTriggered(false); });
-    connect(ui_.reportUsbErrors, &QAction::triggered, this, [this](bool on) {
-        if (const std::optional<Error> error = settings_.reportUsbErrorsClicked(on))
-            showError(*error);
-    });
-    connect(ui_.showUpdateMessage, &QAction::triggered, this, [this](bool on) {
-        if (const std::optional<Error> error = settings_.showUpdateMessageClicked(on))
-            showError(*error);
-    });
+    connect(ui_.reportUsbErrors, &QAction::triggered, this,
+            [this](bool on) { report(settings_.reportUsbErrorsClicked(on)); });
+    connect(ui_.showUpdateMessage, &QAction::triggered, this,
+            [this](bool on) { report(settings_.showUpdateMessageClicked(on)); });
     connect(ui_.info, &QMenu::aboutToShow, this,
             [this] { log_.print(QStringLiteral("current app version: ") + editorVersion_); });
 
@@ -122,11 +118,8 @@ void MainWindow::wire()
 // The start-up steps, in their order. A failing step is reported and the next one runs.
 void MainWindow::startUp()
 {
-    if (const std::optional<Error> error = settings_.ensureFolder(QStringLiteral("NEROV")))
-        showError(*error);
-    if (const std::optional<Error> error =
-            settings_.ensureSubfolder(QStringLiteral("NEROV"), QStringLiteral("Vadrelon MK3")))
-        showError(*error);
+    report(settings_.ensureFolder(QStringLiteral("NEROV")));
+    report(settings_.ensureSubfolder(QStringLiteral("NEROV"), QStringLiteral("Vadrelon MK3")));
     for (const Error &error : settings_.loadYesNoSettings())
         showError(error);
     ui_.showUpdateMessage->setChecked(settings_.showUpdateMessage);
@@ -134,8 +127,7 @@ void MainWindow::startUp()
     scanQuietly();
     ui_.connect->setEnabled(!device_.linkSerialNumber.isEmpty());
     device_.firmwareUpgradeMode = false;
-    if (const std::optional<Error> error = loadCatalogue(content_))
-        showError(*error);
+    report(loadCatalogue(content_));
     ui_.effects->addItems(content_.resourceLines);
     const QString version = QCoreApplication::applicationVersion();
     editorVersion_ = version.isEmpty() ? QStringLiteral("Version info not available") : version;
@@ -244,6 +236,12 @@ bool MainWindow::start(std::unique_ptr<Job> job)
         return true;
     showError(Error{link_.busy() ? ErrorCode::Busy : ErrorCode::NotLinked, {}});
     return false;
+}
+
+void MainWindow::report(const std::optional<Error> &error)
+{
+    if (error)
+        showError(*error);
 }
 
 void MainWindow::showError(const Error &error)

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QVector>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -67,6 +68,7 @@ private:
     bool start(std::unique_ptr<Job> job);
     void sendCommand(const QString &text, int pauseMs = 0, bool purgeFirst = false);
     void showError(const Error &error);
+    void report(const std::optional<Error> &error);
     void updateCommands();
     bool loadSelectedEffect();
     void openEffectWindow();
