@@ -16,12 +16,11 @@ QString errorText(const Error &error)
         return QStringLiteral("The pedal did not answer the %1. Check that it is powered and linked, then try again.")
             .arg(error.detail);
     case ErrorCode::ShortReply:
-        return QStringLiteral("The pedal's status reply was incomplete (%1 values). "
+        return QStringLiteral("The pedal's answer was incomplete (%1 values). "
                               "Check the cable and press Request to try again.")
             .arg(error.detail);
     case ErrorCode::GarbledReply:
-        return QStringLiteral("The pedal's status reply could not be read (%1). Press Request to try again.")
-            .arg(error.detail);
+        return QStringLiteral("The pedal's answer was garbled (%1). Press Request to try again.").arg(error.detail);
     case ErrorCode::Busy:
         return QStringLiteral("The pedal is busy with another exchange. Try again when it has finished.");
     case ErrorCode::NotLinked:

@@ -10,7 +10,6 @@ namespace {
 
 constexpr quint8 kBootloaderSync = 0x7F;
 constexpr quint8 kBootloaderAck = 0x79;
-constexpr int kStatusPauseMs = 200;
 constexpr int kUploadBypassPauseMs = 40;
 constexpr int kUploadAnswerChars = 17; // "Upload complete" CR LF
 
@@ -86,44 +85,6 @@ void OpenJob::greeted(const QByteArray &bytes)
     finish();
 }
 
-// ---- ReplyJob ----
-
-void ReplyJob::pauseFor(int ms)
-{
-    step_ = Step::Pause;
-    arm(ms);
-}
-
-void ReplyJob::awaitReply(int boundMs)
-{
-    step_ = reply_.isEmpty() ? Step::AwaitFirst : Step::Gather;
-    arm(reply_.isEmpty() ? boundMs : timing().replySilenceMs);
-}
-
-void ReplyJob::bytesArrived(const QByteArray &bytes)
-{
-    reply_ += bytes;
-    if (step_ == Step::Pause)
-        return;
-    step_ = Step::Gather;
-    arm(timing().replySilenceMs);
-}
-
-void ReplyJob::timeout()
-{
-    switch (step_) {
-    case Step::Pause:
-        pauseOver();
-        return;
-    case Step::AwaitFirst:
-        fail(noAnswer());
-        return;
-    case Step::Gather:
-        replyWhole(reply_);
-        return;
-    }
-}
-
 // ---- StatusJob ----
 
 void StatusJob::start()
@@ -132,34 +93,44 @@ void StatusJob::start()
     QByteArray stale;
     if (!check("FT_Read", link().transport().read(stale)))
         return;
+    if (!stale.isEmpty())
+        log().print(QStringLiteral("bytes before the request, not part of its reply: ") + bytesToHex(stale));
     if (!check("FT_Purge TX", link().transport().purgeTx()))
         return;
     if (!send(hexToBytes(QStringLiteral("0200"))))
         return;
-    pauseFor(kStatusPauseMs);
+    arm(timing().answerBoundMs);
 }
 
-void StatusJob::pauseOver()
+void StatusJob::bytesArrived(const QByteArray &bytes)
 {
-    awaitReply(timing().answerBoundMs - kStatusPauseMs);
-}
-
-void StatusJob::replyWhole(const QByteArray &reply)
-{
-    DecodedStatus decoded;
-    try {
-        decoded = decodeStatusValues(reply);
-    } catch (const ConversionError &e) {
+    reply_ += bytes;
+    const StatusReading reading = readStatusReply(reply_);
+    switch (reading.state) {
+    case StatusReading::State::NeedMore:
+        return;
+    case StatusReading::State::Refused:
         link().transport().purgeRx();
-        fail(Error{ErrorCode::GarbledReply, QString::fromStdString(e.what())});
+        fail(reading.error);
+        return;
+    case StatusReading::State::Complete:
+        log().printLines(statusTrace(reading.values));
+        values_ = reading.values;
+        if (!check("FT_Purge RX", link().transport().purgeRx()))
+            return;
+        finish();
         return;
     }
-    for (const QString &line : decoded.trace)
-        log().print(line);
-    values_ = decoded.values;
-    if (!check("FT_Purge RX", link().transport().purgeRx()))
+}
+
+void StatusJob::timeout()
+{
+    if (reply_.isEmpty()) {
+        fail(Error{ErrorCode::NoAnswer, QStringLiteral("status request")});
         return;
-    finish();
+    }
+    const StatusReading reading = readStatusReply(reply_);
+    fail(Error{ErrorCode::ShortReply, QStringLiteral("%1 of %2").arg(reading.values.size()).arg(kStatusValueCount)});
 }
 
 // ---- SendJob ----
@@ -188,10 +159,10 @@ void UploadJob::start()
 {
     if (!send(hexToBytes(buildBypassMessage(true))))
         return;
-    pauseFor(kUploadBypassPauseMs);
+    arm(kUploadBypassPauseMs);
 }
 
-void UploadJob::pauseOver()
+void UploadJob::sendImage()
 {
     const int n = static_cast<int>(std::min<qsizetype>(image_.size() / 2, kUsbBufferSize));
     log().print(QStringLiteral("size: %1").arg(n));
@@ -202,18 +173,39 @@ void UploadJob::pauseOver()
     bytes.truncate(hexToBuffer(image_, reinterpret_cast<quint8 *>(bytes.data()), n));
     log().print(QStringLiteral("num of bytes: %1").arg(bytes.size()));
     // Whatever the pedal said before the image is not its answer to it.
-    forgetReply();
+    reply_.clear();
     if (!send(bytes))
         return;
     log().print(QStringLiteral("write to device"));
-    awaitReply(timing().uploadAnswerBoundMs);
+    step_ = Step::AwaitFirst;
+    arm(timing().uploadAnswerBoundMs);
 }
 
-void UploadJob::replyWhole(const QByteArray &reply)
+void UploadJob::bytesArrived(const QByteArray &bytes)
 {
-    answer_ = QString::fromLatin1(reply.left(kUploadAnswerChars));
-    log().print(QStringLiteral("received: ") + answer_);
-    finish();
+    reply_ += bytes;
+    if (step_ == Step::Pause)
+        return;
+    // The answer is short text; it is whole once the pedal has been silent for a while.
+    step_ = Step::Gather;
+    arm(timing().replySilenceMs);
+}
+
+void UploadJob::timeout()
+{
+    switch (step_) {
+    case Step::Pause:
+        sendImage();
+        return;
+    case Step::AwaitFirst:
+        fail(Error{ErrorCode::NoAnswer, QStringLiteral("algorithm upload")});
+        return;
+    case Step::Gather:
+        answer_ = QString::fromLatin1(reply_.left(kUploadAnswerChars));
+        log().print(QStringLiteral("received: ") + answer_);
+        finish();
+        return;
+    }
 }
 
 } // namespace vadrelon

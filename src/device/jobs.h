@@ -32,41 +32,21 @@ private:
     bool acknowledged_ = false;
 };
 
-// A request and the pedal's reply: a pause while the pedal takes the request in, then the
-// reply, gathered in as many reads as the line gives until the pedal has been silent for a
-// while, within a bound for its first byte.
-class ReplyJob : public Job {
-protected:
-    // Starts the pause; pauseOver() follows.
-    void pauseFor(int ms);
-    // Waits for the reply (bytes that came during the pause count); replyWhole() or a
-    // failure with noAnswer() follows.
-    void awaitReply(int boundMs);
-    void forgetReply() { reply_.clear(); }
-    virtual void pauseOver() = 0;
-    virtual void replyWhole(const QByteArray &reply) = 0;
-    virtual Error noAnswer() const = 0;
-
-private:
-    void bytesArrived(const QByteArray &bytes) final;
-    void timeout() final;
-    enum class Step { Pause, AwaitFirst, Gather } step_ = Step::Pause;
-    QByteArray reply_;
-};
-
-// The status request 02 00 and its reply, decoded once, whole.
-class StatusJob : public ReplyJob {
+// The status request 02 00 and its reply. The reply is whole at its 90th value, however
+// many reads it comes in; it is refused at the first byte that cannot belong to it, and
+// given up 2 s after the request, however many bytes keep coming.
+class StatusJob : public Job {
 public:
-    // The decoded values, once the job has finished.
+    // The values, once the job has finished.
     const QByteArray &values() const { return values_; }
 
 protected:
     void start() override;
-    void pauseOver() override;
-    void replyWhole(const QByteArray &reply) override;
-    Error noAnswer() const override { return {ErrorCode::NoAnswer, QStringLiteral("status request")}; }
+    void bytesArrived(const QByteArray &bytes) override;
+    void timeout() override;
 
 private:
+    QByteArray reply_;
     QByteArray values_;
 };
 
@@ -88,7 +68,7 @@ private:
 
 // An algorithm image: the bypass message, 40 ms for the pedal to go quiet, the whole image
 // in one write, then the pedal's answer ("Upload complete" CR LF), within a bound.
-class UploadJob : public ReplyJob {
+class UploadJob : public Job {
 public:
     explicit UploadJob(QString imageText);
     // The first 17 bytes of the answer as text, once the job has finished.
@@ -96,12 +76,14 @@ public:
 
 protected:
     void start() override;
-    void pauseOver() override;
-    void replyWhole(const QByteArray &reply) override;
-    Error noAnswer() const override { return {ErrorCode::NoAnswer, QStringLiteral("algorithm upload")}; }
+    void bytesArrived(const QByteArray &bytes) override;
+    void timeout() override;
 
 private:
+    void sendImage();
+    enum class Step { Pause, AwaitFirst, Gather } step_ = Step::Pause;
     QString image_;
+    QByteArray reply_;
     QString answer_;
 };
 

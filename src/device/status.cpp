@@ -2,39 +2,79 @@
 
 #include "device/hexcodec.h"
 
+#include <algorithm>
+
 namespace vadrelon {
 
-DecodedStatus decodeStatusValues(const QByteArray &received)
+namespace {
+
+// A value's text as a person can read it in a message: printable ASCII as it is, anything
+// else as \xNN.
+QString shown(const QByteArray &text)
 {
-    // The reply is read on its hex text: every "D" (of a CR, 0D) closes a field and every "A"
-    // (of an LF, 0A) opens the next one. Each digit byte is 3x, so the field's odd characters
-    // are the decimal digits. A field of another length (four digits or more) repeats the
-    // previous value, as the pedal's readers have always done.
-    const QString h = bytesToHex(received);
-    DecodedStatus out;
-    int start = 0;
-    int last = 0;
-    for (int j = 0; j < h.size(); ++j) {
-        if (h[j] == QLatin1Char('A')) {
-            start = j + 1;
-        } else if (h[j] == QLatin1Char('D')) {
-            const QString field = h.mid(start, std::max(0, j - 1 - start));
-            if (field.size() == 2 || field.size() == 4 || field.size() == 6) {
-                QString digits;
-                for (int k = 1; k < field.size(); k += 2)
-                    digits += field[k];
-                last = parseDecimal(digits);
-            }
-            out.values.append(static_cast<char>(last & 0xFF));
-            if (j < h.size() - 1 && h[j + 1] == QLatin1Char('A'))
-                ++j;
-            start = j + 1;
-        }
+    QString out;
+    for (char c : text) {
+        const auto b = static_cast<quint8>(c);
+        out += (b >= 0x20 && b < 0x7F) ? QString(QLatin1Char(c)) : QStringLiteral("\\x%1").arg(hex2(b));
     }
-    out.trace << QStringLiteral("num of bytes received: %1").arg(out.values.size())
-              << QStringLiteral("received_bytes_array size: %1").arg(out.values.size());
-    for (int k = 0; k < out.values.size(); ++k)
-        out.trace << QStringLiteral("%1:    %2").arg(k).arg(hex2(static_cast<quint8>(out.values[k])));
+    return out;
+}
+
+// Enough of a bad value to recognise it; a chattering line would otherwise fill the box.
+constexpr int kShownBytes = 8;
+
+Error garbled(int valueIndex, const QByteArray &text)
+{
+    const QString more = text.size() > kShownBytes ? QStringLiteral("…") : QString();
+    return {ErrorCode::GarbledReply,
+            QStringLiteral("value %1 was \"%2%3\"").arg(valueIndex + 1).arg(shown(text.left(kShownBytes)), more)};
+}
+
+} // namespace
+
+StatusReading readStatusReply(const QByteArray &received)
+{
+    StatusReading r;
+    int pos = 0;
+    const int size = static_cast<int>(received.size());
+    while (pos < size) {
+        if (r.values.size() == kStatusValueCount) {
+            // The LF of the last value may follow it; nothing else may.
+            if (pos == size - 1 && received[pos] == '\n')
+                break;
+            r.state = StatusReading::State::Refused;
+            r.error = {ErrorCode::GarbledReply,
+                       QStringLiteral("%1 bytes after value %2").arg(size - pos).arg(kStatusValueCount)};
+            return r;
+        }
+        const int cr = static_cast<int>(received.indexOf('\r', pos));
+        const QByteArray text = received.mid(pos, cr < 0 ? size - pos : cr - pos);
+        const int index = static_cast<int>(r.values.size());
+        const bool digits = std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (!digits || text.size() > 3 || (cr >= 0 && (text.isEmpty() || text.toInt() > 255))) {
+            r.state = StatusReading::State::Refused;
+            r.error = garbled(index, text);
+            return r;
+        }
+        if (cr < 0)
+            break; // the value goes on in the next read
+        r.values.append(static_cast<char>(text.toInt()));
+        pos = cr + 1;
+        if (pos < size && received[pos] == '\n')
+            ++pos;
+    }
+    if (r.values.size() == kStatusValueCount)
+        r.state = StatusReading::State::Complete;
+    return r;
+}
+
+QStringList statusTrace(const QByteArray &values)
+{
+    QStringList out;
+    out << QStringLiteral("num of bytes received: %1").arg(values.size())
+        << QStringLiteral("received_bytes_array size: %1").arg(values.size());
+    for (int k = 0; k < values.size(); ++k)
+        out << QStringLiteral("%1:    %2").arg(k).arg(hex2(static_cast<quint8>(values[k])));
     return out;
 }
 

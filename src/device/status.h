@@ -1,5 +1,5 @@
 #pragma once
-// The pedal's status reply: decimal values, each ended by CR (and maybe LF), decoded into
+// The pedal's status reply: 90 decimal values, each ended by CR LF, read strictly into
 // StatusValues, and what the editor reads out of them.
 #include "device/error.h"
 
@@ -9,7 +9,7 @@
 
 namespace vadrelon {
 
-// A complete reply carries at least this many values (up to the last parameter byte).
+// A complete reply carries exactly this many values (up to the last parameter byte).
 constexpr int kStatusValueCount = 90;
 
 namespace StatusIndex {
@@ -27,14 +27,21 @@ constexpr int MidiChannel = 25;
 constexpr int Parameters = 26;
 } // namespace StatusIndex
 
-struct DecodedStatus {
-    QByteArray values; // one byte per value, low 8 bits
-    QStringList trace; // "num of bytes received: " …, then one line per value
+// How far the bytes received so far make a status reply.
+struct StatusReading {
+    enum class State { NeedMore, Complete, Refused } state = State::NeedMore;
+    QByteArray values; // one byte per value read so far
+    Error error;       // why, when refused
 };
 
-// Decodes the bytes of one reply. A field of digits that are not decimal throws
-// ConversionError (a garbled reply).
-DecodedStatus decodeStatusValues(const QByteArray &received);
+// Reads the bytes of one reply as they have arrived so far. Each value is one to three
+// decimal digits for a number from 0 to 255, ended by CR and an optional LF; the reply is
+// complete at the 90th value. Anything else refuses the whole reply: a value that is not a
+// plain number or out of range, or bytes after the 90th value.
+StatusReading readStatusReply(const QByteArray &received);
+
+// The console lines of a reply read whole: the counts, then one line per value.
+QStringList statusTrace(const QByteArray &values);
 
 // What the status exchange reads out of StatusValues before it touches any window.
 struct StatusSummary {

@@ -3,6 +3,7 @@
 #include "device/jobs.h"
 #include "support/settings.h"
 #include "ui/consolewindow.h"
+#include "ui/dialwidget.h"
 #include "ui/editor.h"
 #include "ui/effectwindow.h"
 #include "ui/mainwindow.h"
@@ -355,7 +356,9 @@ TEST_F(StatusExchange, OldAlgorithmAsksForTheNewest)
     EXPECT_TRUE(enabled("btnUpload"));
 }
 
-TEST_F(StatusExchange, RepliesThatCannotBeTrustedLeaveTheWindowAsItWas)
+// A reply that cannot be trusted is refused whole: one message, the windows as they were,
+// nothing sent to the pedal, and the effect window as live as before.
+TEST_F(StatusExchange, RepliesThatCannotBeTrustedChangeNothing)
 {
     struct Case {
         const char *what;
@@ -366,11 +369,11 @@ TEST_F(StatusExchange, RepliesThatCannotBeTrustedLeaveTheWindowAsItWas)
         {"silent pedal", [](sim::VirtualPedal &p) { p.faults().silent = true; },
          "The pedal did not answer the status request. Check that it is powered and linked, then try again."},
         {"short reply", [](sim::VirtualPedal &p) { p.faults().cutReplyAfterBytes = 100; },
-         "The pedal's status reply was incomplete (25 of 90 values). Check the cable and press Request to try again."},
+         "The pedal's answer was incomplete (25 of 90 values). Check the cable and press Request to try again."},
         {"garbled digits", [](sim::VirtualPedal &p) { p.faults().garbleReplyDigits = true; },
-         "The pedal's status reply could not be read ('BB' is not a valid integer value). Press Request to try again."},
+         "The pedal's answer was garbled (value 1 was \"kh\"). Press Request to try again."},
         {"garbled bytes without framing", [](sim::VirtualPedal &p) { p.faults().garbleReply = true; },
-         "The pedal's status reply was incomplete (0 of 90 values). Check the cable and press Request to try again."},
+         "The pedal's answer was garbled (value 1 was \"khWPjWPk…\"). Press Request to try again."},
         {"algorithm not BCD", [](sim::VirtualPedal &p) { p.state().algorithmVersion = 0x001A; },
          "The pedal reported an algorithm version that is not valid (001A)."},
         {"effect beyond the catalogue", [](sim::VirtualPedal &p) { p.state().effectNumber = 1; },
@@ -381,18 +384,29 @@ TEST_F(StatusExchange, RepliesThatCannotBeTrustedLeaveTheWindowAsItWas)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim::VirtualPedal p;
+        p.state().parameters[0] = 0x3FC000; // Dry at 91 degrees
         start({&p});
         link();
         ASSERT_EQ(text("lblFirmwareVersion"), "Device Firmware: 11");
         prompt.messages.clear();
+        p.clearReceived();
+        p.state().parameters[0] = 0; // what a trusted reply would now move the knob to
+        p.state().firmwareVersion = 12;
         c.fault(p);
         click("btnRequest");
         ASSERT_TRUE(settle());
         EXPECT_EQ(prompt.messages, QStringList({c.message}));
         EXPECT_EQ(text("lblFirmwareVersion"), "Device Firmware: 11");
         EXPECT_EQ(text("lblAlgorithmVersion"), "Device Algorithm: 0012");
+        EXPECT_EQ(find<DialWidget>("dialDry")->angle(), 91);
+        QTest::qWait(150);
+        EXPECT_EQ(received(p), QStringList({"02 00"})) << "nothing sent but the request";
         EXPECT_TRUE(enabled("btnRequest"));
         EXPECT_TRUE(periodicReadRuns(p)) << "linked and idle again";
+        p.clearReceived();
+        find<DialWidget>("dialDry")->setAngle(0);
+        ASSERT_TRUE(waitFor([&] { return !editor->link.hasPacedMessage(); }));
+        EXPECT_EQ(received(p), QStringList({"01 00 25 00 6A 80 00"})) << "the effect window is still live";
         editor.reset();
         driver.detach(&p);
     }
@@ -410,7 +424,7 @@ TEST_F(StatusExchange, AReplySplitAcrossReadsIsGatheredWhole)
         start({&p});
         link();
         EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('|').toStdString();
-        EXPECT_EQ(editor->device.statusValues, decodeStatusValues(sim::buildStatusReply(p.state())).values);
+        EXPECT_EQ(editor->device.statusValues, readStatusReply(sim::buildStatusReply(p.state())).values);
         EXPECT_EQ(editor->device.statusValues.size(), 90);
         EXPECT_EQ(text("lblAlgorithmVersion"), "Device Algorithm: 0012");
         editor.reset();

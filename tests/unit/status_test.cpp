@@ -36,34 +36,67 @@ std::vector<int> fullReply(int firmware, int algHigh, int algLow, int effect)
 
 } // namespace
 
-TEST(DecodeStatusValues, DecodesEveryFieldShape)
+// The values a whole reply of these bytes gives.
+QByteArray valuesOf(const QByteArray &bytes)
 {
+    const StatusReading r = readStatusReply(bytes);
+    EXPECT_EQ(r.state, StatusReading::State::Complete) << r.error.detail.toStdString();
+    return r.values;
+}
+
+TEST(ReadStatusReply, WholeAtTheNinetiethValueInWhateverPieces)
+{
+    const QByteArray whole = reply(fullReply(11, 0, 18, 0));
+    const QByteArray values = valuesOf(whole);
+    ASSERT_EQ(values.size(), kStatusValueCount);
+    EXPECT_EQ(values.left(4), QByteArray("\x0b\x00\x12\x00", 4));
+    for (int cut = 0; cut < whole.size() - 1; ++cut) {
+        const StatusReading part = readStatusReply(whole.left(cut));
+        ASSERT_EQ(part.state, StatusReading::State::NeedMore) << cut;
+    }
+    EXPECT_EQ(valuesOf(reply(fullReply(11, 0, 18, 0), "\r")), values) << "CR alone ends a value too";
+    EXPECT_EQ(valuesOf(whole.chopped(1)), values) << "the last LF may still be on its way";
+}
+
+TEST(ReadStatusReply, RefusesWhatCannotBeAReply)
+{
+    const auto with = [](int index, const QByteArray &text) {
+        QByteArray out;
+        for (int k = 0; k < kStatusValueCount; ++k)
+            out += (k == index ? text : QByteArray("0")) + "\r\n";
+        return out;
+    };
+    const QByteArray whole = reply(fullReply(11, 0, 18, 0));
     struct Case {
         const char *what;
         QByteArray bytes;
-        QByteArray values;
+        QString detail;
     };
     const Case cases[] = {
-        {"worked example", QByteArray("12\r\n5\r\n"), QByteArray("\x0c\x05", 2)},
-        {"CR without LF", QByteArray("7\r8\r"), QByteArray("\x07\x08", 2)},
-        {"three digits reduced to 8 bits", QByteArray("300\r\n255\r\n"), QByteArray("\x2c\xff", 2)},
-        {"four digits repeat the previous value", QByteArray("9\r\n1234\r\n"), QByteArray("\x09\x09", 2)},
-        {"no terminator, no value", QByteArray("12"), QByteArray()},
-        {"empty", QByteArray(), QByteArray()},
+        {"a negative value", with(25, "-1"), "value 26 was \"-1\""},
+        {"a letter among the digits", with(0, "x1"), "value 1 was \"x1\""},
+        {"above 255", with(3, "300"), "value 4 was \"300\""},
+        {"four digits", with(3, "0012"), "value 4 was \"0012\""},
+        {"no digits", with(7, ""), "value 8 was \"\""},
+        {"a stray CR LF first", "\r\n" + whole, "value 1 was \"\""},
+        {"binary", with(9, QByteArray("\x01\xff", 2)), "value 10 was \"\\x01\\xFF\""},
+        {"bytes after the last value", whole + "OK", "2 bytes after value 90"},
+        {"a second reply after the first", whole + whole, QString("%1 bytes after value 90").arg(whole.size())},
     };
-    for (const Case &c : cases)
-        EXPECT_EQ(decodeStatusValues(c.bytes).values, c.values) << c.what;
+    for (const Case &c : cases) {
+        const StatusReading r = readStatusReply(c.bytes);
+        EXPECT_EQ(r.state, StatusReading::State::Refused) << c.what;
+        EXPECT_EQ(r.error, (Error{ErrorCode::GarbledReply, c.detail})) << c.what;
+    }
+    // Refused as soon as the first bad byte is there, not at the bound.
+    EXPECT_EQ(readStatusReply("11\r\n-").state, StatusReading::State::Refused);
+    EXPECT_EQ(readStatusReply("11\r\n1234").state, StatusReading::State::Refused);
 }
 
-TEST(DecodeStatusValues, TracesCountAndEveryValue)
+TEST(ReadStatusReply, TracesCountAndEveryValue)
 {
-    const QStringList trace = decodeStatusValues("12\r\n5\r\n").trace;
-    EXPECT_EQ(trace, QStringList({"num of bytes received: 2", "received_bytes_array size: 2", "0:    0C", "1:    05"}));
-}
-
-TEST(DecodeStatusValues, GarbledDigitsAreAConversionError)
-{
-    EXPECT_THROW(decodeStatusValues(QByteArray("1\x4b\r\n")), ConversionError);
+    EXPECT_EQ(statusTrace(QByteArray("\x0c\x05", 2)),
+              QStringList({"num of bytes received: 2", "received_bytes_array size: 2", "0:    0C", "1:    05"}));
 }
 
 // The status request against the virtual pedal, through the link, as the windows run it.
@@ -102,11 +135,11 @@ public:
 
 TEST_F(StatusRequest, AReplyThatComesInPiecesIsDecodedWhole)
 {
-    const QByteArray expected = decodeStatusValues(sim::buildStatusReply(pedal.state())).values;
+    const QByteArray expected = readStatusReply(sim::buildStatusReply(pedal.state())).values;
     ASSERT_EQ(expected.size(), kStatusValueCount);
     int reads = 0;
     QObject::connect(&driver, &SerialDriver::bytesArrived, [&] { ++reads; });
-    for (int cut : {1, 5, 37, static_cast<int>(sim::buildStatusReply(pedal.state()).size()) - 1}) {
+    for (int cut : {1, 5, 37, 150}) {
         SCOPED_TRACE(cut);
         pedal.faults().answerDelayMs = 250; // after the request's pause: the pieces are gathered
         pedal.faults().splitReplyAtBytes = {cut};
@@ -141,21 +174,82 @@ TEST_F(StatusRequest, FailuresAreTheirOwnErrors)
     }
 }
 
-TEST_F(StatusRequest, ALetterAmongTheDigitsIsAGarbledReply)
+// What the line brings after the request, piece by piece (ms after the request, bytes), and
+// what the request makes of it. The pedal itself stays silent; the pieces stand for it.
+TEST_F(StatusRequest, EndsAtTheNinetiethValueAtTheFirstBadByteOrAtItsBound)
 {
-    link.setTiming(Timing{0.1});
-    pedal.faults().silent = true;
-    // The reply a damaged line might deliver: framed like a reply, but not decimal.
-    QObject::connect(&pedal, &sim::VirtualPedal::messageReceived, &pedal, [&](const sim::ReceivedMessage &m) {
-        if (m.bytes == QByteArray::fromHex("0200"))
-            QTimer::singleShot(5, &pedal, [&] { emit pedal.toHost("11\r\n1K\r\n"); });
-    });
-    EXPECT_EQ(request(), std::optional<Error>(Error{ErrorCode::GarbledReply, "'1B' is not a valid integer value"}));
+    const QByteArray whole = sim::buildStatusReply(pedal.state());
+    const QByteArray values = readStatusReply(whole).values;
+    QByteArray chatter;
+    for (int t = 0; t < 40; ++t)
+        chatter += "abc\n";
+    struct Piece {
+        int atMs;
+        QByteArray bytes;
+    };
+    struct Case {
+        const char *what;
+        QList<Piece> pieces;
+        std::optional<Error> result;
+        int endsBeforeMs;
+    };
+    const Case cases[] = {
+        {"pieces 150 ms apart",
+         {{10, whole.left(100)}, {160, whole.mid(100, 100)}, {310, whole.mid(200)}},
+         std::nullopt,
+         1000},
+        {"a letter among the digits",
+         {{10, "11\r\n1K\r\n"}},
+         Error{ErrorCode::GarbledReply, "value 2 was \"1K\""},
+         500},
+        {"chatter instead of a reply",
+         {{10, chatter}, {60, chatter}, {110, chatter}, {160, chatter}},
+         Error{ErrorCode::GarbledReply, "value 1 was \"abc\\x0Aabc\\x0A…\""},
+         500},
+        {"one value, then nothing", {{10, whole.left(whole.indexOf("\r\n", 0) + 2)}}, std::nullopt, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        pedal.faults() = {};
+        pedal.faults().silent = true;
+        const auto injector =
+            QObject::connect(&pedal, &sim::VirtualPedal::messageReceived, &pedal, [&](const sim::ReceivedMessage &m) {
+                if (m.bytes != QByteArray::fromHex("0200"))
+                    return;
+                for (const Piece &p : c.pieces)
+                    QTimer::singleShot(p.atMs, Qt::PreciseTimer, &pedal, [&, p] { emit pedal.toHost(p.bytes); });
+            });
+        QElapsedTimer clock;
+        clock.start();
+        const std::optional<Error> result = request();
+        QObject::disconnect(injector);
+        if (c.endsBeforeMs > 0) {
+            EXPECT_EQ(result, c.result);
+            EXPECT_LT(clock.elapsed(), c.endsBeforeMs);
+        } else {
+            EXPECT_EQ(result, (Error{ErrorCode::ShortReply, "1 of 90"}));
+            EXPECT_GE(clock.elapsed(), 1900) << "given up at its bound";
+        }
+        if (!c.result && c.endsBeforeMs > 0) {
+            EXPECT_EQ(this->values, values);
+        }
+        QTest::qWait(c.pieces.last().atMs + 50); // the rest of the line's pieces, before the next case
+        link.unlink();
+    }
+}
+
+TEST_F(StatusRequest, BytesFromBeforeTheRequestAreTracedAndLeftOut)
+{
+    link.run(std::make_unique<OpenJob>(QString::fromLatin1(pedal.serialNumber), false));
+    emit pedal.toHost("\r\n7\r\n");
+    EXPECT_EQ(request(), std::nullopt);
+    EXPECT_EQ(values.size(), kStatusValueCount);
+    EXPECT_TRUE(log.lines().contains("bytes before the request, not part of its reply: 0D0A370D0A"));
 }
 
 TEST(SummarizeStatus, ReadsVersionsAndEffect)
 {
-    const auto r = summarizeStatus(decodeStatusValues(reply(fullReply(11, 0, 18, 3))).values, 10);
+    const auto r = summarizeStatus(readStatusReply(reply(fullReply(11, 0, 18, 3))).values, 10);
     ASSERT_TRUE(std::holds_alternative<StatusSummary>(r));
     const StatusSummary &s = std::get<StatusSummary>(r);
     EXPECT_EQ(s.firmwareVersion, "11");
@@ -172,21 +266,21 @@ TEST(SummarizeStatus, RefusesRepliesThatCannotBeTrusted)
         QByteArray values;
         Error error;
     };
-    QByteArray shortReply = decodeStatusValues(reply(fullReply(11, 0, 18, 0))).values.left(89);
+    QByteArray shortReply = readStatusReply(reply(fullReply(11, 0, 18, 0))).values.left(89);
     const Case cases[] = {
         {"89 values", shortReply, {ErrorCode::ShortReply, "89 of 90"}},
         {"nothing", QByteArray(), {ErrorCode::ShortReply, "0 of 90"}},
         {"algorithm not BCD",
-         decodeStatusValues(reply(fullReply(11, 0, 0x1A, 0))).values,
+         readStatusReply(reply(fullReply(11, 0, 0x1A, 0))).values,
          {ErrorCode::UntrustedReply, "The pedal reported an algorithm version that is not valid (001A)."}},
         {"effect 0x0A",
-         decodeStatusValues(reply(fullReply(11, 0, 18, 10))).values,
+         readStatusReply(reply(fullReply(11, 0, 18, 10))).values,
          {ErrorCode::UntrustedReply, "The pedal reported an effect number that is not valid (0A)."}},
         {"effect 0x10",
-         decodeStatusValues(reply(fullReply(11, 0, 18, 16))).values,
+         readStatusReply(reply(fullReply(11, 0, 18, 16))).values,
          {ErrorCode::UntrustedReply, "The pedal reported an effect number that is not valid (10)."}},
         {"effect 3 of a catalogue of 3",
-         decodeStatusValues(reply(fullReply(11, 0, 18, 3))).values,
+         readStatusReply(reply(fullReply(11, 0, 18, 3))).values,
          {ErrorCode::UntrustedReply, "The pedal reported an effect number that is not valid (03)."}},
     };
     for (const Case &c : cases) {
