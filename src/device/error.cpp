@@ -23,6 +23,10 @@ QString errorText(const Error &error)
         return QStringLiteral("The pedal's answer was garbled (%1). Press Request to try again.").arg(error.detail);
     case ErrorCode::Busy:
         return QStringLiteral("The pedal is busy with another exchange. Try again when it has finished.");
+    case ErrorCode::NotRead:
+        return QStringLiteral(
+            "The pedal's settings have not been read since it was linked, so the editor does not know "
+            "what it would store. Press Request, then try again.");
     case ErrorCode::NotLinked:
         return QStringLiteral("No pedal is linked. Choose Connection → Link first.");
     case ErrorCode::WriteStalled:

@@ -17,6 +17,7 @@ enum class ErrorCode {
     GarbledReply,        // a reply that is no status reply; detail: the reader's reason
     UntrustedReply,      // a reply that reads but cannot be so; detail: the sentence
     Busy,                // another exchange runs
+    NotRead,             // the pedal's settings were not read since it was linked
     NotLinked,           // no pedal is linked
     WriteStalled,        // the port took no more bytes within the bound
     Missing,             // something the command needs is not there; detail: the sentence

@@ -67,6 +67,9 @@ struct DeviceState {
     QString deviceAlgorithmVersion;
     QString deviceEffectNumber;
     quint8 instrumentCode = 0;
+    // The effect window shows what the pedal holds: a whole reply was applied since this
+    // link. Until then the window's values are guesses, and no command may store them.
+    bool settingsRead = false;
 };
 
 } // namespace vadrelon

@@ -47,6 +47,7 @@ StatusView applyPedalStatus(const QByteArray &values, DeviceState &device, Effec
 {
     StatusView view;
     device.statusValues = values;
+    device.settingsRead = values.size() >= kStatusValueCount;
     if (const std::optional<FootswitchDecode> d = decodeFootswitchMode(values, StatusIndex::FootswitchMode)) {
         effect.footswitchMode = d->mode;
         view.footswitch = d->buttons;

@@ -66,6 +66,7 @@ private:
     void requestStatus();
     void applyStatus(const QByteArray &values);
     bool start(std::unique_ptr<Job> job);
+    bool refuseUnread();
     void sendCommand(const QString &text, int pauseMs = 0, bool purgeFirst = false);
     void showError(const Error &error);
     void report(const std::optional<Error> &error);

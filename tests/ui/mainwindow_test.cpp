@@ -412,6 +412,47 @@ TEST_F(StatusExchange, RepliesThatCannotBeTrustedChangeNothing)
     }
 }
 
+// After a status read that failed, the window's values are not the pedal's: storing them
+// would wipe what the pedal holds.
+TEST_F(StatusExchange, CommandsThatStoreTheWindowsValuesWaitForAReadOfThePedal)
+{
+    const QString refused = "The pedal's settings have not been read since it was linked, so the editor does not "
+                            "know what it would store. Press Request, then try again.";
+    for (const char *button : {"btnSaveParameters", "btnAssign", "btnSetFootswitchMode"}) {
+        SCOPED_TRACE(button);
+        sim::VirtualPedal p;
+        p.faults().silent = true;
+        start({&p});
+        link();
+        prompt.messages.clear();
+        p.clearReceived();
+        prompt.answers = {true};
+        click(button);
+        ASSERT_TRUE(settle());
+        EXPECT_EQ(prompt.messages, QStringList({refused})) << "refused before any question";
+        EXPECT_TRUE(received(p).isEmpty());
+
+        p.faults().silent = false;
+        click("btnRequest");
+        ASSERT_TRUE(settle());
+        prompt.messages.clear();
+        prompt.answers = {true};
+        click(button);
+        ASSERT_TRUE(settle());
+        EXPECT_EQ(received(p).size(), 2) << "the request, then the command";
+        EXPECT_FALSE(prompt.messages.contains(refused));
+
+        trigger("menuDisconnect");
+        p.faults().silent = true;
+        link(); // a new link whose read fails: what was read before does not count
+        prompt.messages.clear();
+        click(button);
+        EXPECT_EQ(prompt.messages, QStringList({refused}));
+        editor.reset();
+        driver.detach(&p);
+    }
+}
+
 TEST_F(StatusExchange, AReplySplitAcrossReadsIsGatheredWhole)
 {
     timing.scale = 1.0; // the reply's gaps are real time
