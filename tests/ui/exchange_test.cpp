@@ -186,6 +186,13 @@ TEST_F(Exchanges, ClosingTheMainWindowDuringAnyWaitEndsAtOnceWithoutSpinning)
              f.prompt.answers = {true};
              f.find<QPushButton>("btnUpload")->click();
          }},
+        {"a pedal that chatters without end",
+         [](Exchanges &f, sim::VirtualPedal &p) {
+             auto *chatter = new QTimer(&p);
+             QObject::connect(chatter, &QTimer::timeout, &p, [&p] { emit p.toHost("abc\n"); });
+             chatter->start(50);
+             f.find<QPushButton>("btnRequest")->click();
+         }},
         {"the pause after Save Parameters",
          [](Exchanges &f, sim::VirtualPedal &) {
              f.prompt.answers = {true};

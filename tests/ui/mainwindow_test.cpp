@@ -266,6 +266,12 @@ TEST_F(Linking, AnUnplugIsReportedOnceWhateverRuns)
              p.faults().answerDelayMs = 2000;
              f.click("btnRequest");
          }},
+        {"the middle of a reply",
+         [](Fixture &f, sim::VirtualPedal &p) {
+             p.faults().silent = true;
+             f.click("btnRequest");
+             emit p.toHost(sim::buildStatusReply(p.state()).left(100));
+         }},
         {"save parameters",
          [](Fixture &f, sim::VirtualPedal &) {
              f.prompt.answers = {true};
