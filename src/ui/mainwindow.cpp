@@ -205,6 +205,7 @@ void MainWindow::onStateChanged(LinkState state)
     ui_.deviceName->setText(state == LinkState::Unlinked ? caption : caption + QStringLiteral(" linked"));
     if (state == LinkState::Unlinked)
         uploadCheckTimer_->stop();
+    device_.settingsRead = false;
     updateCommands();
 }
 
@@ -397,6 +398,8 @@ void MainWindow::onUploadClicked()
 // while the question is open can change what the pedal receives.
 void MainWindow::onAssignClicked()
 {
+    if (refuseUnread())
+        return;
     if (!prompt_.askYesNo(QStringLiteral("Upload Assignments?")))
         return;
     const TracedMessage message = effectWindow_->assignMessage();
@@ -406,6 +409,8 @@ void MainWindow::onAssignClicked()
 
 void MainWindow::onFootswitchModeClicked()
 {
+    if (refuseUnread())
+        return;
     const std::optional<TracedMessage> message = effectWindow_->footswitchMessage();
     if (!message)
         return;
@@ -416,6 +421,8 @@ void MainWindow::onFootswitchModeClicked()
 
 void MainWindow::onSaveParametersClicked()
 {
+    if (refuseUnread())
+        return;
     if (!prompt_.askYesNo(QStringLiteral("Save Parameters to pedal?")))
         return;
     const TracedMessage message = buildStoredSettingsMessage(parameters_);
@@ -439,6 +446,16 @@ void MainWindow::onBypassStorageTriggered(bool store)
     const QString text = buildBypassStorageMessage(store);
     log_.print(text);
     sendCommand(text);
+}
+
+// Commands that store the window's values on the pedal: only what the pedal said, or what the
+// player set on top of it, may go there.
+bool MainWindow::refuseUnread()
+{
+    if (device_.settingsRead)
+        return false;
+    showError(Error{ErrorCode::NotRead, {}});
+    return true;
 }
 
 void MainWindow::sendCommand(const QString &text, int pauseMs, bool purgeFirst)
