@@ -8,17 +8,21 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <optional>
+#include <sys/ioctl.h>
 #include <sys/signalfd.h>
 #include <termios.h>
 #include <unistd.h>
@@ -75,6 +79,13 @@ public:
     }
     bool isOpen() const { return master_ >= 0; }
     int master() const { return master_; }
+    // Bytes written to the master that the editor's end has not read. A write shows up here
+    // only once the kernel has moved it across, a moment later.
+    int unreadAtTheEditorsEnd() const
+    {
+        int n = 0;
+        return slave_ >= 0 && ioctl(slave_, FIONREAD, &n) == 0 ? n : 0;
+    }
     QString slavePath() const { return slavePath_; }
 
 private:
@@ -182,6 +193,76 @@ bool parseCuts(const QString &text, QList<int> &cuts)
     return true;
 }
 
+// Text as given, except for the escapes \r, \n, \t, \\ and \xHH, so that any byte can be
+// typed in a shell.
+std::optional<QByteArray> parseEscapedText(const QString &text)
+{
+    const QByteArray in = text.toUtf8();
+    QByteArray out;
+    for (int i = 0; i < in.size(); ++i) {
+        if (in[i] != '\\') {
+            out += in[i];
+            continue;
+        }
+        if (++i == in.size())
+            return std::nullopt;
+        switch (in[i]) {
+        case 'r':
+            out += '\r';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case '\\':
+            out += '\\';
+            break;
+        case 'x':
+            if (i + 2 >= in.size() || !std::isxdigit(quint8(in[i + 1])) || !std::isxdigit(quint8(in[i + 2])))
+                return std::nullopt;
+            out += char(in.mid(i + 1, 2).toUInt(nullptr, 16));
+            i += 2;
+            break;
+        default:
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
+// K=TEXT: the value at index K of the status reply sent as TEXT.
+bool parseValueText(const QString &item, QMap<int, QByteArray> &texts)
+{
+    const qsizetype equals = item.indexOf(QLatin1Char('='));
+    if (equals < 0)
+        return false;
+    bool ok = false;
+    const int index = item.left(equals).toInt(&ok);
+    const std::optional<QByteArray> text = parseEscapedText(item.mid(equals + 1));
+    if (!ok || index < 0 || index >= vadrelon::sim::kStatusValueCount || !text)
+        return false;
+    texts[index] = *text;
+    return true;
+}
+
+// N,MS: N bytes of "abc\n" over and over (nothing the pedal ever answers) every MS milliseconds.
+bool parseChatter(const QString &text, QByteArray &bytes, int &everyMs)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    bool countOk = false, periodOk = false;
+    const int count = parts.size() == 2 ? parts[0].trimmed().toInt(&countOk) : 0;
+    everyMs = parts.size() == 2 ? parts[1].trimmed().toInt(&periodOk) : 0;
+    if (!countOk || !periodOk || count < 1 || everyMs < 1)
+        return false;
+    const QByteArray pattern("abc\n");
+    bytes.clear();
+    for (int i = 0; i < count; ++i)
+        bytes += pattern[i % pattern.size()];
+    return true;
+}
+
 // A number of at least `least`, or nothing when the option was not given.
 bool parseCount(const QCommandLineParser &parser, const QCommandLineOption &option, int least, int &out)
 {
@@ -241,13 +322,59 @@ int main(int argc, char **argv)
         "COMMAND[:STEP]");
     const QCommandLineOption unplugOpt(
         "unplug-after",
-        "Fault: the pedal is pulled out after N received messages: the pseudo-terminal closes (the editor's end hangs "
-        "up), the announcement file goes, and the program ends.",
+        "Fault: the pedal is pulled out after N received messages: once the editor has read what the pedal sent (or "
+        "after 2 s), the pseudo-terminal closes (the editor's end hangs up), the announcement file goes, and the "
+        "program ends.",
+        "N");
+    const QCommandLineOption valuesOpt(
+        "reply-values", "Fault: the status reply carries only its first N values (N lines, each ended by CR LF).", "N");
+    const QCommandLineOption valueTextOpt(
+        "value-text",
+        "Fault: value K of the status reply (0 to 89, in reply order) is sent as TEXT instead of its number, e.g. "
+        "25=-1, 0=x1, 3=300, 4=007, or 7= for nothing before its CR LF. TEXT takes the escapes of --reply-prefix. "
+        "May be given once for each value.",
+        "K=TEXT");
+    const QCommandLineOption prefixOpt(
+        "reply-prefix",
+        "Fault: bytes sent just before the status reply. TEXT is sent as given except for the escapes \\r, \\n, "
+        "\\t, \\\\ and \\xHH (any byte), e.g. '\\r\\n' for a stray CR LF. The byte offsets of --cut-reply, "
+        "--split-reply and --die-mid-reply count these bytes too.",
+        "TEXT");
+    const QCommandLineOption suffixOpt(
+        "reply-suffix",
+        "Fault: bytes sent just after the status reply, written as for --reply-prefix, e.g. 'xyz' or '\\x00\\xFF'.",
+        "TEXT");
+    const QCommandLineOption answerFirstOpt(
+        "answer-status-requests",
+        "Fault: only the first N status requests are answered; later ones get silence, while every other message is "
+        "still handled.",
+        "N");
+    const QCommandLineOption chatterOpt(
+        "chatter",
+        "Fault: N bytes every MS milliseconds, unasked, for as long as the pedal is plugged in: \"abc\\n\" over and "
+        "over, which is no answer the pedal ever gives. E.g. 4,50.",
+        "N,MS");
+    const QCommandLineOption dieOpt(
+        "die-mid-reply",
+        "Fault: the pedal sends the first N bytes of its status reply (prefix included) and is then pulled out as "
+        "with --unplug-after.",
+        "N");
+    const QCommandLineOption leaveAnnouncementOpt(
+        "leave-announcement",
+        "When the pedal is pulled out (--unplug-after, --die-mid-reply), leave the announcement file behind, as a "
+        "crashed pedal would. SIGTERM and SIGINT still remove it.");
+    const QCommandLineOption stopReadingOpt(
+        "stop-reading-after",
+        "Fault: after N received messages the pedal reads nothing more from the pseudo-terminal, so its buffer fills "
+        "and the editor's writes stall; it still sends what it has to and stays plugged in.",
         "N");
     const QCommandLineOption logOpt("log", "Log every received message to this file.", "FILE");
     const QCommandLineOption announceOpt("announce-dir", "Folder of the announcement file.", "DIR");
-    parser.addOptions({serialOpt, descriptionOpt, firmwareOpt, algorithmOpt, bootloaderOpt, lineRateOpt, logOpt,
-                       announceOpt, delayOpt, silentOpt, cutOpt, splitOpt, splitGapOpt, garbleOpt, nackOpt, unplugOpt});
+    parser.addOptions({serialOpt,      descriptionOpt, firmwareOpt, algorithmOpt, bootloaderOpt, lineRateOpt,
+                       logOpt,         announceOpt,    delayOpt,    silentOpt,    cutOpt,        splitOpt,
+                       splitGapOpt,    garbleOpt,      valuesOpt,   valueTextOpt, prefixOpt,     suffixOpt,
+                       answerFirstOpt, chatterOpt,     nackOpt,     unplugOpt,    dieOpt,        leaveAnnouncementOpt,
+                       stopReadingOpt});
     parser.process(app);
 
     bool ok = false;
@@ -287,6 +414,33 @@ int main(int argc, char **argv)
                                    "(see --help)"));
     if (!parseCount(parser, unplugOpt, 1, faults.unplugAfterMessages))
         return fail(QStringLiteral("--unplug-after takes a number of messages from 1 up"));
+    if (!parseCount(parser, valuesOpt, 0, faults.replyValueCount) ||
+        faults.replyValueCount > vadrelon::sim::kStatusValueCount)
+        return fail(QStringLiteral("--reply-values takes a number of values from 0 to %1")
+                        .arg(vadrelon::sim::kStatusValueCount));
+    for (const QString &item : parser.values(valueTextOpt)) {
+        if (!parseValueText(item, faults.replyValueTexts))
+            return fail(QStringLiteral("--value-text takes K=TEXT with K from 0 to %1, e.g. 25=-1 (see --help)")
+                            .arg(vadrelon::sim::kStatusValueCount - 1));
+    }
+    const std::pair<const QCommandLineOption &, QByteArray &> garbage[] = {{prefixOpt, faults.replyPrefix},
+                                                                           {suffixOpt, faults.replySuffix}};
+    for (const auto &[option, bytes] : garbage) {
+        const std::optional<QByteArray> text = parseEscapedText(parser.value(option));
+        if (!text)
+            return fail(QStringLiteral("--%1 takes text with the escapes \\r, \\n, \\t, \\\\ and \\xHH only")
+                            .arg(option.names().constFirst()));
+        bytes = *text;
+    }
+    if (!parseCount(parser, answerFirstOpt, 0, faults.statusRequestsAnswered))
+        return fail(QStringLiteral("--answer-status-requests takes a number of requests"));
+    if (parser.isSet(chatterOpt) && !parseChatter(parser.value(chatterOpt), faults.chatter, faults.chatterEveryMs))
+        return fail(QStringLiteral("--chatter takes N,MS: a number of bytes and milliseconds, each from 1 up, e.g. "
+                                   "4,50"));
+    if (!parseCount(parser, dieOpt, 0, faults.dieAfterReplyBytes))
+        return fail(QStringLiteral("--die-mid-reply takes a number of bytes"));
+    if (!parseCount(parser, stopReadingOpt, 0, faults.stopReadingAfterMessages))
+        return fail(QStringLiteral("--stop-reading-after takes a number of messages"));
 
     VirtualPedal pedal;
     pedal.serialNumber = parser.value(serialOpt).toUtf8();
@@ -317,10 +471,17 @@ int main(int argc, char **argv)
     // Host to pedal. A pty carries no parity, so the pedal is told the framing is unknown.
     Framing framing;
     framing.parityKnown = false;
+    // A pedal that stops reading leaves the bytes in the kernel, whose buffer then fills and
+    // holds up the editor's writes.
     QSocketNotifier readable(pty.master(), QSocketNotifier::Read);
+    readable.setEnabled(pedal.isReading());
     QObject::connect(&readable, &QSocketNotifier::activated, [&] {
         char buffer[4096];
         while (pty.isOpen()) {
+            if (!pedal.isReading()) {
+                readable.setEnabled(false);
+                return;
+            }
             const ssize_t n = ::read(pty.master(), buffer, sizeof buffer);
             if (n > 0) {
                 pedal.hostWrite(QByteArray(buffer, int(n)), framing);
@@ -334,6 +495,8 @@ int main(int argc, char **argv)
 
     // Pedal to host: what the pty cannot take now waits until it becomes writable.
     QByteArray pending;
+    QElapsedTimer sinceLastWrite;
+    sinceLastWrite.start();
     QSocketNotifier writable(pty.master(), QSocketNotifier::Write);
     writable.setEnabled(false);
     auto flush = [&] {
@@ -341,6 +504,7 @@ int main(int argc, char **argv)
             const ssize_t n = ::write(pty.master(), pending.constData(), size_t(pending.size()));
             if (n > 0) {
                 pending.remove(0, int(n));
+                sinceLastWrite.restart();
                 continue;
             }
             if (n < 0 && errno == EINTR)
@@ -369,15 +533,32 @@ int main(int argc, char **argv)
     announcement.write(pty.slavePath().toUtf8() + '\n' + pedal.serialNumber + '\n' + pedal.description + '\n');
     announcement.close();
 
+    // Closing the master throws away what the editor's end has not read, but a pulled pedal's
+    // last bytes have reached the host before it goes: the port hangs up once the editor has
+    // taken them, or once it has had kHangUpWaitMs to do so.
+    constexpr int kMoveAcrossMs = 20; // for a write to show up as unread at the editor's end
+    constexpr int kHangUpWaitMs = 2000;
+    QElapsedTimer sinceUnplugged;
+    QTimer hangUp;
+    hangUp.setInterval(5);
+    QObject::connect(&hangUp, &QTimer::timeout, [&] {
+        const bool taken =
+            pending.isEmpty() && sinceLastWrite.elapsed() >= kMoveAcrossMs && pty.unreadAtTheEditorsEnd() == 0;
+        if (!taken && sinceUnplugged.elapsed() < kHangUpWaitMs)
+            return;
+        hangUp.stop();
+        writable.setEnabled(false);
+        pty.close();
+        std::fprintf(stderr, "vadrelon-pedal-sim: unplugged after %d messages\n", int(pedal.received().size()));
+        app.quit(); // the announcement goes on the way out, as on SIGTERM, unless it is to stay
+    });
     // Queued, so that the pty is not closed under the read that brought the last message.
     QObject::connect(
         &pedal, &VirtualPedal::unplugged, &app,
         [&] {
             readable.setEnabled(false);
-            writable.setEnabled(false);
-            pty.close();
-            std::fprintf(stderr, "vadrelon-pedal-sim: unplugged at message %d\n", faults.unplugAfterMessages);
-            app.quit(); // the announcement goes on the way out, as on SIGTERM
+            sinceUnplugged.start();
+            hangUp.start();
         },
         Qt::QueuedConnection);
 
@@ -385,7 +566,8 @@ int main(int argc, char **argv)
     std::fflush(stdout);
 
     const int rc = app.exec();
-    announcement.remove();
+    if (!(parser.isSet(leaveAnnouncementOpt) && pedal.isUnplugged()))
+        announcement.remove();
     ::close(signalFd);
     return rc;
 }

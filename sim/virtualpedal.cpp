@@ -111,6 +111,9 @@ int stepScaleOf(int parameterIndex)
 
 // Callbacks run in the order they were queued, each no earlier than its due time, from the
 // event loop; one timer serves the whole queue.
+//
+// An entry can also ask for quiet since the one before it actually ran: a busy machine runs an
+// entry late, and the planned times after it would then shorten the pause that follows.
 class TimedQueue {
 public:
     TimedQueue(const QElapsedTimer &clock) : clock_(clock)
@@ -120,11 +123,11 @@ public:
         QObject::connect(&timer_, &QTimer::timeout, [this] { run(); });
     }
     // Due times never run backwards, so that order is kept whatever delay each entry asks for.
-    qint64 push(qint64 dueUs, std::function<void()> action)
+    qint64 push(qint64 dueUs, std::function<void()> action, qint64 quietUs = 0)
     {
         dueUs = std::max(dueUs, lastDueUs_);
         lastDueUs_ = dueUs;
-        queue_.push_back({dueUs, std::move(action)});
+        queue_.push_back({dueUs, quietUs, std::move(action)});
         arm();
         return dueUs;
     }
@@ -137,21 +140,24 @@ public:
 private:
     struct Entry {
         qint64 dueUs;
+        qint64 quietUs;
         std::function<void()> action;
     };
     qint64 nowUs() const { return clock_.nsecsElapsed() / 1000; }
+    qint64 readyUs(const Entry &e) const { return std::max(e.dueUs, lastRunUs_ + e.quietUs); }
     void arm()
     {
         if (queue_.empty())
             return;
-        const qint64 waitUs = std::max<qint64>(0, queue_.front().dueUs - nowUs());
+        const qint64 waitUs = std::max<qint64>(0, readyUs(queue_.front()) - nowUs());
         timer_.start(static_cast<int>((waitUs + 999) / 1000));
     }
     void run()
     {
-        while (!queue_.empty() && queue_.front().dueUs <= nowUs() + 500) {
+        while (!queue_.empty() && readyUs(queue_.front()) <= nowUs() + 500) {
             auto action = std::move(queue_.front().action);
             queue_.pop_front();
+            lastRunUs_ = nowUs();
             action();
         }
         arm();
@@ -161,6 +167,7 @@ private:
     QTimer timer_;
     std::deque<Entry> queue_;
     qint64 lastDueUs_ = 0;
+    qint64 lastRunUs_ = 0;
 };
 
 } // namespace
@@ -188,7 +195,9 @@ quint32 levelValueToStep(quint32 value, int maxStep)
     return (level * maxStep + 511) / 1023;
 }
 
-QByteArray buildStatusReply(const PedalState &s)
+namespace {
+
+QList<quint8> statusValues(const PedalState &s)
 {
     QList<quint8> values;
     values << s.firmwareVersion << quint8(s.algorithmVersion >> 8) << quint8(s.algorithmVersion & 0xFF)
@@ -200,11 +209,26 @@ QByteArray buildStatusReply(const PedalState &s)
     values << s.tuning << quint8(s.semitones) << s.bypass << s.bypassStorage << s.instrument << s.midiChannel;
     for (quint32 v : s.parameters)
         values << quint8(v >> 24) << quint8(v >> 16) << quint8(v >> 8) << quint8(v);
+    return values;
+}
 
+// The reply's lines, with as many values as `count` asks (all when negative) and any value's
+// text replaced.
+QByteArray statusReplyText(const PedalState &s, int count, const QMap<int, QByteArray> &texts)
+{
+    const QList<quint8> values = statusValues(s);
+    const int lines = count < 0 ? int(values.size()) : std::min(count, int(values.size()));
     QByteArray reply;
-    for (quint8 v : values)
-        reply += QByteArray::number(v) + "\r\n";
+    for (int i = 0; i < lines; ++i)
+        reply += texts.value(i, QByteArray::number(values[i])) + "\r\n";
     return reply;
+}
+
+} // namespace
+
+QByteArray buildStatusReply(const PedalState &s)
+{
+    return statusReplyText(s, -1, {});
 }
 
 struct VirtualPedal::Impl {
@@ -213,6 +237,9 @@ struct VirtualPedal::Impl {
     explicit Impl(VirtualPedal &q) : q(q), inbound(clock), outbound(clock)
     {
         clock.start();
+        chatterTimer.setSingleShot(true);
+        chatterTimer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&chatterTimer, &QTimer::timeout, [this] { chatterTick(); });
         addresses = defaultParameterAddresses();
         eeproms[0x50] = QByteArray(kEepromSize, char(0xFF));
         eeproms[0x51] = QByteArray(kEepromSize, char(0xFF));
@@ -225,6 +252,9 @@ struct VirtualPedal::Impl {
     TimedQueue outbound; // answers on their way to the host
     qint64 inboundFreeUs = 0;
     qint64 outboundFreeUs = 0;
+    // Chatter keeps its own timer: the outbound queue would hold it behind a delayed answer.
+    QTimer chatterTimer;
+    qint64 nextChatterUs = -1; // -1 while there is no chatter
 
     PedalState state;
     Faults faults;
@@ -232,6 +262,7 @@ struct VirtualPedal::Impl {
     Face face = Face::Firmware;
     bool isUnplugged = false;
     QList<ReceivedMessage> received;
+    int statusRequests = 0;
 
     std::array<quint16, 16> addresses{};
     QByteArray installedImage;
@@ -268,20 +299,24 @@ struct VirtualPedal::Impl {
     }
 
     // Returns when the last byte will have arrived, so that a pause can be measured from there.
-    qint64 send(const QByteArray &bytes, qint64 notBeforeUs = 0)
+    // `quietUs` is the quiet line the bytes want after whatever went before them, however late
+    // that went.
+    qint64 send(const QByteArray &bytes, qint64 notBeforeUs = 0, qint64 quietUs = 0)
     {
         if (isUnplugged || faults.silent || bytes.isEmpty())
             return nowUs();
         const qint64 start = std::max(nowUs() + qint64(faults.answerDelayMs) * 1000, notBeforeUs);
         auto deliver = [this](const QByteArray &piece) { return [this, piece] { emit q.toHost(piece); }; };
         if (!lineRate)
-            return outbound.push(start, deliver(bytes));
+            return outbound.push(start, deliver(bytes), quietUs);
         const int bits = face == Face::Bootloader ? 11 : 10;
         qint64 t = std::max(start, outboundFreeUs);
         for (int i = 0; i < bytes.size(); i += kLineChunk) {
             const QByteArray piece = bytes.mid(i, kLineChunk);
-            t += lineTimeUs(piece.size(), bits);
-            t = outbound.push(t, deliver(piece));
+            const qint64 pieceUs = lineTimeUs(piece.size(), bits);
+            t += pieceUs;
+            // Only the first piece: quiet measured from each one's late start would add up.
+            t = outbound.push(t, deliver(piece), i == 0 && quietUs > 0 ? quietUs + pieceUs : 0);
         }
         outboundFreeUs = t;
         return t;
@@ -313,6 +348,12 @@ struct VirtualPedal::Impl {
         emit q.messageReceived(m);
     }
     bool unplugDue() const { return faults.unplugAfterMessages >= 0 && received.size() >= faults.unplugAfterMessages; }
+    // What comes once the pedal has stopped reading is lost, as bytes a UART is not read for
+    // are; the read loops drop it.
+    bool readingStopped() const
+    {
+        return faults.stopReadingAfterMessages >= 0 && received.size() >= faults.stopReadingAfterMessages;
+    }
 
     void unplug()
     {
@@ -321,9 +362,35 @@ struct VirtualPedal::Impl {
         isUnplugged = true;
         inbound.clear();
         outbound.clear();
+        chatterTimer.stop();
+        nextChatterUs = -1;
         firmwareRx.clear();
         bootloaderRx.clear();
         emit q.unplugged();
+    }
+
+    // Faults are plain data that change behind the pedal's back; chatter is the one that has
+    // to be started rather than looked at when something happens.
+    void noticeFaults()
+    {
+        if (!chatterTimer.isActive())
+            chatterTimer.start(0);
+    }
+    void chatterTick()
+    {
+        if (isUnplugged || faults.chatterEveryMs <= 0 || faults.chatter.isEmpty()) {
+            nextChatterUs = -1;
+            return;
+        }
+        const qint64 periodUs = qint64(faults.chatterEveryMs) * 1000;
+        if (nextChatterUs < 0) {
+            nextChatterUs = nowUs() + periodUs;
+        } else {
+            emit q.toHost(faults.chatter);
+            // From the due time, not from now, so that a late tick does not push the rest back.
+            nextChatterUs = std::max(nextChatterUs + periodUs, nowUs());
+        }
+        chatterTimer.start(int((std::max<qint64>(0, nextChatterUs - nowUs()) + 999) / 1000));
     }
 
     // --- running firmware ------------------------------------------------------------------
@@ -331,6 +398,10 @@ struct VirtualPedal::Impl {
     void readFirmwareMessages()
     {
         while (!isUnplugged && face == Face::Firmware && !firmwareRx.isEmpty()) {
+            if (readingStopped()) {
+                firmwareRx.clear();
+                return;
+            }
             int length = 0;
             if (byteAt(firmwareRx, 0) == 0x00) {
                 if (firmwareRx.size() < 3)
@@ -366,7 +437,10 @@ struct VirtualPedal::Impl {
             writeParameter(quint16(bigEndian(m, 1, 2)), bigEndian(m, 3, 4));
             break;
         case 0x02:
-            if (byteAt(m, 1) == 0x00)
+            if (byteAt(m, 1) != 0x00)
+                break;
+            ++statusRequests;
+            if (faults.statusRequestsAnswered < 0 || statusRequests <= faults.statusRequestsAnswered)
                 sendStatusReply();
             break;
         case 0x03:
@@ -453,7 +527,7 @@ struct VirtualPedal::Impl {
 
     void sendStatusReply()
     {
-        QByteArray reply = buildStatusReply(state);
+        QByteArray reply = statusReplyText(state, faults.replyValueCount, faults.replyValueTexts);
         if (faults.garbleReply) {
             for (char &c : reply)
                 c = char(c ^ 0x5A); // digits become letters, CR and LF vanish
@@ -463,8 +537,11 @@ struct VirtualPedal::Impl {
                     c = char(c ^ 0x5A); // letters j to c: nothing a number parser takes or skips
             }
         }
+        reply = faults.replyPrefix + reply + faults.replySuffix;
         if (faults.cutReplyAfterBytes >= 0)
             reply.truncate(faults.cutReplyAfterBytes);
+        if (faults.dieAfterReplyBytes >= 0)
+            reply.truncate(faults.dieAfterReplyBytes);
 
         QList<int> cuts = faults.splitReplyAtBytes;
         cuts << faults.splitReplyAtByte;
@@ -474,10 +551,16 @@ struct VirtualPedal::Impl {
         for (int cut : cuts) {
             if (cut <= from || cut >= reply.size())
                 continue;
-            lastByteUs = send(reply.mid(from, cut - from), from == 0 ? 0 : lastByteUs + gapUs());
+            lastByteUs =
+                send(reply.mid(from, cut - from), from == 0 ? 0 : lastByteUs + gapUs(), from == 0 ? 0 : gapUs());
             from = cut;
         }
-        send(reply.mid(from), from == 0 ? 0 : lastByteUs + gapUs());
+        lastByteUs = send(reply.mid(from), from == 0 ? 0 : lastByteUs + gapUs(), from == 0 ? 0 : gapUs());
+        if (faults.dieAfterReplyBytes >= 0) {
+            const qint64 pauseUs = qint64(kDyingPauseMs) * 1000;
+            const auto pullOut = [this] { unplug(); };
+            outbound.push(lastByteUs + pauseUs, pullOut, pauseUs);
+        }
     }
     qint64 gapUs() const { return qint64(faults.splitReplyGapMs) * 1000; }
 
@@ -527,6 +610,10 @@ struct VirtualPedal::Impl {
     void readBootloaderFrames()
     {
         while (!isUnplugged && face == Face::Bootloader && !bootloaderRx.isEmpty()) {
+            if (readingStopped()) {
+                bootloaderRx.clear();
+                return;
+            }
             const int length = bootloaderFrameLength();
             if (length == 0 || bootloaderRx.size() < length)
                 return;
@@ -719,6 +806,7 @@ PedalState &VirtualPedal::state()
 }
 Faults &VirtualPedal::faults()
 {
+    d->noticeFaults();
     return d->faults;
 }
 void VirtualPedal::setLineRate(bool on)
@@ -755,6 +843,10 @@ bool VirtualPedal::isUnplugged() const
 void VirtualPedal::unplug()
 {
     d->unplug();
+}
+bool VirtualPedal::isReading() const
+{
+    return !d->isUnplugged && !d->readingStopped();
 }
 
 QByteArray VirtualPedal::statusReply() const

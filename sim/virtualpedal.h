@@ -4,6 +4,7 @@
 // EEPROM dump, bootloader entry) and the STM32 system bootloader's face (AN3155).
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <array>
@@ -79,7 +80,33 @@ struct Faults {
     int nackAtBootloaderCommand = -1; // AN3155 command byte (0x31 write, 0x43 erase, 0x21 go …) answered
     BootloaderStep nackAtBootloaderStep = BootloaderStep::Command; // with NACK at this step
     int unplugAfterMessages = -1; // the device disappears after this many received messages
+
+    // The status reply's text. Byte offsets (cutReplyAfterBytes, the splits, dieAfterReplyBytes)
+    // count everything sent for the request: prefix, reply, suffix.
+    int replyValueCount = -1;              // only the first this many values (lines) are sent
+    QMap<int, QByteArray> replyValueTexts; // value number (0-based) → the text sent in its place, as is
+    QByteArray replyPrefix;                // sent just before the status reply, e.g. a stray CR LF
+    QByteArray replySuffix;                // sent just after it
+    int statusRequestsAnswered = -1;       // only the first this many status requests get a reply
+
+    // Bytes sent unasked every chatterEveryMs for as long as the pedal is plugged in, whatever
+    // else it does (silent too). Faults are plain data, so the pedal looks for chatter in the
+    // event loop turn after each faults() call; the first burst comes a period after that.
+    QByteArray chatter;
+    int chatterEveryMs = 0;
+
+    // The status reply stops after this many bytes and the pedal is pulled out, as by
+    // unplugAfterMessages, kDyingPauseMs after the last of them has arrived.
+    int dieAfterReplyBytes = -1;
+    // After this many received messages the pedal takes no more bytes from the host (they are
+    // lost, as is the rest of the write that brought the last message); what it has still to
+    // send it sends, and it stays plugged in. Cleared, it reads what comes next.
+    int stopReadingAfterMessages = -1;
 };
+
+// Long enough for a host that reads bytes as they come to have taken the last of a dying
+// pedal's reply before its port goes, which makes the reading fail.
+constexpr int kDyingPauseMs = 20;
 
 // The flash of the modelled STM32F103: 128 KiB from 0x08000000, 1 KiB pages; the firmware's
 // version record sits in the last-but-one KiB.
@@ -96,6 +123,8 @@ std::array<quint16, 16> defaultParameterAddresses();
 std::array<quint16, 16> parameterAddressesFromImage(const QByteArray &image);
 // A level message value (level × 8192) as the step number the pedal reports for it.
 quint32 levelValueToStep(quint32 value, int maxStep);
+// The values a status reply carries.
+constexpr int kStatusValueCount = 90;
 // The status reply for a state: every value in decimal followed by CR LF, in reply order.
 QByteArray buildStatusReply(const PedalState &state);
 
@@ -129,6 +158,9 @@ public:
     void startInBootloader();
     bool isUnplugged() const;
     void unplug();
+    // False once stopReadingAfterMessages has taken effect (or the pedal is unplugged): what the
+    // host writes then goes unread.
+    bool isReading() const;
 
     // The status reply the running firmware would send now.
     QByteArray statusReply() const;

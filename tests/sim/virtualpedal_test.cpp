@@ -5,10 +5,13 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
+#include <utility>
 
 using namespace vadrelon::sim;
 
@@ -492,6 +495,452 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{
                           "CutsAtTheEdgesOrTwiceMakeNoEmptyPiece", -1, {0, 50, 50, 5000}, 60, -1, false, {50}, 60},
                       SplitCase{"ACutShortReplySplitsWhatIsLeft", -1, {20, 60}, 60, 40, false, {20}, 60},
+                      SplitCase{"PausesLongerThanATenthOfASecond", -1, {10, 120}, 250, -1, false, {10, 120}, 250},
                       // At line rate the pause is quiet line after the last byte of the piece before it.
                       SplitCase{"AtLineRateThePauseFollowsTheLastByte", -1, {200}, 30, -1, true, {200}, 30}),
     [](const ::testing::TestParamInfo<SplitCase> &info) { return std::string(info.param.name); });
+
+namespace {
+
+// The lines of the default status reply, each with its CR LF.
+QList<QByteArray> replyLines()
+{
+    QList<QByteArray> lines;
+    const QByteArray reply = buildStatusReply(PedalState{});
+    for (qsizetype from = 0; from < reply.size();) {
+        const qsizetype end = reply.indexOf("\r\n", from) + 2;
+        lines << reply.mid(from, end - from);
+        from = end;
+    }
+    return lines;
+}
+
+QByteArray joinedLines(const QList<QByteArray> &lines)
+{
+    QByteArray all;
+    for (const QByteArray &line : lines)
+        all += line;
+    return all;
+}
+
+// A pedal whose every byte to the host is kept with the time it came, for the tables below.
+class Listener {
+public:
+    explicit Listener(VirtualPedal &pedal)
+    {
+        clock.start();
+        QObject::connect(&pedal, &VirtualPedal::toHost, &pedal, [this](const QByteArray &b) {
+            arrivals.append({clock.elapsed(), b});
+            bytes += b;
+        });
+        QObject::connect(&pedal, &VirtualPedal::unplugged, &pedal, [this] { unpluggedMs = clock.elapsed(); });
+    }
+    // The bytes once `count` came, and anything that follows within `quietMs`.
+    std::string waitFor(qsizetype count, int quietMs = 100)
+    {
+        (void)QTest::qWaitFor([&] { return bytes.size() >= count; }, 3000);
+        QTest::qWait(quietMs);
+        return bytes.toStdString();
+    }
+
+    struct Arrival {
+        qint64 ms;
+        QByteArray bytes;
+    };
+    QElapsedTimer clock;
+    QList<Arrival> arrivals;
+    QByteArray bytes;
+    qint64 unpluggedMs = -1;
+};
+
+} // namespace
+
+TEST(SplitReplyPauses, APieceHeldUpByABusyEventLoopStillHasTheWholePauseAfterIt)
+{
+    VirtualPedal pedal;
+    pedal.faults().splitReplyAtBytes = {10, 20};
+    pedal.faults().splitReplyGapMs = 150;
+    Listener listener(pedal);
+    bool held = false;
+    QObject::connect(&pedal, &VirtualPedal::toHost, &pedal, [&held] {
+        if (!std::exchange(held, true))
+            QThread::msleep(250); // the second piece, due at 150 ms, can only go at 250
+    });
+    pedal.hostWrite(hex("0200"), Framing{});
+    const std::string full = pedal.statusReply().toStdString();
+    ASSERT_EQ(listener.waitFor(qsizetype(full.size()), 200), full);
+    ASSERT_EQ(listener.arrivals.size(), 3);
+    EXPECT_GE(listener.arrivals[1].ms - listener.arrivals[0].ms, 248);
+    EXPECT_GE(listener.arrivals[2].ms - listener.arrivals[1].ms, 148) << "the late piece ate into the pause after it";
+}
+
+// What a status request brings under the faults that change the reply's text.
+struct ReplyTextCase {
+    const char *name;
+    std::function<void(Faults &)> fault;
+    std::function<QByteArray(QList<QByteArray> lines)> expected; // from the default reply's lines
+};
+void PrintTo(const ReplyTextCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class ReplyText : public ::testing::TestWithParam<ReplyTextCase> {};
+
+TEST_P(ReplyText, IsWhatTheFaultMakesOfIt)
+{
+    VirtualPedal pedal;
+    GetParam().fault(pedal.faults());
+    Listener listener(pedal);
+    pedal.hostWrite(hex("0200"), Framing{});
+    const QByteArray expected = GetParam().expected(replyLines());
+    EXPECT_EQ(listener.waitFor(expected.size()), expected.toStdString());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FirmwareFace, ReplyText,
+    ::testing::Values(ReplyTextCase{"OnlyTheFirstValues", [](Faults &f) { f.replyValueCount = 3; },
+                                    [](QList<QByteArray> lines) { return joinedLines(lines.mid(0, 3)); }},
+                      ReplyTextCase{"NoValueAtAll", [](Faults &f) { f.replyValueCount = 0; },
+                                    [](QList<QByteArray>) { return QByteArray(); }},
+                      ReplyTextCase{"AllValuesWhenAskedForMore", [](Faults &f) { f.replyValueCount = 91; },
+                                    [](QList<QByteArray> lines) { return joinedLines(lines); }},
+                      ReplyTextCase{"ValueTextsInTheirPlaces",
+                                    [](Faults &f) {
+                                        f.replyValueTexts = {{0, "x1"}, {25, "-1"}, {89, "300"}, {3, "007"}};
+                                    },
+                                    [](QList<QByteArray> lines) {
+                                        lines[0] = "x1\r\n";
+                                        lines[3] = "007\r\n";
+                                        lines[25] = "-1\r\n";
+                                        lines[89] = "300\r\n";
+                                        return joinedLines(lines);
+                                    }},
+                      ReplyTextCase{"AnEmptyValueTextKeepsItsLine",
+                                    [](Faults &f) {
+                                        f.replyValueTexts = {{7, ""}};
+                                    },
+                                    [](QList<QByteArray> lines) {
+                                        lines[7] = "\r\n";
+                                        return joinedLines(lines);
+                                    }},
+                      ReplyTextCase{"ValueTextsPastTheReplyAddNothing",
+                                    [](Faults &f) {
+                                        f.replyValueTexts = {{-1, "7"}, {90, "7"}, {4, "x"}};
+                                        f.replyValueCount = 3;
+                                    },
+                                    [](QList<QByteArray> lines) { return joinedLines(lines.mid(0, 3)); }},
+                      ReplyTextCase{"PrefixAndSuffixAroundTheReply",
+                                    [](Faults &f) {
+                                        f.replyPrefix = "\r\n";
+                                        f.replySuffix = QByteArray("ab\0\xFF", 4);
+                                    },
+                                    [](QList<QByteArray> lines) {
+                                        return "\r\n" + joinedLines(lines) + QByteArray("ab\0\xFF", 4);
+                                    }},
+                      ReplyTextCase{"GarblingLeavesPrefixAndSuffixAlone",
+                                    [](Faults &f) {
+                                        f.replyPrefix = "1";
+                                        f.replySuffix = "2";
+                                        f.replyValueCount = 1;
+                                        f.garbleReplyDigits = true;
+                                    },
+                                    [](QList<QByteArray>) { return QByteArray("1kk\r\n2"); }},
+                      ReplyTextCase{"ACutCountsThePrefix",
+                                    [](Faults &f) {
+                                        f.replyPrefix = "\r\n";
+                                        f.cutReplyAfterBytes = 5;
+                                    },
+                                    [](QList<QByteArray>) { return QByteArray("\r\n11\r"); }},
+                      ReplyTextCase{"ACutCanTakeTheSuffix",
+                                    [](Faults &f) {
+                                        f.replyValueCount = 2;
+                                        f.replySuffix = "xyz";
+                                        f.cutReplyAfterBytes = 8;
+                                    },
+                                    [](QList<QByteArray>) { return QByteArray("11\r\n0\r\nx"); }}),
+    [](const ::testing::TestParamInfo<ReplyTextCase> &info) { return std::string(info.param.name); });
+
+// Only the first status requests get an answer; every other message is still handled.
+struct AnsweredCase {
+    const char *name;
+    int answered;
+    QList<QByteArray> messages;
+    int replies;
+};
+void PrintTo(const AnsweredCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class StatusRequestsAnswered : public ::testing::TestWithParam<AnsweredCase> {};
+
+TEST_P(StatusRequestsAnswered, AreTheFirstOnes)
+{
+    const AnsweredCase &c = GetParam();
+    VirtualPedal pedal;
+    pedal.faults().statusRequestsAnswered = c.answered;
+    Listener listener(pedal);
+    for (const QByteArray &m : c.messages)
+        pedal.hostWrite(m, Framing{});
+    pedal.hostWrite(hex("0C5000000000"), Framing{}); // an EEPROM read, answered whatever the count
+
+    const QByteArray dump = QByteArray(1, char(0xAB)) + QByteArray(kEepromSize, char(0xFF));
+    const QByteArray expected = pedal.statusReply().repeated(c.replies) + dump;
+    EXPECT_EQ(listener.waitFor(expected.size()), expected.toStdString());
+    pedal.hostWrite(hex("0D01"), Framing{});
+    EXPECT_EQ(pedal.state().bypass, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FirmwareFace, StatusRequestsAnswered,
+    ::testing::Values(AnsweredCase{"NoneWhenZero", 0, {hex("0200"), hex("0200")}, 0},
+                      AnsweredCase{"TheFirstTwoOfThree", 2, {hex("0200"), hex("0200"), hex("0200")}, 2},
+                      AnsweredCase{
+                          "OnlyStatusRequestsCount", 1, {hex("0201"), hex("0D01"), hex("0200"), hex("0200")}, 1},
+                      AnsweredCase{"EveryOneWithoutTheFault", -1, {hex("0200"), hex("0200"), hex("0200")}, 3}),
+    [](const ::testing::TestParamInfo<AnsweredCase> &info) { return std::string(info.param.name); });
+
+// Chatter: bytes nobody asked for, every period, for as long as the pedal is plugged in.
+struct ChatterCase {
+    const char *name;
+    std::function<void(VirtualPedal &)> setUp;
+    bool chatters;
+};
+void PrintTo(const ChatterCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class Chatter : public ::testing::TestWithParam<ChatterCase> {};
+
+TEST_P(Chatter, ComesUnaskedEveryPeriod)
+{
+    VirtualPedal pedal;
+    Listener listener(pedal);
+    GetParam().setUp(pedal);
+    QTest::qWait(640);
+    if (!GetParam().chatters) {
+        EXPECT_EQ(listener.bytes.toStdString(), "");
+        return;
+    }
+    // 80 ms apart: about 8 bursts, each a whole one; a busy machine may lose one or two.
+    ASSERT_GE(listener.arrivals.size(), 5);
+    EXPECT_LE(listener.arrivals.size(), 9);
+    EXPECT_GE(listener.arrivals[0].ms, 70) << "the first burst comes a period after the fault";
+    for (int i = 0; i < listener.arrivals.size(); ++i) {
+        EXPECT_EQ(listener.arrivals[i].bytes.toStdString(), "abc\n") << "burst " << i;
+        if (i > 0) {
+            EXPECT_GE(listener.arrivals[i].ms - listener.arrivals[i - 1].ms, 60) << "burst " << i;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FirmwareFace, Chatter,
+    ::testing::Values(ChatterCase{"FromAnIdlePedal",
+                                  [](VirtualPedal &p) {
+                                      p.faults().chatter = "abc\n";
+                                      p.faults().chatterEveryMs = 80;
+                                  },
+                                  true},
+                      ChatterCase{"EvenFromASilentOne",
+                                  [](VirtualPedal &p) {
+                                      p.faults().chatter = "abc\n";
+                                      p.faults().chatterEveryMs = 80;
+                                      p.faults().silent = true;
+                                  },
+                                  true},
+                      ChatterCase{"WhileItAnswersLateRequests",
+                                  [](VirtualPedal &p) {
+                                      p.faults().chatter = "abc\n";
+                                      p.faults().chatterEveryMs = 80;
+                                      p.faults().answerDelayMs = 5000;
+                                      p.hostWrite(hex("0200"), Framing{});
+                                  },
+                                  true},
+                      ChatterCase{"NotWithoutBytes", [](VirtualPedal &p) { p.faults().chatterEveryMs = 80; }, false},
+                      ChatterCase{"NotWithoutAPeriod", [](VirtualPedal &p) { p.faults().chatter = "abc\n"; }, false},
+                      ChatterCase{"NotFromAPedalPulledOut",
+                                  [](VirtualPedal &p) {
+                                      p.faults().chatter = "abc\n";
+                                      p.faults().chatterEveryMs = 80;
+                                      p.unplug();
+                                  },
+                                  false},
+                      ChatterCase{"NotWhenChosenForAPedalAlreadyPulledOut",
+                                  [](VirtualPedal &p) {
+                                      p.unplug();
+                                      p.faults().chatter = "abc\n";
+                                      p.faults().chatterEveryMs = 80;
+                                  },
+                                  false}),
+    [](const ::testing::TestParamInfo<ChatterCase> &info) { return std::string(info.param.name); });
+
+TEST(ChatterFaults, StopWhenClearedAndStartAgainWhenSet)
+{
+    VirtualPedal pedal;
+    Listener listener(pedal);
+    const auto chatter = [&pedal](int everyMs) {
+        pedal.faults().chatter = "xy";
+        pedal.faults().chatterEveryMs = everyMs;
+    };
+    chatter(40);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listener.bytes.size() >= 4; }, 2000));
+    pedal.faults() = Faults{};
+    QTest::qWait(10); // a burst due in this moment may still come
+    const qsizetype before = listener.bytes.size();
+    QTest::qWait(200);
+    EXPECT_EQ(listener.bytes.size(), before) << "chatter after the fault was cleared";
+    chatter(40);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listener.bytes.size() >= before + 4; }, 2000)) << "no chatter again";
+}
+
+// Dying mid-reply: the first bytes of the status reply, then the pedal is pulled out.
+struct DyingCase {
+    const char *name;
+    std::function<void(Faults &)> fault;
+    QByteArray expected;
+};
+void PrintTo(const DyingCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class DyingMidReply : public ::testing::TestWithParam<DyingCase> {};
+
+TEST_P(DyingMidReply, SendsTheFirstBytesAndThenGoes)
+{
+    const DyingCase &c = GetParam();
+    VirtualPedal pedal;
+    c.fault(pedal.faults());
+    Listener listener(pedal);
+    pedal.hostWrite(hex("1101"), Framing{}); // a setting the reply does not report
+    EXPECT_FALSE(pedal.isUnplugged()) << "only a status request kills it";
+    pedal.hostWrite(hex("0200"), Framing{});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pedal.isUnplugged(); }, 3000));
+    QTest::qWait(50);
+    EXPECT_EQ(listener.bytes.toStdString(), c.expected.toStdString());
+    if (!listener.arrivals.isEmpty()) {
+        EXPECT_GE(listener.unpluggedMs - listener.arrivals.last().ms, kDyingPauseMs - 2)
+            << "a host reading as bytes come had no time for the last of them";
+    }
+    pedal.hostWrite(hex("0200"), Framing{});
+    QTest::qWait(50);
+    EXPECT_EQ(listener.bytes.toStdString(), c.expected.toStdString());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FirmwareFace, DyingMidReply,
+    ::testing::Values(DyingCase{"AfterSevenBytes", [](Faults &f) { f.dieAfterReplyBytes = 7; }, "11\r\n0\r\n"},
+                      DyingCase{"BeforeItsFirstByte", [](Faults &f) { f.dieAfterReplyBytes = 0; }, ""},
+                      DyingCase{"AfterAWholeReply", [](Faults &f) { f.dieAfterReplyBytes = 100000; },
+                                buildStatusReply(PedalState{})},
+                      DyingCase{"CountingThePrefix",
+                                [](Faults &f) {
+                                    f.replyPrefix = "\r\n";
+                                    f.dieAfterReplyBytes = 4;
+                                },
+                                "\r\n11"},
+                      DyingCase{"AfterThePiecesOfASplitReply",
+                                [](Faults &f) {
+                                    f.splitReplyAtBytes = {3};
+                                    f.splitReplyGapMs = 120;
+                                    f.dieAfterReplyBytes = 7;
+                                },
+                                "11\r\n0\r\n"},
+                      DyingCase{"AfterALateAnswer",
+                                [](Faults &f) {
+                                    f.answerDelayMs = 150;
+                                    f.dieAfterReplyBytes = 2;
+                                },
+                                "11"}),
+    [](const ::testing::TestParamInfo<DyingCase> &info) { return std::string(info.param.name); });
+
+// Stopping reading: after its messages the pedal takes nothing more, yet stays plugged in and
+// sends what it has to.
+struct StopReadingCase {
+    const char *name;
+    int stopAfter;
+    bool lineRate;
+    QList<QByteArray> writes;
+    QList<QByteArray> read;  // the messages the pedal took
+    int replies;             // status replies it sends
+    QByteArray otherAnswers; // after them
+};
+void PrintTo(const StopReadingCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class StopReading : public ::testing::TestWithParam<StopReadingCase> {};
+
+TEST_P(StopReading, AfterTheChosenMessages)
+{
+    const StopReadingCase &c = GetParam();
+    VirtualPedal pedal;
+    pedal.setLineRate(c.lineRate);
+    pedal.faults().stopReadingAfterMessages = c.stopAfter;
+    pedal.faults().chatter = "z";
+    pedal.faults().chatterEveryMs = 30;
+    Listener listener(pedal);
+    Framing eitherFace; // as on the pty, so that the bootloader takes bytes too
+    eitherFace.parityKnown = false;
+    for (const QByteArray &w : c.writes)
+        pedal.hostWrite(w, eitherFace);
+    QTest::qWait(200);
+
+    QList<QByteArray> read;
+    for (const auto &m : pedal.received())
+        read << m.bytes;
+    EXPECT_EQ(read, c.read);
+    EXPECT_FALSE(pedal.isReading());
+    EXPECT_FALSE(pedal.isUnplugged());
+    EXPECT_EQ(QByteArray(listener.bytes).replace("z", "").toStdString(),
+              (pedal.statusReply().repeated(c.replies) + c.otherAnswers).toStdString());
+    EXPECT_TRUE(listener.bytes.contains('z')) << "a pedal that stops reading is still alive";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FirmwareFace, StopReading,
+    ::testing::Values(
+        StopReadingCase{"NeverWhenZero", 0, false, {hex("0200")}, {}, 0, {}},
+        StopReadingCase{"AfterTwoButAnsweringTheSecond",
+                        2,
+                        false,
+                        {hex("0D01"), hex("0200"), hex("0200"), hex("0D00")},
+                        {hex("0D01"), hex("0200")},
+                        1,
+                        {}},
+        StopReadingCase{"NotTheRestOfTheSameWrite", 1, false, {hex("020002000D00")}, {hex("0200")}, 1, {}},
+        StopReadingCase{"NotWhatWasStillOnTheLine", 1, true, {hex("0200"), hex("0200")}, {hex("0200")}, 1, {}},
+        StopReadingCase{"NorInTheBootloader",
+                        3,
+                        false,
+                        {hex("0500010203040506"), hex("7F01FE01FE")},
+                        {hex("0500010203040506"), hex("7F"), hex("01FE")},
+                        0,
+                        hex("797922000079")}),
+    [](const ::testing::TestParamInfo<StopReadingCase> &info) { return std::string(info.param.name); });
+
+TEST(StopReadingFaults, WhatCameMeanwhileIsLostAndWhatComesOnceClearedIsRead)
+{
+    VirtualPedal pedal;
+    pedal.setLineRate(true); // so that a write can still be on the line when reading stops
+    pedal.faults().stopReadingAfterMessages = 1;
+    pedal.hostWrite(hex("0700"), Framing{});
+    pedal.hostWrite(hex("0D01"), Framing{});
+    pedal.hostWrite(hex("0D01"), Framing{});
+    QTest::qWait(50);
+    EXPECT_FALSE(pedal.isReading());
+    pedal.faults().stopReadingAfterMessages = -1;
+    EXPECT_TRUE(pedal.isReading());
+    pedal.hostWrite(hex("0701"), Framing{});
+    QTest::qWait(50);
+
+    QList<QByteArray> read;
+    for (const auto &m : pedal.received())
+        read << m.bytes;
+    EXPECT_EQ(read, (QList<QByteArray>{hex("0700"), hex("0701")}));
+    EXPECT_EQ(pedal.state().bypass, 0);
+}
