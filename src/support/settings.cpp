@@ -1,5 +1,7 @@
 #include "support/settings.h"
 
+#include "support/safefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -144,11 +146,10 @@ std::optional<Error> SettingsStore::writeStyleIndex(int index)
 
 Result<QString> SettingsStore::readText(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Error{ErrorCode::FileNotRead,
-                     QStringLiteral("\"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString())};
-    return decodeSettingText(file.readAll());
+    Result<QByteArray> bytes = readRegularFile(path, kSettingsFileCap);
+    if (Error *failure = std::get_if<Error>(&bytes))
+        return std::move(*failure);
+    return decodeSettingText(std::get<QByteArray>(bytes));
 }
 
 std::optional<Error> SettingsStore::writeText(const QString &path, const QString &text)

@@ -7,7 +7,13 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <future>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vadrelon;
 
@@ -256,6 +262,64 @@ TEST_F(SettingsTest, UnreadableFileGivesAnErrorAndTheDefault)
     const QList<Error> failures = store.loadYesNoSettings();
     EXPECT_EQ(failures, QList<Error>{std::get<Error>(report)});
     EXPECT_TRUE(store.reportUsbErrorsSetting) << "the default, YES";
+}
+
+// Whatever stands in a settings file's place, start-up reads on at once: a file that is no
+// regular file, or larger than a setting ever is, is refused as an unreadable one is.
+TEST_F(SettingsTest, WhatIsNoSettingsFileIsRefusedAtOnce)
+{
+    makeFolders();
+    struct Case {
+        const char *name;
+        std::function<void(const QString &)> make;
+        const char *reason;
+    };
+    const Case cases[] = {
+        {"a named pipe", [](const QString &at) { ASSERT_EQ(::mkfifo(QFile::encodeName(at).constData(), 0600), 0); },
+         "named pipe"},
+        {"a link to /dev/zero", [](const QString &at) { ASSERT_TRUE(QFile::link("/dev/zero", at)); }, "device"},
+        {"a file of 10 MB",
+         [](const QString &at) {
+             QFile f(at);
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(10 * 1024 * 1024));
+         },
+         "larger than"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString style = maker("style.txt");
+        const QString report = product("ReportUSBErrors.txt");
+        for (const QString &at : {style, report}) {
+            QFile::remove(at);
+            c.make(at);
+        }
+        SettingsStore s(documents());
+        // On a thread of its own, so that a read that blocks fails the test instead of hanging
+        // it; a writer that comes and goes sets a pipe's reader free.
+        auto read =
+            std::async(std::launch::async, [&] { return std::pair(s.savedStyleIndex(), s.loadYesNoSettings()); });
+        if (read.wait_for(std::chrono::seconds(2)) == std::future_status::timeout) {
+            ADD_FAILURE() << "the read blocked";
+            while (read.wait_for(std::chrono::milliseconds(50)) == std::future_status::timeout) {
+                for (const QString &at : {style, report}) {
+                    const int writer = ::open(QFile::encodeName(at).constData(), O_WRONLY | O_NONBLOCK);
+                    if (writer >= 0)
+                        ::close(writer);
+                }
+            }
+        }
+        const auto [index, failures] = read.get();
+        if (const Error *failure = std::get_if<Error>(&index)) {
+            expectFileError(*failure, ErrorCode::FileNotRead, style);
+            EXPECT_TRUE(failure->detail.contains(c.reason)) << failure->detail.toStdString();
+        } else {
+            ADD_FAILURE() << "style.txt was read";
+        }
+        EXPECT_EQ(failures.size(), 1);
+        if (!failures.isEmpty())
+            expectFileError(failures[0], ErrorCode::FileNotRead, report);
+        EXPECT_TRUE(s.reportUsbErrorsSetting) << "the default, YES";
+    }
 }
 
 TEST(DecodeSettingText, Utf8ByDefaultAndInvalidBytesStillGiveText)
