@@ -380,6 +380,31 @@ TEST_F(StatusExchange, RepliesThatCannotBeTrustedChangeNothing)
          "The pedal's answer was garbled (value 1 was \"kh\"). Press Request to try again."},
         {"garbled bytes without framing", [](sim::VirtualPedal &p) { p.faults().garbleReply = true; },
          "The pedal's answer was garbled (value 1 was \"khWPjWPk…\"). Press Request to try again."},
+        {"only 60 values", [](sim::VirtualPedal &p) { p.faults().replyValueCount = 60; },
+         "The pedal's answer was incomplete (60 of 90 values). Check the cable and press Request to try again."},
+        {"a value of -1",
+         [](sim::VirtualPedal &p) {
+             p.faults().replyValueTexts = {{25, "-1"}};
+         },
+         "The pedal's answer was garbled (value 26 was \"-1\"). Press Request to try again."},
+        {"a firmware of x1",
+         [](sim::VirtualPedal &p) {
+             p.faults().replyValueTexts = {{0, "x1"}};
+         },
+         "The pedal's answer was garbled (value 1 was \"x1\"). Press Request to try again."},
+        {"a value above 255",
+         [](sim::VirtualPedal &p) {
+             p.faults().replyValueTexts = {{40, "300"}};
+         },
+         "The pedal's answer was garbled (value 41 was \"300\"). Press Request to try again."},
+        {"a stray CR LF first", [](sim::VirtualPedal &p) { p.faults().replyPrefix = "\r\n"; },
+         "The pedal's answer was garbled (value 1 was \"\"). Press Request to try again."},
+        {"stray bytes after it", [](sim::VirtualPedal &p) { p.faults().replySuffix = "OK\r\n"; },
+         "The pedal's answer was garbled (4 bytes after value 90). Press Request to try again."},
+        {"no answer to a second request", [](sim::VirtualPedal &p) { p.faults().statusRequestsAnswered = 1; },
+         "The pedal did not answer the status request. Check that it is powered and linked, then try again."},
+        {"a late answer", [](sim::VirtualPedal &p) { p.faults().answerDelayMs = 400; },
+         "The pedal did not answer the status request. Check that it is powered and linked, then try again."},
         {"algorithm not BCD", [](sim::VirtualPedal &p) { p.state().algorithmVersion = 0x001A; },
          "The pedal reported an algorithm version that is not valid (001A)."},
         {"effect beyond the catalogue", [](sim::VirtualPedal &p) { p.state().effectNumber = 1; },
