@@ -4,6 +4,7 @@
 // the POSIX serial driver, the in-process virtual pedal, or (later) FTDI's own library.
 #include <QByteArray>
 #include <QObject>
+#include <QStringList>
 #include <QtGlobal>
 
 namespace vadrelon {
@@ -78,6 +79,10 @@ public:
     virtual FT_STATUS setDataCharacteristics(FT_HANDLE handle, quint8 bits, quint8 stopBits, quint8 parity) = 0;
     virtual FT_STATUS setTimeouts(FT_HANDLE handle, quint32 readMs, quint32 writeMs) = 0;
     virtual FT_STATUS resetDevice(FT_HANDLE handle) = 0;
+
+    // Beyond D2XX, for drivers that can tell more. After listCount: what it passed over and
+    // why, one sentence each, for the console.
+    virtual QStringList skippedInLastList() const { return {}; }
 
 signals:
     // Received bytes became available on an open handle. Waits use it to wake up instead of

@@ -136,9 +136,16 @@ PosixSerialDriver::Port *PosixSerialDriver::find(FT_HANDLE handle)
     return it == open_.end() ? nullptr : it->second.get();
 }
 
+void PosixSerialDriver::rescan()
+{
+    Discovered found = discoverPorts();
+    ports_ = std::move(found.ports);
+    skipped_ = std::move(found.skipped);
+}
+
 FT_STATUS PosixSerialDriver::listCount(quint32 &count)
 {
-    ports_ = discoverPorts();
+    rescan();
     count = static_cast<quint32>(ports_.size());
     return FT_OK;
 }
@@ -167,7 +174,7 @@ FT_STATUS PosixSerialDriver::listByIndex(quint32 index, quint32 what, char (&ans
 FT_STATUS PosixSerialDriver::openByIndex(quint32 index, FT_HANDLE &handle)
 {
     if (index >= static_cast<quint32>(ports_.size()))
-        ports_ = discoverPorts();
+        rescan();
     if (index >= static_cast<quint32>(ports_.size()))
         return FT_DEVICE_NOT_FOUND;
     return openPort(ports_[static_cast<int>(index)], handle);
@@ -185,7 +192,7 @@ FT_STATUS PosixSerialDriver::openBySerial(const char *serial, FT_HANDLE &handle)
     };
     const PortInfo *port = lookUp();
     if (!port) {
-        ports_ = discoverPorts();
+        rescan();
         port = lookUp();
     }
     if (!port)
