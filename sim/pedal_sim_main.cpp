@@ -530,7 +530,10 @@ int main(int argc, char **argv)
     QFile announcement(folder + QLatin1Char('/') + QString::fromUtf8(pedal.serialNumber) + QStringLiteral(".port"));
     if (!announcement.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return fail(QStringLiteral("cannot write %1: %2").arg(announcement.fileName(), announcement.errorString()));
-    announcement.write(pty.slavePath().toUtf8() + '\n' + pedal.serialNumber + '\n' + pedal.description + '\n');
+    // The process id lets the editor pass over the announcement of a pedal that was killed
+    // before it could remove it.
+    announcement.write(pty.slavePath().toUtf8() + '\n' + pedal.serialNumber + '\n' + pedal.description + '\n' +
+                       QByteArray::number(QCoreApplication::applicationPid()) + '\n');
     announcement.close();
 
     // Closing the master throws away what the editor's end has not read, but a pulled pedal's

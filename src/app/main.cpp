@@ -8,12 +8,16 @@
 #include <QStandardPaths>
 
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
+bool g_mainLoopRuns = false;
+bool g_endBeforeMainLoop = false;
 
 void onTerminationSignal(int)
 {
@@ -27,7 +31,17 @@ void quitOnTerminationSignals(QApplication &app)
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
         return;
     auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QApplication::quit);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        if (g_mainLoopRuns) {
+            QApplication::quit();
+            return;
+        }
+        // Still starting up, in the loop of a message box (a settings file that could not be
+        // read): quit() does nothing before the main loop runs. exit() ends the box's loop and
+        // any that start after it, and main() ends instead of starting its own.
+        g_endBeforeMainLoop = true;
+        QApplication::exit(0);
+    });
     struct sigaction action = {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
@@ -36,10 +50,36 @@ void quitOnTerminationSignals(QApplication &app)
     sigaction(SIGINT, &action, nullptr);
 }
 
+// Without a display Qt aborts with several lines about its platform plugins; one line that
+// says what is missing and how to run the editor anyway serves better. A platform chosen by
+// QT_QPA_PLATFORM or -platform (offscreen, vnc …) needs no display, and on macOS and Windows
+// there is always one.
+bool noDisplay(int argc, char **argv)
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return false;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            return false;
+    return true;
+#else
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    return false;
+#endif
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (noDisplay(argc, argv)) {
+        std::fprintf(stderr, "vadrelon-editor: no display to show the editor on (DISPLAY and WAYLAND_DISPLAY are not "
+                             "set); run it on a desktop, or under xvfb-run -a vadrelon-editor\n");
+        return 2;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vadrelon Editor"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vadrelon Editor"));
@@ -50,6 +90,9 @@ int main(int argc, char **argv)
     vadrelon::DialogPrompt prompt;
     vadrelon::Editor editor(driver, prompt, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     prompt.setParent(editor.mainWindow.get());
+    if (g_endBeforeMainLoop)
+        return 0;
     editor.mainWindow->show();
+    g_mainLoopRuns = true;
     return app.exec();
 }

@@ -4,6 +4,8 @@
 // the POSIX serial driver, the in-process virtual pedal, or (later) FTDI's own library.
 #include <QByteArray>
 #include <QObject>
+#include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 namespace vadrelon {
@@ -49,6 +51,14 @@ constexpr quint8 FT_PARITY_EVEN = 2;
 // D2XX answers list queries in 64-byte buffers.
 constexpr int FT_LIST_ANSWER_SIZE = 64;
 
+// Why an open failed, which D2XX's statuses do not tell: a port held by another program or
+// barred to the user is nothing that trying again mends, and the person linking must hear which.
+struct OpenFailure {
+    enum class Cause { Unknown, Gone, NotASerialPort, InUse, PermissionDenied };
+    Cause cause = Cause::Unknown;
+    QString port; // the device path that was tried, when there was one
+};
+
 class SerialDriver : public QObject {
     Q_OBJECT
 public:
@@ -78,6 +88,12 @@ public:
     virtual FT_STATUS setDataCharacteristics(FT_HANDLE handle, quint8 bits, quint8 stopBits, quint8 parity) = 0;
     virtual FT_STATUS setTimeouts(FT_HANDLE handle, quint32 readMs, quint32 writeMs) = 0;
     virtual FT_STATUS resetDevice(FT_HANDLE handle) = 0;
+
+    // Beyond D2XX, for drivers that can tell more. After a failed openByIndex or openBySerial:
+    // why it failed.
+    virtual OpenFailure lastOpenFailure() const { return {}; }
+    // After listCount: what it passed over and why, one sentence each, for the console.
+    virtual QStringList skippedInLastList() const { return {}; }
 
 signals:
     // Received bytes became available on an open handle. Waits use it to wake up instead of

@@ -1,17 +1,56 @@
 #include "device/discovery.h"
 
+#include "support/safefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <climits>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace vadrelon {
 
 namespace {
+
 constexpr quint16 kFtdiVendorId = 0x0403;
-// An announcement is three short lines; anything much larger is not one.
-constexpr qint64 kMaxAnnouncementSize = 4096;
+
+bool processEnded(qint64 pid)
+{
+    // EPERM: it runs, under another user.
+    return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+// Why path is no terminal the editor could link through, or nothing when it is one. The
+// device is opened as the driver will open it and closed again at once.
+std::optional<QString> notATerminal(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        struct stat seen {};
+        // A terminal that a program holds for itself (TIOCEXCL: another editor linked to the
+        // pedal, or this one) refuses the open; it is still the pedal's, and linking to it
+        // must say that it is in use rather than find nothing.
+        if (error == EBUSY && ::stat(name.constData(), &seen) == 0 && S_ISCHR(seen.st_mode))
+            return std::nullopt;
+        return QStringLiteral("%1 cannot be opened: %2").arg(path, qt_error_string(error));
+    }
+    const bool terminal = ::isatty(fd) == 1;
+    ::close(fd);
+    if (!terminal)
+        return QStringLiteral("%1 is not a terminal").arg(path);
+    return std::nullopt;
+}
+
 } // namespace
 
 QString virtualPedalsDir()
@@ -39,25 +78,48 @@ std::optional<PortInfo> parseAnnouncement(const QByteArray &text)
     port.virtualPedal = true;
     if (!QDir::isAbsolutePath(port.path) || port.serialNumber.isEmpty() || port.description.isEmpty())
         return std::nullopt;
+    bool isNumber = false;
+    const qint64 pid = lines.size() > 3 ? lines[3].toLongLong(&isNumber, 10) : 0;
+    // 0 and below would name process groups, not a process.
+    if (isNumber && pid > 0 && pid <= INT_MAX)
+        port.processId = pid;
     return port;
 }
 
-QList<PortInfo> announcedPorts(const QString &dir)
+Discovered announcedPorts(const QString &dir)
 {
-    QList<PortInfo> ports;
+    Discovered found;
     if (dir.isEmpty())
-        return ports;
-    const QFileInfoList files =
-        QDir(dir).entryInfoList({QStringLiteral("*.port")}, QDir::Files | QDir::Readable, QDir::Name);
+        return found;
+    // Named pipes, devices and folders are listed too, so that the console tells why they
+    // are passed over.
+    const QFileInfoList files = QDir(dir).entryInfoList(
+        {QStringLiteral("*.port")}, QDir::Files | QDir::Dirs | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo &info : files) {
-        QFile file(info.filePath());
-        if (!file.open(QIODevice::ReadOnly))
+        const QString file = QDir::toNativeSeparators(info.filePath());
+        const Result<QByteArray> text = readRegularFile(info.filePath(), kAnnouncementCap);
+        if (const Error *failure = std::get_if<Error>(&text)) {
+            found.skipped.append(failure->detail);
             continue;
-        const std::optional<PortInfo> port = parseAnnouncement(file.read(kMaxAnnouncementSize));
-        if (port && QFileInfo::exists(port->path))
-            ports.append(*port);
+        }
+        const std::optional<PortInfo> port = parseAnnouncement(std::get<QByteArray>(text));
+        if (!port) {
+            found.skipped.append(
+                QStringLiteral("\"%1\": no device path, serial number and description, one a line").arg(file));
+            continue;
+        }
+        if (processEnded(port->processId)) {
+            found.skipped.append(
+                QStringLiteral("\"%1\": its virtual pedal (process %2) has ended").arg(file).arg(port->processId));
+            continue;
+        }
+        if (const std::optional<QString> reason = notATerminal(port->path)) {
+            found.skipped.append(QStringLiteral("\"%1\": %2").arg(file, *reason));
+            continue;
+        }
+        found.ports.append(*port);
     }
-    return ports;
+    return found;
 }
 
 namespace {
@@ -91,23 +153,26 @@ QList<PortInfo> ftdiPortsFromSysfs(const QString &ttyClassDir, const QString &de
     return ports;
 }
 
-QList<PortInfo> discoverPorts()
+Discovered discoverPorts()
 {
-    QList<PortInfo> ports;
+    Discovered found;
 #ifdef Q_OS_LINUX
     // QSerialPortInfo opens thousands of files to list the ports (10 ms and more at every
     // scan); the kernel's own listing of USB serial ports is a few reads.
-    ports = ftdiPortsFromSysfs(QStringLiteral("/sys/class/tty"), QStringLiteral("/dev"));
+    found.ports = ftdiPortsFromSysfs(QStringLiteral("/sys/class/tty"), QStringLiteral("/dev"));
 #else
     const QList<QSerialPortInfo> available = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : available) {
         if (!info.hasVendorIdentifier() || info.vendorIdentifier() != kFtdiVendorId)
             continue;
-        ports.append({info.systemLocation(), info.serialNumber().toLatin1(), info.description().toLatin1(), false});
+        found.ports.append(
+            {info.systemLocation(), info.serialNumber().toLatin1(), info.description().toLatin1(), false});
     }
 #endif
-    ports.append(announcedPorts(virtualPedalsDir()));
-    return ports;
+    Discovered announced = announcedPorts(virtualPedalsDir());
+    found.ports.append(announced.ports);
+    found.skipped = std::move(announced.skipped);
+    return found;
 }
 
 } // namespace vadrelon

@@ -3,11 +3,13 @@
 // virtual pedals that announce themselves.
 //
 // A virtual pedal announces itself with a text file `<serial>.port` in virtualPedalsDir(),
-// three lines: device path, serial number, description. It removes the file when it ends; a
-// file left behind by a pedal that died is ignored once its device path is gone.
+// three lines: device path, serial number, description, and a fourth with its process id. It
+// removes the file when it ends; a file left behind by a pedal that died is passed over once
+// its process has ended or its device path is no terminal.
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace vadrelon {
@@ -18,6 +20,14 @@ struct PortInfo {
     QByteArray description;
     // A pseudo-terminal served by a virtual pedal rather than a real USB-serial chip.
     bool virtualPedal = false;
+    // The announcing program's process id; 0 when its announcement gives none.
+    qint64 processId = 0;
+};
+
+// The ports found, and the announcements passed over, one sentence each saying why.
+struct Discovered {
+    QList<PortInfo> ports;
+    QStringList skipped;
 };
 
 // $VADRELON_VIRTUAL_PEDALS_DIR when set, else "vadrelon-virtual-pedals" in the user's runtime
@@ -25,17 +35,21 @@ struct PortInfo {
 QString virtualPedalsDir();
 
 // Reads one announcement; nullopt unless it holds an absolute device path, a serial number
-// and a description. Lines may end in LF or CR LF; lines after the third are ignored.
+// and a description. A fourth line is the process id when it is a positive whole number and
+// is ignored otherwise, as announcements of three lines are still written. Lines may end in LF
+// or CR LF; lines after the fourth are ignored.
 std::optional<PortInfo> parseAnnouncement(const QByteArray &text);
 
-// The announcements in `dir` whose device path exists, ordered by file name.
-QList<PortInfo> announcedPorts(const QString &dir);
+// The announcements `<name>.port` in `dir`, ordered by file name, that are regular files of at
+// most kAnnouncementCap bytes, whose process (when they give one) still runs, and whose device
+// path opens as a terminal (or is held by a program for itself, as only terminals are).
+Discovered announcedPorts(const QString &dir);
 
 // The FTDI ports (USB vendor 0x0403) in a Linux sysfs tty class folder: the port's path in
 // devDir, and the serial number and product string of the USB device above it.
 QList<PortInfo> ftdiPortsFromSysfs(const QString &ttyClassDir, const QString &devDir);
 
 // FTDI ports (USB vendor 0x0403) first, in the system's order, then announcedPorts(virtualPedalsDir()).
-QList<PortInfo> discoverPorts();
+Discovered discoverPorts();
 
 } // namespace vadrelon

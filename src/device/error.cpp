@@ -2,6 +2,16 @@
 
 namespace vadrelon {
 
+namespace {
+
+// " /dev/ttyUSB0", or nothing when the driver could not tell the path.
+QString spacedPath(const QString &path)
+{
+    return path.isEmpty() ? QString() : QLatin1Char(' ') + path;
+}
+
+} // namespace
+
 QString errorText(const Error &error)
 {
     switch (error.code) {
@@ -12,6 +22,22 @@ QString errorText(const Error &error)
         return error.detail;
     case ErrorCode::PortGone:
         return QStringLiteral("The pedal is no longer connected. Plug it in again and choose Connection → Link.");
+    case ErrorCode::PortInUse:
+        return QStringLiteral("The pedal's port%1 is in use by another program. Close that program (another "
+                              "editor, a terminal program) and choose Connection → Link again.")
+            .arg(spacedPath(error.detail));
+    case ErrorCode::PermissionDenied:
+        // Both ways are named: which one this system uses to grant serial ports is not known
+        // here, and a udev rule may not be installed yet.
+        return QStringLiteral("You may not open the pedal's port%1. Add yourself to the group that may use "
+                              "serial ports (on Debian and Ubuntu: sudo adduser $USER dialout, then log out "
+                              "and in again), or install a udev rule that gives the user at the computer "
+                              "access to the pedal.")
+            .arg(spacedPath(error.detail));
+    case ErrorCode::NotASerialPort:
+        return QStringLiteral("The pedal's path%1 is no serial port. Choose Connection → Scan to look for the "
+                              "pedal again.")
+            .arg(spacedPath(error.detail));
     case ErrorCode::NoAnswer:
         return QStringLiteral("The pedal did not answer the %1. Check that it is powered and linked, then try again.")
             .arg(error.detail);

@@ -12,6 +12,9 @@ enum class ErrorCode {
     Transport,           // a driver call failed; detail: the operation's name and status text
     OpenFailed,          // the port could not be opened; detail as Transport
     PortGone,            // the pedal went away (cable pulled, port closed under us)
+    PortInUse,           // another program holds the pedal's port; detail: the port's path
+    PermissionDenied,    // the user may not open the pedal's port; detail: the port's path
+    NotASerialPort,      // the pedal's path names no serial port; detail: the path
     NoAnswer,            // the pedal stayed silent; detail: what went unanswered
     ShortReply,          // a status reply with too few values; detail: "<got> of <wanted>"
     GarbledReply,        // a reply that is no status reply; detail: the reader's reason

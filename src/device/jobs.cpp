@@ -17,6 +17,29 @@ constexpr int kUploadAnswerChars = 17; // "Upload complete" CR LF
 
 // ---- OpenJob ----
 
+namespace {
+
+// A cause the driver can name is told in words a person acts on; only an unknown one keeps
+// the driver's own words.
+Error openError(const OpenFailure &failure, FT_STATUS status)
+{
+    switch (failure.cause) {
+    case OpenFailure::Cause::Gone:
+        return {ErrorCode::PortGone, failure.port};
+    case OpenFailure::Cause::InUse:
+        return {ErrorCode::PortInUse, failure.port};
+    case OpenFailure::Cause::PermissionDenied:
+        return {ErrorCode::PermissionDenied, failure.port};
+    case OpenFailure::Cause::NotASerialPort:
+        return {ErrorCode::NotASerialPort, failure.port};
+    case OpenFailure::Cause::Unknown:
+        break;
+    }
+    return {ErrorCode::OpenFailed, usbError("Open_USB_Device_By_Serial_Number", status).detail};
+}
+
+} // namespace
+
 OpenJob::OpenJob(QString serialNumber, bool greetBootloader) : serial_(std::move(serialNumber)), greet_(greetBootloader)
 {}
 
@@ -26,7 +49,7 @@ void OpenJob::start()
     UsbTransport &t = link().transport();
     const FT_STATUS status = t.open(serial_);
     if (status != FT_OK) {
-        fail(Error{ErrorCode::OpenFailed, usbError("Open_USB_Device_By_Serial_Number", status).detail});
+        fail(openError(t.driver().lastOpenFailure(), status));
         return;
     }
     if (!setUp())

@@ -105,6 +105,8 @@ QList<PedalLink::Device> PedalLink::listDevices()
     QList<Device> devices;
     if (transport_.countDevices(count) != FT_OK)
         return devices;
+    for (const QString &reason : transport_.driver().skippedInLastList())
+        log_.print(QStringLiteral("virtual pedal not listed: ") + reason);
     for (quint32 i = 0; i < count; ++i) {
         QByteArray serial;
         QByteArray description;

@@ -70,6 +70,28 @@ FT_STATUS errnoStatus(int error)
     }
 }
 
+// What an open's errno says about the port, for the person linking.
+OpenFailure::Cause openFailureCause(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+        return OpenFailure::Cause::Gone;
+    case EBUSY:
+        return OpenFailure::Cause::InUse;
+    case EACCES:
+    case EPERM:
+        return OpenFailure::Cause::PermissionDenied;
+    case ENOTTY: // the terminal calls on anything else
+    case EISDIR:
+    case ENOTDIR:
+        return OpenFailure::Cause::NotASerialPort;
+    default:
+        return OpenFailure::Cause::Unknown;
+    }
+}
+
 // A terminal whose other end has gone answers reads with 0 bytes, never with EOF as such;
 // poll() is what tells "nothing yet" from "nothing ever again".
 bool hangUpPending(int fd)
@@ -136,9 +158,16 @@ PosixSerialDriver::Port *PosixSerialDriver::find(FT_HANDLE handle)
     return it == open_.end() ? nullptr : it->second.get();
 }
 
+void PosixSerialDriver::rescan()
+{
+    Discovered found = discoverPorts();
+    ports_ = std::move(found.ports);
+    skipped_ = std::move(found.skipped);
+}
+
 FT_STATUS PosixSerialDriver::listCount(quint32 &count)
 {
-    ports_ = discoverPorts();
+    rescan();
     count = static_cast<quint32>(ports_.size());
     return FT_OK;
 }
@@ -166,15 +195,17 @@ FT_STATUS PosixSerialDriver::listByIndex(quint32 index, quint32 what, char (&ans
 
 FT_STATUS PosixSerialDriver::openByIndex(quint32 index, FT_HANDLE &handle)
 {
+    lastOpenFailure_ = {};
     if (index >= static_cast<quint32>(ports_.size()))
-        ports_ = discoverPorts();
+        rescan();
     if (index >= static_cast<quint32>(ports_.size()))
-        return FT_DEVICE_NOT_FOUND;
+        return openFailed(FT_DEVICE_NOT_FOUND, OpenFailure::Cause::Gone, QString());
     return openPort(ports_[static_cast<int>(index)], handle);
 }
 
 FT_STATUS PosixSerialDriver::openBySerial(const char *serial, FT_HANDLE &handle)
 {
+    lastOpenFailure_ = {};
     if (!serial)
         return FT_INVALID_PARAMETER;
     const QByteArray wanted(serial);
@@ -185,33 +216,44 @@ FT_STATUS PosixSerialDriver::openBySerial(const char *serial, FT_HANDLE &handle)
     };
     const PortInfo *port = lookUp();
     if (!port) {
-        ports_ = discoverPorts();
+        rescan();
         port = lookUp();
     }
     if (!port)
-        return FT_DEVICE_NOT_FOUND;
+        return openFailed(FT_DEVICE_NOT_FOUND, OpenFailure::Cause::Gone, QString());
     return openPort(*port, handle);
+}
+
+FT_STATUS PosixSerialDriver::openFailed(FT_STATUS status, OpenFailure::Cause cause, const QString &port)
+{
+    lastOpenFailure_ = {cause, port};
+    return status;
 }
 
 FT_STATUS PosixSerialDriver::openPort(const PortInfo &info, FT_HANDLE &handle)
 {
+    using Cause = OpenFailure::Cause;
+    lastOpenFailure_ = {};
     const QByteArray path = QFile::encodeName(info.path);
     auto port = std::make_unique<Port>();
     port->virtualPedal = info.virtualPedal;
     port->fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (port->fd < 0)
-        return (errno == ENOENT || errno == ENXIO || errno == ENODEV) ? FT_DEVICE_NOT_FOUND : FT_DEVICE_NOT_OPENED;
+    if (port->fd < 0) {
+        const Cause cause = openFailureCause(errno);
+        return openFailed(cause == Cause::Gone ? FT_DEVICE_NOT_FOUND : FT_DEVICE_NOT_OPENED, cause, info.path);
+    }
     // One user at a time, as with the FTDI library: TIOCEXCL keeps other programs from opening
-    // the terminal (unless privileged), flock also refuses a second open from this process.
+    // the terminal (unless privileged), flock also refuses a second open from this process, and
+    // from another editor that runs privileged.
     if (::flock(port->fd, LOCK_EX | LOCK_NB) != 0)
-        return FT_DEVICE_NOT_OPENED;
+        return openFailed(FT_DEVICE_NOT_OPENED, errno == EWOULDBLOCK ? Cause::InUse : Cause::Unknown, info.path);
     if (::ioctl(port->fd, TIOCEXCL) != 0)
-        return FT_DEVICE_NOT_OPENED;
+        return openFailed(FT_DEVICE_NOT_OPENED, openFailureCause(errno), info.path);
     port->exclusive = true;
 
     termios tio{};
-    if (::tcgetattr(port->fd, &tio) != 0) // not a terminal
-        return FT_DEVICE_NOT_OPENED;
+    if (::tcgetattr(port->fd, &tio) != 0)
+        return openFailed(FT_DEVICE_NOT_OPENED, openFailureCause(errno), info.path);
     ::cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
 #ifdef CRTSCTS
@@ -221,7 +263,7 @@ FT_STATUS PosixSerialDriver::openPort(const PortInfo &info, FT_HANDLE &handle)
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     if (::tcsetattr(port->fd, TCSANOW, &tio) != 0)
-        return FT_DEVICE_NOT_OPENED;
+        return openFailed(FT_DEVICE_NOT_OPENED, Cause::Unknown, info.path);
     port->baud = baudOf(::cfgetospeed(&tio));
 
     const FT_HANDLE newHandle = nextHandle_++;

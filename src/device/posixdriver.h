@@ -31,6 +31,8 @@ public:
     FT_STATUS setDataCharacteristics(FT_HANDLE handle, quint8 bits, quint8 stopBits, quint8 parity) override;
     FT_STATUS setTimeouts(FT_HANDLE handle, quint32 readMs, quint32 writeMs) override;
     FT_STATUS resetDevice(FT_HANDLE handle) override;
+    OpenFailure lastOpenFailure() const override { return lastOpenFailure_; }
+    QStringList skippedInLastList() const override { return skipped_; }
 
     // Opens the given port, listed or not, for exclusive use in raw mode. The open calls
     // above come down to this once they have found the port in the list.
@@ -40,10 +42,14 @@ private:
     struct Port;
 
     Port *find(FT_HANDLE handle);
+    void rescan();
+    FT_STATUS openFailed(FT_STATUS status, OpenFailure::Cause cause, const QString &port);
     void portReadable(FT_HANDLE handle);
     void resumeNotifier(Port &port);
 
     QList<PortInfo> ports_;
+    QStringList skipped_;
+    OpenFailure lastOpenFailure_;
     std::map<FT_HANDLE, std::unique_ptr<Port>> open_;
     // Handles are never reused, so a stale one is always recognised.
     FT_HANDLE nextHandle_ = 1;

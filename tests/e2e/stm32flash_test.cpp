@@ -94,7 +94,8 @@ TEST(Stm32flash, WritesVerifiesReadsAndStartsTheVirtualPedal)
 
     QFile announcement(announceDir + "/VPE2E001.port");
     ASSERT_TRUE(announcement.open(QIODevice::ReadOnly));
-    EXPECT_EQ(announcement.readAll(), port.toLocal8Bit() + "\nVPE2E001\nVadrelon MK3 (virtual)\n");
+    EXPECT_EQ(announcement.readAll(),
+              port.toLocal8Bit() + "\nVPE2E001\nVadrelon MK3 (virtual)\n" + QByteArray::number(sim.processId()) + '\n');
     announcement.close();
 
     QByteArray firmware(1024, 0);

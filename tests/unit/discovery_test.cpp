@@ -1,11 +1,28 @@
 #include "device/discovery.h"
+#include "device/link.h"
+#include "device/posixdriver.h"
+#include "support/consolelog.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "support/printers.h"
 #include "support/scopedpedalsdir.h"
+#include "unit/unprivileged.h"
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <future>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace vadrelon {
 namespace {
@@ -19,6 +36,7 @@ struct AnnouncementCase {
     const char *path = "";
     const char *serial = "";
     const char *description = "";
+    qint64 processId = 0;
 };
 
 TEST(ParseAnnouncement, ReadsThreeLinesOrRefuses)
@@ -29,6 +47,14 @@ TEST(ParseAnnouncement, ReadsThreeLinesOrRefuses)
         {"no final newline", "/dev/pts/7\nVP1\nMK3", true, "/dev/pts/7", "VP1", "MK3"},
         {"later lines ignored", "/dev/pts/7\nVP1\nMK3\nextra\n", true, "/dev/pts/7", "VP1", "MK3"},
         {"blank around values", " /dev/pts/7 \n\tVP1\nMK3  \n", true, "/dev/pts/7", "VP1", "MK3"},
+        {"process id", "/dev/pts/7\nVP1\nMK3\n4242\n", true, "/dev/pts/7", "VP1", "MK3", 4242},
+        {"process id, crlf", "/dev/pts/7\r\nVP1\r\nMK3\r\n4242\r\n", true, "/dev/pts/7", "VP1", "MK3", 4242},
+        {"process id, later lines ignored", "/dev/pts/7\nVP1\nMK3\n17\n99\n", true, "/dev/pts/7", "VP1", "MK3", 17},
+        // Zero and below name process groups; a check of those would find them alive.
+        {"process id zero", "/dev/pts/7\nVP1\nMK3\n0\n", true, "/dev/pts/7", "VP1", "MK3", 0},
+        {"process id negative", "/dev/pts/7\nVP1\nMK3\n-1\n", true, "/dev/pts/7", "VP1", "MK3", 0},
+        {"process id beyond any", "/dev/pts/7\nVP1\nMK3\n99999999999\n", true, "/dev/pts/7", "VP1", "MK3", 0},
+        {"process id with text", "/dev/pts/7\nVP1\nMK3\n42x\n", true, "/dev/pts/7", "VP1", "MK3", 0},
         {"description missing", "/dev/pts/7\nVP1\n", false},
         {"description empty", "/dev/pts/7\nVP1\n\n", false},
         {"serial empty", "/dev/pts/7\n\nMK3\n", false},
@@ -46,6 +72,7 @@ TEST(ParseAnnouncement, ReadsThreeLinesOrRefuses)
         EXPECT_EQ(port->path, QString::fromLatin1(c.path));
         EXPECT_EQ(port->serialNumber, QByteArray(c.serial));
         EXPECT_EQ(port->description, QByteArray(c.description));
+        EXPECT_EQ(port->processId, c.processId);
         EXPECT_TRUE(port->virtualPedal);
     }
 }
@@ -58,13 +85,21 @@ protected:
         ASSERT_TRUE(devices_.isValid());
     }
 
-    // A stand-in for a device node: any existing path will do for discovery.
-    QString device(const QString &name)
+    void TearDown() override
     {
-        const QString path = devices_.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        return path;
+        for (int fd : descriptors_)
+            ::close(fd);
+    }
+
+    // A pseudo-terminal, as a virtual pedal serves one; the test holds both of its ends.
+    QString terminal()
+    {
+        int master = -1;
+        int slave = -1;
+        char name[128] = {};
+        EXPECT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+        descriptors_ << master << slave;
+        return QString::fromLocal8Bit(name);
     }
 
     void put(const QString &fileName, const QByteArray &text)
@@ -76,26 +111,149 @@ protected:
 
     QTemporaryDir folder_;
     QTemporaryDir devices_;
+    QList<int> descriptors_;
 };
 
 TEST_F(AnnouncementFolder, ListsLivePedalsInFileNameOrder)
 {
-    put("VP2.port", QFile::encodeName(device("b")) + "\nVP2\nSecond\n");
-    put("VP1.port", QFile::encodeName(device("a")) + "\nVP1\nFirst\n");
+    const QString b = terminal();
+    const QString a = terminal();
+    put("VP2.port", QFile::encodeName(b) + "\nVP2\nSecond\n");
+    put("VP1.port", QFile::encodeName(a) + "\nVP1\nFirst\n");
     put("VP3.port", QFile::encodeName(devices_.filePath("gone")) + "\nVP3\nLeft behind\n");
     put("VP4.port", "garbage");
-    put("VP5.txt", QFile::encodeName(device("c")) + "\nVP5\nNot an announcement\n");
+    put("VP5.txt", QFile::encodeName(terminal()) + "\nVP5\nNot an announcement\n");
 
-    const QList<PortInfo> ports = announcedPorts(folder_.path());
+    const Discovered found = announcedPorts(folder_.path());
+    const QList<PortInfo> &ports = found.ports;
     ASSERT_EQ(ports.size(), 2);
     EXPECT_EQ(ports[0].serialNumber, "VP1");
-    EXPECT_EQ(ports[0].path, devices_.filePath("a"));
+    EXPECT_EQ(ports[0].path, a);
     EXPECT_EQ(ports[1].serialNumber, "VP2");
     EXPECT_EQ(ports[1].description, "Second");
     EXPECT_TRUE(ports[0].virtualPedal && ports[1].virtualPedal);
+    // Each passed over once, in file name order; a file of another name is no announcement.
+    ASSERT_EQ(found.skipped.size(), 2) << found.skipped.join('|').toStdString();
+    EXPECT_TRUE(found.skipped[0].startsWith('"' + folder_.filePath("VP3.port") + "\": "));
+    EXPECT_TRUE(found.skipped[1].startsWith('"' + folder_.filePath("VP4.port") + "\": "));
 
-    EXPECT_TRUE(announcedPorts(folder_.filePath("missing")).isEmpty());
-    EXPECT_TRUE(announcedPorts(QString()).isEmpty());
+    EXPECT_TRUE(announcedPorts(folder_.filePath("missing")).ports.isEmpty());
+    EXPECT_TRUE(announcedPorts(QString()).ports.isEmpty());
+}
+
+// The process id of a process that has ended and been reaped.
+qint64 endedProcessId()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    EXPECT_GT(child, 0);
+    EXPECT_EQ(::waitpid(child, nullptr, 0), child);
+    return child;
+}
+
+TEST_F(AnnouncementFolder, ListsOnlyWhatALivePedalAnnouncesOnATerminal)
+{
+    const auto announcement = [](const QString &device, const QByteArray &processId = {}) {
+        return QFile::encodeName(device) + "\nVP1\nVirtual\n" + (processId.isEmpty() ? "" : processId + '\n');
+    };
+    const auto write = [](const QString &path, const QByteArray &text) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    };
+    struct Case {
+        const char *name;
+        // Puts the announcement at the path it is given.
+        std::function<void(const QString &)> make;
+        const char *skippedBecause; // nullptr: listed
+    };
+    const Case cases[] = {
+        {"three lines, on a terminal", [&](const QString &at) { write(at, announcement(terminal())); }, nullptr},
+        {"a running process",
+         [&](const QString &at) { write(at, announcement(terminal(), QByteArray::number(::getpid()))); }, nullptr},
+        {"a process that has ended",
+         [&](const QString &at) { write(at, announcement(terminal(), QByteArray::number(endedProcessId()))); },
+         "has ended"},
+        {"a terminal held by another program",
+         [&](const QString &at) {
+             const QString device = terminal();
+             EXPECT_EQ(::ioctl(descriptors_.last(), TIOCEXCL), 0);
+             write(at, announcement(device));
+         },
+         nullptr},
+        {"/dev/null", [&](const QString &at) { write(at, announcement("/dev/null")); }, "/dev/null is not a terminal"},
+        {"/etc/passwd", [&](const QString &at) { write(at, announcement("/etc/passwd")); }, "/etc/passwd "},
+        {"a regular file",
+         [&](const QString &at) {
+             write(devices_.filePath("plain"), "");
+             write(at, announcement(devices_.filePath("plain")));
+         },
+         "plain is not a terminal"},
+        {"a folder", [&](const QString &at) { write(at, announcement(devices_.path())); }, "cannot be opened"},
+        {"a device path that is gone", [&](const QString &at) { write(at, announcement(devices_.filePath("gone"))); },
+         "cannot be opened"},
+        {"not an announcement", [&](const QString &at) { write(at, "garbage\n"); }, "no device path"},
+        {"an announcement above its size",
+         [&](const QString &at) { write(at, announcement(terminal()) + QByteArray(4096, '\n')); }, "larger than"},
+        {"a link to an announcement",
+         [&](const QString &at) {
+             write(devices_.filePath("real.port"), announcement(terminal()));
+             EXPECT_TRUE(QFile::link(devices_.filePath("real.port"), at));
+         },
+         nullptr},
+        {"a named pipe", [&](const QString &at) { EXPECT_EQ(::mkfifo(QFile::encodeName(at).constData(), 0600), 0); },
+         "named pipe"},
+        {"a link to /dev/zero", [&](const QString &at) { EXPECT_TRUE(QFile::link("/dev/zero", at)); }, "device"},
+        {"a folder named as one", [&](const QString &at) { EXPECT_TRUE(QDir().mkpath(at)); }, "folder"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QTemporaryDir dir;
+        const QString at = dir.filePath("VP1.port");
+        c.make(at);
+        // On a thread of its own, so that a look that blocks fails the test instead of hanging
+        // it (a writer that comes and goes sets a pipe's reader free), and as an ordinary user
+        // looks: root may open a terminal that another program holds.
+        auto look = std::async(std::launch::async, [&] {
+            const test::WithoutAdminPower withoutAdminPower;
+            return announcedPorts(dir.path());
+        });
+        if (look.wait_for(std::chrono::seconds(2)) == std::future_status::timeout) {
+            ADD_FAILURE() << "the look blocked";
+            const int writer = ::open(QFile::encodeName(at).constData(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0)
+                ::close(writer);
+        }
+        const Discovered found = look.get();
+        if (!c.skippedBecause) {
+            EXPECT_EQ(found.ports.size(), 1) << found.skipped.join('|').toStdString();
+            for (const PortInfo &port : found.ports)
+                EXPECT_EQ(port.serialNumber, "VP1");
+            EXPECT_TRUE(found.skipped.isEmpty());
+            continue;
+        }
+        EXPECT_TRUE(found.ports.isEmpty());
+        EXPECT_EQ(found.skipped.size(), 1);
+        for (const QString &reason : found.skipped) {
+            EXPECT_TRUE(reason.startsWith('"' + at + "\": ")) << reason.toStdString();
+            EXPECT_TRUE(reason.contains(QLatin1String(c.skippedBecause))) << reason.toStdString();
+        }
+    }
+}
+
+TEST_F(AnnouncementFolder, TheLinkTracesWhatItPassedOver)
+{
+    const ScopedPedalsDir set(folder_.path());
+    put("VP1.port", "/dev/null\nVP1\nVirtual\n");
+    PosixSerialDriver driver;
+    UsbTransport transport(driver);
+    ConsoleLog log;
+    PedalLink link(transport, log);
+    const QList<PedalLink::Device> devices = link.listDevices();
+    EXPECT_FALSE(std::any_of(devices.cbegin(), devices.cend(), [](const auto &d) { return d.serialNumber == "VP1"; }));
+    EXPECT_EQ(log.lines(), QStringList{"virtual pedal not listed: \"" + folder_.filePath("VP1.port") +
+                                       "\": /dev/null is not a terminal"});
 }
 
 TEST_F(AnnouncementFolder, DiscoveryFollowsTheEnvironmentFolder)
@@ -106,9 +264,9 @@ TEST_F(AnnouncementFolder, DiscoveryFollowsTheEnvironmentFolder)
     }
     const ScopedPedalsDir set(folder_.path());
     EXPECT_EQ(virtualPedalsDir(), folder_.path());
-    put("VP9.port", QFile::encodeName(device("z")) + "\nVP9\nVirtual\n");
+    put("VP9.port", QFile::encodeName(terminal()) + "\nVP9\nVirtual\n");
     // Real FTDI ports, if any are plugged in, come first; the announced pedal comes last.
-    const QList<PortInfo> ports = discoverPorts();
+    const QList<PortInfo> ports = discoverPorts().ports;
     ASSERT_FALSE(ports.isEmpty());
     EXPECT_EQ(ports.last().serialNumber, "VP9");
     EXPECT_TRUE(ports.last().virtualPedal);

@@ -10,12 +10,16 @@
 #include <gtest/gtest.h>
 
 #include "support/scopedpedalsdir.h"
+#include "unit/unprivileged.h"
 
 #include <fcntl.h>
 #include <functional>
+#include <optional>
 #include <poll.h>
 #include <pty.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -208,6 +212,100 @@ TEST_F(PosixDriverTest, PortIsHeldExclusively)
     EXPECT_EQ(exclusive, 0);
     EXPECT_EQ(driver_.openBySerial(kSerial, second), FT_OK);
     EXPECT_NE(second, first);
+}
+
+TEST_F(PosixDriverTest, AFailedOpenNamesItsCause)
+{
+    using Cause = OpenFailure::Cause;
+    std::vector<std::function<void()>> undo;
+    enum class As { ItRuns, AnotherUser, WithoutAdminPower };
+    struct Case {
+        const char *name;
+        // Makes the situation and says which path to open.
+        std::function<QString()> arrange;
+        FT_STATUS status;
+        Cause cause;
+        As as = As::ItRuns;
+    };
+    // What another program does to hold the port: the exclusive flag, and a lock as well when
+    // it is an editor, which privileged programs too must honour.
+    const auto heldByAnotherProgram = [&](bool locked) {
+        const int other = ::open(QFile::encodeName(path_).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        EXPECT_GE(other, 0);
+        if (locked) {
+            EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+        }
+        EXPECT_EQ(::ioctl(other, TIOCEXCL), 0);
+        undo.push_back([other] {
+            ::ioctl(other, TIOCNXCL);
+            ::close(other);
+        });
+        return path_;
+    };
+    const Case cases[] = {
+        {"the port has gone", [&] { return folder_.filePath("ttyGone"); }, FT_DEVICE_NOT_FOUND, Cause::Gone},
+        {"this driver holds the port",
+         [&] {
+             const FT_HANDLE first = openPedal();
+             undo.push_back([this, first] { driver_.close(first); });
+             return path_;
+         },
+         FT_DEVICE_NOT_OPENED, Cause::InUse},
+        {"another editor holds the port", [&] { return heldByAnotherProgram(true); }, FT_DEVICE_NOT_OPENED,
+         Cause::InUse},
+        {"another program holds the port for itself", [&] { return heldByAnotherProgram(false); }, FT_DEVICE_NOT_OPENED,
+         Cause::InUse, As::WithoutAdminPower},
+        {"the user may not open the port",
+         [&] {
+             const QByteArray name = QFile::encodeName(path_);
+             struct stat was {};
+             EXPECT_EQ(::stat(name.constData(), &was), 0);
+             EXPECT_EQ(::chmod(name.constData(), 0), 0);
+             undo.push_back([name, was] { ::chmod(name.constData(), was.st_mode & 07777); });
+             return path_;
+         },
+         FT_DEVICE_NOT_OPENED, Cause::PermissionDenied, As::AnotherUser},
+        {"/dev/null", [] { return QStringLiteral("/dev/null"); }, FT_DEVICE_NOT_OPENED, Cause::NotASerialPort},
+        {"a regular file",
+         [&] {
+             QFile file(folder_.filePath("plain"));
+             EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+             return file.fileName();
+         },
+         FT_DEVICE_NOT_OPENED, Cause::NotASerialPort},
+        {"a folder", [&] { return folder_.path(); }, FT_DEVICE_NOT_OPENED, Cause::NotASerialPort},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString port = c.arrange();
+        FT_HANDLE handle = 0;
+        FT_STATUS status = FT_OK;
+        {
+            std::optional<test::AsAnotherUser> user;
+            std::optional<test::WithoutAdminPower> withoutAdminPower;
+            if (c.as == As::AnotherUser)
+                user.emplace();
+            if (c.as == As::WithoutAdminPower)
+                withoutAdminPower.emplace();
+            status = driver_.openPort({port, kSerial, kDescription, true}, handle);
+        }
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(driver_.lastOpenFailure().cause, c.cause);
+        EXPECT_EQ(driver_.lastOpenFailure().port, port);
+        if (status == FT_OK)
+            driver_.close(handle);
+        for (const auto &step : undo)
+            step();
+        undo.clear();
+    }
+
+    // A serial number that nothing announces: nothing was there to open.
+    FT_HANDLE handle = 0;
+    EXPECT_EQ(driver_.openBySerial("NOSUCH", handle), FT_DEVICE_NOT_FOUND);
+    EXPECT_EQ(driver_.lastOpenFailure().cause, Cause::Gone);
+    // An open that works leaves no cause behind from the one before.
+    EXPECT_EQ(driver_.openPort({path_, kSerial, kDescription, true}, handle), FT_OK);
+    EXPECT_EQ(driver_.lastOpenFailure().cause, Cause::Unknown);
 }
 
 TEST_F(PosixDriverTest, StaleAndUnknownHandlesAreRefused)
