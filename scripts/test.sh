@@ -12,4 +12,4 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 export HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/run"
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-xvfb-run -a -s '-screen 0 1280x1024x24' ctest --output-on-failure --timeout 300 -j"$(nproc)"
+xvfb-run -a -s '-screen 0 1280x1024x24 -noreset' ctest --output-on-failure --timeout 300 -j"$(nproc)"
