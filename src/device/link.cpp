@@ -49,10 +49,6 @@ void Job::arm(int ms)
 {
     link_->jobTimer_.start(timing().scaled(ms));
 }
-void Job::armExact(int ms)
-{
-    link_->jobTimer_.start(ms);
-}
 
 void Job::finish()
 {
@@ -207,15 +203,6 @@ bool PedalLink::write(const QByteArray &bytes)
         // The bytes need their time on the line (11 bits each at the most), then some grace.
         const qint64 lineMs = qint64(outgoing_.size()) * 11 * 1000 / std::max<quint32>(transport_.baudRate(), 1);
         writeBound_.start(static_cast<int>(timing_.scaled(timing_.writeGraceMs) + lineMs));
-    } else if (job_) {
-        // Told from the event loop, not from inside the job's own send.
-        QMetaObject::invokeMethod(
-            this,
-            [this, job = job_.get()] {
-                if (job_.get() == job)
-                    job_->written();
-            },
-            Qt::QueuedConnection);
     }
     return true;
 }
@@ -233,11 +220,8 @@ void PedalLink::writeMore()
         return;
     }
     outgoing_.remove(0, static_cast<int>(written));
-    if (outgoing_.isEmpty()) {
+    if (outgoing_.isEmpty())
         writeBound_.stop();
-        if (job_)
-            job_->written();
-    }
 }
 
 void PedalLink::failure(const char *operation, FT_STATUS status)

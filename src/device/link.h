@@ -3,8 +3,8 @@
 // job) at a time, keeps the knob pacing and the periodic read of what the pedal sends
 // unasked, and says when it is busy so that the windows can disable device commands.
 //
-// Nothing here waits in place: a job goes on when bytes arrive, when the port has taken what
-// was written, or when its single-shot timer fires. Every wait has a bound.
+// Nothing here waits in place: a job goes on when bytes arrive or when its single-shot timer
+// fires, and bytes the port cannot take at once go out as it makes room. Every wait has a bound.
 #include "device/error.h"
 #include "device/sendpacer.h"
 #include "device/transport.h"
@@ -40,7 +40,7 @@ struct Timing {
 enum class LinkState { Unlinked, Linked, Bootloader };
 
 // One exchange with the pedal, as a small state machine. The link calls start() once, then
-// bytesArrived(), written() and timeout() as they happen, until the job calls finish() or
+// bytesArrived() and timeout() as they happen, until the job calls finish() or
 // fail(), or the link ends it (the pedal went away, Unlink).
 class Job {
 public:
@@ -55,8 +55,6 @@ public:
 protected:
     virtual void start() = 0;
     virtual void bytesArrived(const QByteArray &bytes) { Q_UNUSED(bytes); }
-    // Everything sent so far has been taken by the port.
-    virtual void written() {}
     virtual void timeout() {}
 
     PedalLink &link() const { return *link_; }
@@ -67,9 +65,8 @@ protected:
     bool send(const QByteArray &bytes);
     // Runs a driver call; a failure ends the job (false), as send does.
     bool check(const char *operation, FT_STATUS status);
-    // Single-shot: timeout() once, after ms scaled by the timing policy (or exactly ms).
+    // Single-shot: timeout() once, after ms scaled by the timing policy.
     void arm(int ms);
-    void armExact(int ms);
     void finish();
     void fail(const Error &error);
 

@@ -21,6 +21,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "support/waitfor.h"
+
 using namespace vadrelon;
 
 namespace {
@@ -63,15 +65,7 @@ private:
     QString port_, announce_, log_;
 };
 
-bool waitFor(const std::function<bool()> &cond, int ms)
-{
-    for (int waited = 0; !cond(); waited += 10) {
-        if (waited > ms)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
+using test::waitFor;
 
 } // namespace
 

@@ -57,14 +57,6 @@ QList<QByteArray> linesOf(const QByteArray &reply)
     return lines;
 }
 
-QByteArray joinedLines(const QList<QByteArray> &lines)
-{
-    QByteArray all;
-    for (const QByteArray &line : lines)
-        all += line;
-    return all;
-}
-
 // The program, announced in a folder of the test's own; ended by SIGTERM unless it ended itself.
 class Sim {
 public:
@@ -299,7 +291,7 @@ INSTANTIATE_TEST_SUITE_P(
                   [](const QByteArray &full, const QList<EditorEnd::Piece> &got) {
                       const QByteArray reply = EditorEnd::joined(got);
                       EXPECT_EQ(reply.count("\r\n"), 5);
-                      EXPECT_EQ(reply.toStdString(), joinedLines(linesOf(full).mid(0, 5)).toStdString());
+                      EXPECT_EQ(reply.toStdString(), linesOf(full).mid(0, 5).join().toStdString());
                   }},
         ReplyCase{"ValueTextsVerbatimInTheirPlaces",
                   {"--value-text", "25=-1", "--value-text", "0=x1", "--value-text", "3=300", "--value-text", "4=007",
@@ -312,7 +304,7 @@ INSTANTIATE_TEST_SUITE_P(
                       lines[7] = "\r\n";
                       lines[25] = "-1\r\n";
                       lines[89] = "a\tb\r\n";
-                      EXPECT_EQ(EditorEnd::joined(got).toStdString(), joinedLines(lines).toStdString());
+                      EXPECT_EQ(EditorEnd::joined(got).toStdString(), lines.join().toStdString());
                   }},
         ReplyCase{"GarbageBeforeAndAfter",
                   {"--reply-prefix", "\\r\\n", "--reply-suffix", "zz\\xFF\\\\"},

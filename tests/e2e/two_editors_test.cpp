@@ -16,6 +16,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "support/waitfor.h"
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,15 +26,7 @@ using namespace vadrelon;
 
 namespace {
 
-bool waitFor(const std::function<bool()> &cond, int ms)
-{
-    for (int waited = 0; !cond(); waited += 10) {
-        if (waited > ms)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
+using test::waitFor;
 
 // One editor as main() builds it, with a prompt that records what it is told.
 struct Seat {

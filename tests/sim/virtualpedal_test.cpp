@@ -515,14 +515,6 @@ QList<QByteArray> replyLines()
     return lines;
 }
 
-QByteArray joinedLines(const QList<QByteArray> &lines)
-{
-    QByteArray all;
-    for (const QByteArray &line : lines)
-        all += line;
-    return all;
-}
-
 // A pedal whose every byte to the host is kept with the time it came, for the tables below.
 class Listener {
 public:
@@ -600,11 +592,11 @@ TEST_P(ReplyText, IsWhatTheFaultMakesOfIt)
 INSTANTIATE_TEST_SUITE_P(
     FirmwareFace, ReplyText,
     ::testing::Values(ReplyTextCase{"OnlyTheFirstValues", [](Faults &f) { f.replyValueCount = 3; },
-                                    [](QList<QByteArray> lines) { return joinedLines(lines.mid(0, 3)); }},
+                                    [](QList<QByteArray> lines) { return lines.mid(0, 3).join(); }},
                       ReplyTextCase{"NoValueAtAll", [](Faults &f) { f.replyValueCount = 0; },
                                     [](QList<QByteArray>) { return QByteArray(); }},
                       ReplyTextCase{"AllValuesWhenAskedForMore", [](Faults &f) { f.replyValueCount = 91; },
-                                    [](QList<QByteArray> lines) { return joinedLines(lines); }},
+                                    [](QList<QByteArray> lines) { return lines.join(); }},
                       ReplyTextCase{"ValueTextsInTheirPlaces",
                                     [](Faults &f) {
                                         f.replyValueTexts = {{0, "x1"}, {25, "-1"}, {89, "300"}, {3, "007"}};
@@ -614,7 +606,7 @@ INSTANTIATE_TEST_SUITE_P(
                                         lines[3] = "007\r\n";
                                         lines[25] = "-1\r\n";
                                         lines[89] = "300\r\n";
-                                        return joinedLines(lines);
+                                        return lines.join();
                                     }},
                       ReplyTextCase{"AnEmptyValueTextKeepsItsLine",
                                     [](Faults &f) {
@@ -622,22 +614,21 @@ INSTANTIATE_TEST_SUITE_P(
                                     },
                                     [](QList<QByteArray> lines) {
                                         lines[7] = "\r\n";
-                                        return joinedLines(lines);
+                                        return lines.join();
                                     }},
                       ReplyTextCase{"ValueTextsPastTheReplyAddNothing",
                                     [](Faults &f) {
                                         f.replyValueTexts = {{-1, "7"}, {90, "7"}, {4, "x"}};
                                         f.replyValueCount = 3;
                                     },
-                                    [](QList<QByteArray> lines) { return joinedLines(lines.mid(0, 3)); }},
-                      ReplyTextCase{"PrefixAndSuffixAroundTheReply",
-                                    [](Faults &f) {
-                                        f.replyPrefix = "\r\n";
-                                        f.replySuffix = QByteArray("ab\0\xFF", 4);
-                                    },
-                                    [](QList<QByteArray> lines) {
-                                        return "\r\n" + joinedLines(lines) + QByteArray("ab\0\xFF", 4);
-                                    }},
+                                    [](QList<QByteArray> lines) { return lines.mid(0, 3).join(); }},
+                      ReplyTextCase{
+                          "PrefixAndSuffixAroundTheReply",
+                          [](Faults &f) {
+                              f.replyPrefix = "\r\n";
+                              f.replySuffix = QByteArray("ab\0\xFF", 4);
+                          },
+                          [](QList<QByteArray> lines) { return "\r\n" + lines.join() + QByteArray("ab\0\xFF", 4); }},
                       ReplyTextCase{"GarblingLeavesPrefixAndSuffixAlone",
                                     [](Faults &f) {
                                         f.replyPrefix = "1";

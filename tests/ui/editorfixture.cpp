@@ -1,5 +1,6 @@
 #include "editorfixture.h"
 
+#include "support/waitfor.h"
 #include "ui/editor.h"
 #include "ui/effectwindow.h"
 #include "ui/mainwindow.h"
@@ -54,13 +55,7 @@ bool EditorFixture::logHas(const QString &line) const
 
 bool EditorFixture::waitFor(const std::function<bool()> &cond, int ms)
 {
-    QDeadlineTimer deadline(ms);
-    while (!cond()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(2);
-    }
-    return true;
+    return test::waitFor(cond, ms);
 }
 
 bool EditorFixture::settle(int ms)
