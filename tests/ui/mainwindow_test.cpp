@@ -649,6 +649,29 @@ TEST_F(Console, ShowsTheLogAndFollowsScroll)
 
 class Settings : public Fixture {};
 
+// A failed live message is no command the user waits on: its driver text is shown only while
+// Report USB Errors is checked, and traced either way.
+TEST_F(Settings, ReportUsbErrorsDecidesWhetherAFailedLiveMessageIsShown)
+{
+    for (const bool report : {true, false}) {
+        SCOPED_TRACE(report);
+        sim::VirtualPedal p;
+        start({&p});
+        link();
+        if (action("menuReportUSBErrors")->isChecked() != report)
+            trigger("menuReportUSBErrors");
+        prompt.messages.clear();
+        driver.failNextCall(FT_OTHER_ERROR);
+        find<QPushButton>("swtSplit")->toggle();
+        const QStringList shown = report ? QStringList({"FT_Write - Other error ..."}) : QStringList();
+        EXPECT_EQ(prompt.messages, shown);
+        EXPECT_TRUE(logHas("FT_Write - Other error ..."));
+        EXPECT_TRUE(editor->link.isLinked());
+        editor.reset();
+        driver.detach(&p);
+    }
+}
+
 TEST_F(Settings, ReportUsbErrorsWritesItsFileOnlyWhileItExists)
 {
     start({});
