@@ -1,8 +1,14 @@
 #include "inprocessdriver.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vadrelon::sim {
+
+namespace {
+// What the kernel and the bridge hold for a pedal that takes no more bytes.
+constexpr quint32 kLineBufferBytes = 4096;
+} // namespace
 
 InProcessDriver::~InProcessDriver()
 {
@@ -172,6 +178,11 @@ FT_STATUS InProcessDriver::write(FT_HANDLE handle, const void *buffer, quint32 t
         return s;
     const QPointer<VirtualPedal> pedal = p->pedal;
     const Framing framing = p->framing;
+    if (!pedal->isReading()) {
+        bytesWritten = std::min(toWrite, kLineBufferBytes - std::min(p->unread, kLineBufferBytes));
+        p->unread += bytesWritten;
+        return FT_OK;
+    }
     bytesWritten = toWrite; // before the pedal runs: an unplug it causes must not touch *p
     pedal->hostWrite(QByteArray(static_cast<const char *>(buffer), int(toWrite)), framing);
     return FT_OK;
@@ -184,7 +195,10 @@ FT_STATUS InProcessDriver::purge(FT_HANDLE handle, quint32 mask)
         return s;
     if (mask & FT_PURGE_RX)
         p->rx.clear();
-    // Writes reach the pedal at once: there is never anything left to purge on the way out.
+    // Writes reach a reading pedal at once; only what a pedal that stopped reading left in the
+    // line's buffers is there to purge on the way out.
+    if (mask & FT_PURGE_TX)
+        p->unread = 0;
     return FT_OK;
 }
 

@@ -44,6 +44,9 @@ private:
     struct Port {
         QPointer<VirtualPedal> pedal;
         QByteArray rx;
+        // Bytes written since the pedal stopped reading: the line's buffers hold them until
+        // they are full, and then the host's writes are taken no more.
+        quint32 unread = 0;
         Framing framing;
         QMetaObject::Connection link;
     };

@@ -83,3 +83,18 @@ TEST_F(UploadWithImage, ASilentPedalEndsTheWaitWithUploadFailed)
     EXPECT_FALSE(checking());
     EXPECT_TRUE(enabled("btnUpload"));
 }
+
+TEST_F(UploadWithImage, APedalThatStopsReadingEndsTheUploadWithOneMessage)
+{
+    linkAndSelect();
+    pedal.faults().stopReadingAfterMessages = 1; // it takes the bypass, then nothing more
+    prompt.answers = {true};
+    click("btnUpload");
+    ASSERT_TRUE(settle(5000));
+    EXPECT_EQ(prompt.messages, QStringList({"Upload the selected algorithm?",
+                                            "The pedal stopped taking data (416 bytes not sent). Check the cable and "
+                                            "link again."}));
+    EXPECT_EQ(status(), "Upload Failed");
+    EXPECT_FALSE(checking());
+    EXPECT_TRUE(editor->link.isLinked());
+}
