@@ -1,11 +1,11 @@
 #include "device/posixdriver.h"
+#include "support/settings.h"
 #include "ui/dialogprompt.h"
 #include "ui/editor.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
-#include <QStandardPaths>
 
 #include <csignal>
 #include <cstdio>
@@ -88,7 +88,7 @@ int main(int argc, char **argv)
 
     vadrelon::PosixSerialDriver driver;
     vadrelon::DialogPrompt prompt;
-    vadrelon::Editor editor(driver, prompt, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    vadrelon::Editor editor(driver, prompt, vadrelon::SettingsStore::defaultDocumentsFolder());
     prompt.setParent(editor.mainWindow.get());
     if (g_endBeforeMainLoop)
         return 0;

@@ -43,6 +43,15 @@ SettingsStore::SettingsStore(QString documentsFolder) : documents_(std::move(doc
 
 QString SettingsStore::defaultDocumentsFolder()
 {
+    // The toolkit reads the user's folder list with a blocking read of any size; a pipe or a
+    // device in its place would hang start-up, so such a list is passed over for the usual
+    // folder, as the toolkit itself does when there is no list.
+    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME", QDir::homePath() + QStringLiteral("/.config"));
+    const std::filesystem::path list = std::filesystem::path(config.toStdString()) / "user-dirs.dirs";
+    std::error_code ec;
+    const bool present = std::filesystem::exists(list, ec);
+    if (present && !(std::filesystem::is_regular_file(list, ec) && std::filesystem::file_size(list, ec) <= 64 * 1024))
+        return QDir::homePath() + QStringLiteral("/Documents");
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 

@@ -161,6 +161,7 @@ TEST(EditorStartUp, ShowsAWindowAtOnceWhateverStandsInPlaceOfItsFiles)
         "Documents/NEROV/Vadrelon MK3/ShowMessageVersionAtStartup.txt",
         "Documents/NEROV/Vadrelon MK3/Instrument.txt",
         "pedals/VP000001.port",
+        ".config/user-dirs.dirs", // read by the toolkit to find the documents folder
     };
     const Hostile kinds[] = {Hostile::NamedPipe, Hostile::LinkToDevZero, Hostile::Folder, Hostile::TenMegabytes};
     // A window is up within a few tenths of a second of the start; the bound leaves room for a
