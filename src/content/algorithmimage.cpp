@@ -1,5 +1,7 @@
 #include "content/algorithmimage.h"
 
+#include "support/safefile.h"
+
 #include <QString>
 
 #include <algorithm>
@@ -91,6 +93,33 @@ Result<AlgorithmImage> parseAlgorithmImage(const QByteArray &bytes)
         if (bytes[i] != '\0')
             return fail(QStringLiteral("non-zero byte at offset %1 after the end of the DSP load stream").arg(i));
     return image;
+}
+
+Result<QByteArray> checkAlgorithmFile(QByteArray bytes)
+{
+    using namespace algorithm_image;
+    if (bytes.isEmpty())
+        return Error{ErrorCode::BadImage, QStringLiteral("the file is empty")};
+    if (bytes.size() > kAlgorithmImageCap)
+        return Error{ErrorCode::BadImage, QStringLiteral("the file has %1 bytes, more than the %2 an image may have")
+                                              .arg(bytes.size())
+                                              .arg(kAlgorithmImageCap)};
+    if (bytes.size() < kLengthBytes)
+        return Error{ErrorCode::BadImage, QStringLiteral("the file has only %1 bytes").arg(bytes.size())};
+    const quint32 length = (quint32(quint8(bytes[0])) << 16) | (quint32(quint8(bytes[1])) << 8) | quint8(bytes[2]);
+    if (length != quint32(bytes.size()))
+        return Error{
+            ErrorCode::BadImage,
+            QStringLiteral("its length field says %1 bytes, but the file has %2").arg(length).arg(bytes.size())};
+    return bytes;
+}
+
+Result<QByteArray> loadAlgorithmFile(const QString &path)
+{
+    Result<QByteArray> bytes = readRegularFile(path, kAlgorithmImageCap);
+    if (std::holds_alternative<Error>(bytes))
+        return bytes;
+    return checkAlgorithmFile(std::move(std::get<QByteArray>(bytes)));
 }
 
 } // namespace vadrelon

@@ -53,4 +53,11 @@ struct AlgorithmImage {
 // byte is not zero.
 Result<AlgorithmImage> parseAlgorithmImage(const QByteArray &bytes);
 
+// An algorithm file chosen by the player, read and checked before anything reaches the pedal:
+// it must be there and readable, not empty, at most 65536 bytes (what the pedal's transmit
+// path takes in one write), and its length field must give its size. The stream is not walked:
+// the maker's newer images may carry records this editor does not know.
+Result<QByteArray> loadAlgorithmFile(const QString &path);
+Result<QByteArray> checkAlgorithmFile(QByteArray bytes);
+
 } // namespace vadrelon

@@ -72,6 +72,10 @@ QString errorText(const Error &error)
         return QStringLiteral("The effect catalogue is damaged: ") + error.detail;
     case ErrorCode::BadImage:
         return QStringLiteral("The algorithm image is damaged: ") + error.detail;
+    case ErrorCode::PresetNotLoaded:
+        return QStringLiteral("Error loading file: ") + error.detail;
+    case ErrorCode::PresetNotSaved:
+        return QStringLiteral("Error saving file: ") + error.detail;
     }
     return error.detail;
 }

@@ -11,7 +11,8 @@ namespace {
 constexpr quint8 kBootloaderSync = 0x7F;
 constexpr quint8 kBootloaderAck = 0x79;
 constexpr int kUploadBypassPauseMs = 40;
-constexpr int kUploadAnswerChars = 17; // "Upload complete" CR LF
+constexpr int kFileUploadBypassPauseMs = 400; // a file upload has always given the pedal longer
+constexpr int kUploadAnswerChars = 17;        // "Upload complete" CR LF
 
 } // namespace
 
@@ -159,47 +160,70 @@ void StatusJob::timeout()
 // ---- SendJob ----
 
 SendJob::SendJob(QByteArray message, int pauseMs, bool purgeFirst)
-    : message_(std::move(message)), pauseMs_(pauseMs), purgeFirst_(purgeFirst)
+    : SendJob(QList<Part>{{std::move(message), pauseMs, purgeFirst}})
 {}
 
-void SendJob::start()
+SendJob::SendJob(QList<Part> parts) : parts_(std::move(parts)) {}
+
+void SendJob::sendNext()
 {
-    if (purgeFirst_ && !check("FT_Purge TX", link().transport().purgeTx()))
-        return;
-    if (!send(message_))
-        return;
-    if (pauseMs_ > 0)
-        arm(pauseMs_);
-    else
+    if (next_ >= parts_.size()) {
         finish();
+        return;
+    }
+    const Part &part = parts_[next_++];
+    if (part.purgeFirst && !check("FT_Purge TX", link().transport().purgeTx()))
+        return;
+    if (!send(part.message))
+        return;
+    if (part.pauseMs > 0)
+        arm(part.pauseMs);
+    else
+        sendNext();
 }
 
 // ---- UploadJob ----
 
-UploadJob::UploadJob(QString imageText) : image_(std::move(imageText)) {}
+UploadJob::UploadJob(QString imageText) : imageText_(std::move(imageText)) {}
+
+std::unique_ptr<UploadJob> UploadJob::fromFile(QByteArray bytes)
+{
+    std::unique_ptr<UploadJob> job(new UploadJob);
+    job->fileBytes_ = std::move(bytes);
+    job->fromFile_ = true;
+    return job;
+}
 
 void UploadJob::start()
 {
     if (!send(hexToBytes(buildBypassMessage(true))))
         return;
-    arm(kUploadBypassPauseMs);
+    arm(fromFile_ ? kFileUploadBypassPauseMs : kUploadBypassPauseMs);
+}
+
+QByteArray UploadJob::imageBytes()
+{
+    if (fromFile_)
+        return fileBytes_;
+    const int n = static_cast<int>(std::min<qsizetype>(imageText_.size() / 2, kUsbBufferSize));
+    log().print(QStringLiteral("size: %1").arg(n));
+    log().print(QStringLiteral("filecontent (first 128 bytes): ") + imageText_.left(256));
+    // The conversion stops at the first pair that is not two hex digits; what came before it
+    // goes out, as the image's own length field tells the pedal what to expect.
+    QByteArray bytes(n, '\0');
+    bytes.truncate(hexToBuffer(imageText_, reinterpret_cast<quint8 *>(bytes.data()), n));
+    log().print(QStringLiteral("num of bytes: %1").arg(bytes.size()));
+    return bytes;
 }
 
 void UploadJob::sendImage()
 {
-    const int n = static_cast<int>(std::min<qsizetype>(image_.size() / 2, kUsbBufferSize));
-    log().print(QStringLiteral("size: %1").arg(n));
-    log().print(QStringLiteral("filecontent (first 128 bytes): ") + image_.left(256));
-    // The conversion stops at the first pair that is not two hex digits; what came before it
-    // goes out, as the image's own length field tells the pedal what to expect.
-    QByteArray bytes(n, '\0');
-    bytes.truncate(hexToBuffer(image_, reinterpret_cast<quint8 *>(bytes.data()), n));
-    log().print(QStringLiteral("num of bytes: %1").arg(bytes.size()));
+    const QByteArray bytes = imageBytes();
     // Whatever the pedal said before the image is not its answer to it.
     reply_.clear();
     if (!send(bytes))
         return;
-    log().print(QStringLiteral("write to device"));
+    log().print(fromFile_ ? QStringLiteral("%1 Bytes Sent ...").arg(bytes.size()) : QStringLiteral("write to device"));
     step_ = Step::AwaitFirst;
     arm(timing().uploadAnswerBoundMs);
 }
@@ -209,6 +233,8 @@ void UploadJob::bytesArrived(const QByteArray &bytes)
     reply_ += bytes;
     if (step_ == Step::Pause)
         return;
+    if (fromFile_)
+        log().print(QStringLiteral("num of bytes received from device: %1").arg(bytes.size()));
     // The answer is short text; it is whole once the pedal has been silent for a while.
     step_ = Step::Gather;
     arm(timing().replySilenceMs);

@@ -50,27 +50,37 @@ private:
     QByteArray values_;
 };
 
-// One message, then a pause during which nothing else reaches the pedal (the pedal needs it
-// to take the message in). With purgeFirst the port's transmit queue is emptied before.
+// Messages, each followed by a pause during which nothing else reaches the pedal (the pedal
+// needs it to take the message in). A message with purgeFirst has the port's transmit queue
+// emptied before it.
 class SendJob : public Job {
 public:
+    struct Part {
+        QByteArray message;
+        int pauseMs = 0;
+        bool purgeFirst = false;
+    };
     SendJob(QByteArray message, int pauseMs, bool purgeFirst = false);
+    explicit SendJob(QList<Part> parts);
 
 protected:
-    void start() override;
-    void timeout() override { finish(); }
+    void start() override { sendNext(); }
+    void timeout() override { sendNext(); }
 
 private:
-    QByteArray message_;
-    int pauseMs_;
-    bool purgeFirst_;
+    void sendNext();
+    QList<Part> parts_;
+    int next_ = 0;
 };
 
-// An algorithm image: the bypass message, 40 ms for the pedal to go quiet, the whole image
-// in one write, then the pedal's answer ("Upload complete" CR LF), within a bound.
+// An algorithm image: the bypass message, a pause for the pedal to go quiet, the whole image
+// in one write, then the pedal's answer ("Upload complete" CR LF), within a bound. An embedded
+// image comes as hex text and waits 40 ms; a file chosen by the player comes as bytes and
+// waits 400 ms, with the traces each command has always had.
 class UploadJob : public Job {
 public:
     explicit UploadJob(QString imageText);
+    static std::unique_ptr<UploadJob> fromFile(QByteArray bytes);
     // The first 17 bytes of the answer as text, once the job has finished.
     const QString &answer() const { return answer_; }
 
@@ -80,9 +90,13 @@ protected:
     void timeout() override;
 
 private:
+    UploadJob() = default;
     void sendImage();
+    QByteArray imageBytes();
     enum class Step { Pause, AwaitFirst, Gather } step_ = Step::Pause;
-    QString image_;
+    QString imageText_;
+    QByteArray fileBytes_;
+    bool fromFile_ = false;
     QByteArray reply_;
     QString answer_;
 };

@@ -1,0 +1,91 @@
+#include "content/tuning.h"
+
+#include "device/hexcodec.h"
+
+#include <QtEndian>
+#include <cmath>
+
+namespace vadrelon {
+
+namespace {
+
+constexpr double kSampleRate = 48000.0;
+constexpr double kFixedOne = 8388608.0; // 2^23
+constexpr double kFixedLimit = 16.0;    // five integer bits, the sign among them
+
+struct TableBand {
+    int firstNote;
+    int rows;
+    double gainDb;
+    double q;
+};
+constexpr TableBand kBands[] = {{38, 18, -6.0, 11.0}, {48, 14, -20.0, 12.0}};
+
+} // namespace
+
+double noteFrequency(int noteNumber)
+{
+    return 440.0 * std::pow(2.0, (noteNumber - 69) / 12.0);
+}
+
+Biquad peakingBiquad(double frequencyHz, double gainDb, double q)
+{
+    const double w0 = 2.0 * M_PI * frequencyHz / kSampleRate;
+    const double a = std::pow(10.0, gainDb / 40.0);
+    const double alpha = std::sin(w0) / (2.0 * q);
+    const double a0 = 1.0 + alpha / a;
+    Biquad out;
+    out.coefficients = {(1.0 + alpha * a) / a0, -2.0 * std::cos(w0) / a0, (1.0 - alpha * a) / a0,
+                        2.0 * std::cos(w0) / a0, -(1.0 - alpha / a) / a0};
+    for (size_t i = 0; i < out.coefficients.size(); ++i) {
+        const double c = out.coefficients[i];
+        out.inRange[i] = std::isfinite(c) && c >= -kFixedLimit && c < kFixedLimit;
+        out.fixed[i] = out.inRange[i] ? static_cast<qint32>(std::llround(c * kFixedOne)) : 0;
+    }
+    return out;
+}
+
+QByteArray tuningCoefficientTable()
+{
+    QByteArray table;
+    table.reserve(640);
+    for (const TableBand &band : kBands) {
+        for (int row = 0; row < band.rows; ++row) {
+            const Biquad b = peakingBiquad(noteFrequency(band.firstNote + row), band.gainDb, band.q);
+            for (qint32 word : b.fixed) {
+                char bytes[4];
+                qToBigEndian(word, bytes);
+                table.append(bytes, 4);
+            }
+        }
+    }
+    return table;
+}
+
+Result<QString> buildTuningMessage(int tuningIndex, int semitoneShift)
+{
+    if (tuningIndex < 0 || tuningIndex >= kTuningCount || semitoneShift < kLowestSemitoneShift ||
+        semitoneShift > kHighestSemitoneShift)
+        return Error{ErrorCode::UntrustedReply,
+                     QStringLiteral("The tuning the pedal reported (tuning %1, shift %2) is not one the editor knows, "
+                                    "so it was not sent. Choose a tuning, then try again.")
+                         .arg(tuningIndex)
+                         .arg(semitoneShift)};
+    return QStringLiteral("09") + hex2(quint32(tuningIndex)) + hex2(quint32(quint8(qint8(semitoneShift))));
+}
+
+QString buildTuningDataMessage()
+{
+    return QStringLiteral("0E") + bytesToHex(tuningCoefficientTable());
+}
+
+TracedMessage buildInstrumentMessage(bool guitar)
+{
+    QString text = QStringLiteral("0F") + hex2(guitar ? kGuitar : kBass) +
+                   (guitar ? QStringLiteral("0102030405") : QStringLiteral("0203040506"));
+    const QString checksum = hex2(xorChecksum(text, 7));
+    text += checksum;
+    return {text, {QStringLiteral("checksum byte: ") + checksum}};
+}
+
+} // namespace vadrelon
