@@ -10,8 +10,8 @@ class NoPrompt : public Prompt {
 public:
     void message(const QString &) override {}
     bool askYesNo(const QString &) override { return false; }
-    QString openFileName(const QString &, const QString &) override { return {}; }
-    QString saveFileName(const QString &, const QString &) override { return {}; }
+    QString openFileName(const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFileName(const QString &, const QString &, const QString &) override { return {}; }
 };
 
 inline double cpuSeconds()

@@ -117,6 +117,8 @@ public:
     // A knob message, paced by the send pacer.
     bool sendPaced(const QByteArray &message);
     bool hasPacedMessage() const { return pacer_.hasPending(); }
+    // A knob message still waiting is forgotten: what comes next supersedes it.
+    void dropPacedMessage() { pacer_.clear(); }
 
     // Used by the job that opens the port.
     void enterState(LinkState state);

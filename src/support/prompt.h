@@ -13,9 +13,10 @@ public:
     // A modal question with Yes and No; closing it without an answer counts as No.
     virtual bool askYesNo(const QString &text) = 0;
     // A file-open dialog; an empty result means cancelled.
-    virtual QString openFileName(const QString &filter, const QString &folder) = 0;
-    // A file-save dialog; an empty result means cancelled.
-    virtual QString saveFileName(const QString &filter, const QString &folder) = 0;
+    virtual QString openFileName(const QString &title, const QString &filter, const QString &folder) = 0;
+    // A file-save dialog; an empty result means cancelled. It does not ask about replacing a
+    // file: the caller settles the final name first, then asks.
+    virtual QString saveFileName(const QString &title, const QString &filter, const QString &folder) = 0;
 };
 
 } // namespace vadrelon

@@ -65,6 +65,18 @@ QString SettingsStore::productFolder() const
     return QDir(makerFolder()).filePath(ProductFolderName);
 }
 
+QString SettingsStore::presetFolder() const
+{
+    return QDir(productFolder()).filePath(QStringLiteral("Preset"));
+}
+
+std::optional<Error> SettingsStore::ensurePresetFolder()
+{
+    if (const auto failure = createFolder(documents_.isEmpty() ? QString() : presetFolder()))
+        return Error{ErrorCode::FolderNotCreated, *failure};
+    return std::nullopt;
+}
+
 std::optional<Error> SettingsStore::ensureFolder(const QString &name)
 {
     const auto failure = createFolder(documents_.isEmpty() ? QString() : QDir(documents_).filePath(name));

@@ -27,11 +27,13 @@ public:
 
     QString makerFolder() const;   // <documents>/NEROV
     QString productFolder() const; // <documents>/NEROV/Vadrelon MK3
+    QString presetFolder() const;  // <documents>/NEROV/Vadrelon MK3/Preset
 
     // Create <documents>/name, or <documents>/name/sub, when missing; a failure carries the
     // system's reason.
     [[nodiscard]] std::optional<Error> ensureFolder(const QString &name);
     [[nodiscard]] std::optional<Error> ensureSubfolder(const QString &name, const QString &sub);
+    [[nodiscard]] std::optional<Error> ensurePresetFolder();
 
     // The whole content of a file in the product folder. A missing file is created with def
     // and def is returned. A file that cannot be read, or created, gives the error instead and

@@ -17,14 +17,14 @@ bool DialogPrompt::askYesNo(const QString &text)
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
-QString DialogPrompt::openFileName(const QString &filter, const QString &folder)
+QString DialogPrompt::openFileName(const QString &title, const QString &filter, const QString &folder)
 {
-    return QFileDialog::getOpenFileName(parent_, QString(), folder, filter);
+    return QFileDialog::getOpenFileName(parent_, title, folder, filter);
 }
 
-QString DialogPrompt::saveFileName(const QString &filter, const QString &folder)
+QString DialogPrompt::saveFileName(const QString &title, const QString &filter, const QString &folder)
 {
-    return QFileDialog::getSaveFileName(parent_, QString(), folder, filter);
+    return QFileDialog::getSaveFileName(parent_, title, folder, filter, nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
 } // namespace vadrelon

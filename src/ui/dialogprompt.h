@@ -11,8 +11,8 @@ public:
     void setParent(QWidget *parent) { parent_ = parent; }
     void message(const QString &text) override;
     bool askYesNo(const QString &text) override;
-    QString openFileName(const QString &filter, const QString &folder) override;
-    QString saveFileName(const QString &filter, const QString &folder) override;
+    QString openFileName(const QString &title, const QString &filter, const QString &folder) override;
+    QString saveFileName(const QString &title, const QString &filter, const QString &folder) override;
 
 private:
     QWidget *parent_ = nullptr;

@@ -370,6 +370,7 @@ void EffectWindow::onDialChanged(const DialRow &row)
         return;
     log_.print(parameterSendTrace(parameters_.row(row.parameter).name, *text));
     link_.sendPaced(hexToBytes(*text));
+    noteSent(row.parameter, v.value);
 }
 
 // Wave and Split keep their records as the pedal last reported them; the switch itself
@@ -389,6 +390,7 @@ void EffectWindow::onSwitchToggled(QPushButton *control, int parameter, quint32 
     }
     log_.print(parameterSendTrace(parameters_.row(parameter).name, *text));
     link_.sendLive(hexToBytes(*text));
+    noteSent(parameter, value);
 }
 
 void EffectWindow::onBypassToggled(bool on)
@@ -421,6 +423,7 @@ void EffectWindow::onPitchChanged(int index)
     log_.print(harmonicPitchSendTrace(*text));
     link_.sendLive(hexToBytes(*text));
     parameters_.HarmonicPitch.value = value;
+    noteSent(ParHarmonicPitch, value);
 }
 
 void EffectWindow::onNoteCutToggled(QCheckBox *box, int parameter)
@@ -444,6 +447,7 @@ void EffectWindow::onNoteCutToggled(QCheckBox *box, int parameter)
     const QString text = buildParameterMessage(row.address, row.value);
     log_.print(QStringLiteral("write to DSP msg: ") + text);
     link_.sendLive(hexToBytes(text));
+    noteSent(parameter, row.value);
 }
 
 bool EffectWindow::eventFilter(QObject *watched, QEvent *event)
@@ -505,8 +509,36 @@ void EffectWindow::render(const StatusView &view)
         semitones_->setCurrentIndex(*view.semitoneEntry);
     if (view.bypass)
         bypass_->setChecked(*view.bypass);
-    if (view.parametersRead)
+    if (view.parametersRead) {
         applyParameterValues();
+        live_ = saved_ = parameters_.values();
+        setWindowModified(false);
+    }
+}
+
+void EffectWindow::showLoadedValues()
+{
+    const QScopedValueRollback<bool> guard(applying_, true);
+    applyParameterValues();
+    live_ = saved_ = parameters_.values();
+    setWindowModified(false);
+}
+
+void EffectWindow::markSaved()
+{
+    saved_ = live_;
+    setWindowModified(false);
+}
+
+void EffectWindow::setEffectName(const QString &name)
+{
+    setWindowTitle(name + QStringLiteral("[*]"));
+}
+
+void EffectWindow::noteSent(int parameter, quint32 value)
+{
+    live_[static_cast<size_t>(parameter)] = value;
+    setWindowModified(live_ != saved_);
 }
 
 void EffectWindow::applyParameterValues()

@@ -36,6 +36,14 @@ public:
     void setLinked(bool linked);
     // A status reply on the controls; nothing of it goes back to the pedal.
     void render(const StatusView &view);
+    // The parameter set's values on the controls, without a message: the caller sends them.
+    // They become what the pedal holds and the reference for the modified marker.
+    void showLoadedValues();
+    // The pedal's live values were stored or saved as they are: the marker goes.
+    void markSaved();
+    // The title: the effect's name, with a "*" while the pedal's live values differ from the
+    // last status reply, preset or stored parameters.
+    void setEffectName(const QString &name);
 
     // What the main window's Assign and Set Footswitch Mode buttons send, as the controls
     // show it now.
@@ -64,6 +72,7 @@ private:
     void onNoteCutToggled(QCheckBox *box, int parameter);
     void onAssignmentChanged(int control);
     bool refuse(); // true (and says so in the console) when the link cannot take a message now
+    void noteSent(int parameter, quint32 value);
     std::array<QComboBox *, kControlCount> controlLists() const;
     QVector<QWidget *> parameterControls() const;
 
@@ -87,6 +96,10 @@ private:
     // must not go back to it, and the lists' tuning check is for the user's choices only.
     bool applying_ = false;
     bool linked_ = false;
+    // What the pedal holds live, as far as the editor knows (the last reply or preset, then
+    // every live message sent since), and the values last read, loaded or stored.
+    std::array<quint32, kParameterCount> live_{};
+    std::array<quint32, kParameterCount> saved_{};
 };
 
 } // namespace vadrelon

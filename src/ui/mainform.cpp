@@ -29,9 +29,9 @@ struct MenuEntry {
 };
 constexpr MenuEntry kMenus[] = {
     {"", "menuFile", "File", MenuEntry::Menu},
-    {"menuFile", "menuLoadPreset", "Load Preset", MenuEntry::Disabled},
-    {"menuFile", "menuSavePreset", "Save Preset", MenuEntry::Disabled},
-    {"menuFile", "menuLoadAlgorithmFromFile", "Load Effect From File", MenuEntry::Disabled},
+    {"menuFile", "menuLoadPreset", "Load Preset", MenuEntry::Item},
+    {"menuFile", "menuSavePreset", "Save Preset", MenuEntry::Item},
+    {"menuFile", "menuLoadAlgorithmFromFile", "Load Effect From File", MenuEntry::Item},
     {"", "menuConnection", "Connection", MenuEntry::Menu},
     {"menuConnection", "menuScan", "Scan", MenuEntry::Item},
     {"menuConnection", "menuConnect", "Link", MenuEntry::Item},
@@ -40,14 +40,17 @@ constexpr MenuEntry kMenus[] = {
     {"menuSettings", "menuLook", "Look", MenuEntry::Menu},
     {"menuSettings", "menuMIDI", "MIDI", MenuEntry::Menu},
     {"menuMIDI", "menuMIDIchannel", "Channel", MenuEntry::Menu},
-    {"menuSettings", "menuUploadTuningsData", "Upload Tuning Data", MenuEntry::Disabled},
+    {"menuSettings", "menuUploadTuningsData", "Upload Tuning Data", MenuEntry::Item},
     {"menuSettings", "menuReportUSBErrors", "Report USB Errors", MenuEntry::Check},
     {"menuSettings", "menuInstrument", "Instrument", MenuEntry::Menu},
-    {"menuInstrument", "menuGuitar", "Guitar", MenuEntry::Disabled},
-    {"menuInstrument", "menuBass", "Bass", MenuEntry::Disabled},
+    {"menuInstrument", "menuGuitar", "Guitar", MenuEntry::Check},
+    {"menuInstrument", "menuBass", "Bass", MenuEntry::Check},
     {"menuSettings", "menuBypassStatus", "Bypass Status", MenuEntry::Menu},
     {"menuBypassStatus", "menuStoreBypassStatus", "Store Bypass Status", MenuEntry::Check},
     {"menuBypassStatus", "menuDoNotStoreBypassStatus", "Do Not Store Bypass Status", MenuEntry::Check},
+    {"menuSettings", "menuTrackingLimit", "Tracking Limit", MenuEntry::Menu},
+    {"menuTrackingLimit", "menuTrackingLimitOFF", "Tracking Limit OFF", MenuEntry::Check},
+    {"menuTrackingLimit", "menuTrackingLimitON", "Tracking Limit ON", MenuEntry::Check},
     {"", "menuFirmwareUpgrade", "Firmware Upgrade", MenuEntry::Menu},
     {"menuFirmwareUpgrade", "menuFirmwareUpgradeMode", "Upgrade Mode", MenuEntry::Disabled},
     {"menuFirmwareUpgrade", "menuStartFirmwareUpgrade", "Start Firmware Upgrade", MenuEntry::Disabled},
@@ -84,8 +87,7 @@ void MainForm::setupUi(QMainWindow *window)
         QAction *a = parent->addAction(caption);
         a->setObjectName(name);
         a->setEnabled(e.kind != MenuEntry::Disabled);
-        // Guitar and Bass show the pedal's instrument even while they cannot change it yet.
-        a->setCheckable(e.kind == MenuEntry::Check || parent == menus.value(QStringLiteral("menuInstrument")));
+        a->setCheckable(e.kind == MenuEntry::Check);
         actions.insert(name, a);
     }
     scan = actions.value(QStringLiteral("menuScan"));
@@ -98,6 +100,17 @@ void MainForm::setupUi(QMainWindow *window)
     storeBypass = actions.value(QStringLiteral("menuStoreBypassStatus"));
     doNotStoreBypass = actions.value(QStringLiteral("menuDoNotStoreBypassStatus"));
     doNotStoreBypass->setChecked(true);
+    guitar = actions.value(QStringLiteral("menuGuitar"));
+    bass = actions.value(QStringLiteral("menuBass"));
+    trackingLimitOn = actions.value(QStringLiteral("menuTrackingLimitON"));
+    trackingLimitOff = actions.value(QStringLiteral("menuTrackingLimitOFF"));
+    loadPreset = actions.value(QStringLiteral("menuLoadPreset"));
+    savePreset = actions.value(QStringLiteral("menuSavePreset"));
+    loadAlgorithmFromFile = actions.value(QStringLiteral("menuLoadAlgorithmFromFile"));
+    uploadTuningData = actions.value(QStringLiteral("menuUploadTuningsData"));
+    // Built as the pedal knows it, but nothing shows it: the pedal does not report the
+    // setting, so the editor could never show what it holds.
+    menus.value(QStringLiteral("menuTrackingLimit"))->menuAction()->setVisible(false);
     look = menus.value(QStringLiteral("menuLook"));
     midi = menus.value(QStringLiteral("menuMIDI"));
     instrument = menus.value(QStringLiteral("menuInstrument"));
@@ -141,7 +154,7 @@ void MainForm::setupUi(QMainWindow *window)
     saveParameters = button("btnSaveParameters", "Save Parameters", true, 8, 144, 81, 33);
     assign = button("btnAssign", "Assign", false, 97, 144, 86, 33);
     footswitchMode = button("btnSetFootswitchMode", "Set Footswitch Mode", true, 9, 185, 80, 31);
-    QPushButton *setTuning = button("btnSetTuning", "Set Tuning", false, 97, 185, 86, 31);
+    setTuning = button("btnSetTuning", "Set Tuning", false, 97, 185, 86, 31);
     QFont smaller = window->font();
     smaller.setPixelSize(11);
     footswitchMode->setFont(smaller);
@@ -161,8 +174,8 @@ void MainForm::showOptions(const StatusView &view)
         doNotStoreBypass->setChecked(!*view.storeBypass);
     }
     if (view.guitar) {
-        instrument->actions().at(0)->setChecked(*view.guitar);
-        instrument->actions().at(1)->setChecked(!*view.guitar);
+        guitar->setChecked(*view.guitar);
+        bass->setChecked(!*view.guitar);
     }
     for (QAction *a : midiChannels)
         a->setChecked(false);

@@ -24,6 +24,7 @@ struct MainForm {
     QPushButton *saveParameters;
     QPushButton *assign;
     QPushButton *footswitchMode;
+    QPushButton *setTuning;
     EffectList *effects;
 
     QAction *scan;
@@ -35,6 +36,14 @@ struct MainForm {
     QAction *serialNumbers;
     QAction *storeBypass;
     QAction *doNotStoreBypass;
+    QAction *guitar;
+    QAction *bass;
+    QAction *trackingLimitOn;
+    QAction *trackingLimitOff;
+    QAction *loadPreset;
+    QAction *savePreset;
+    QAction *loadAlgorithmFromFile;
+    QAction *uploadTuningData;
     QMenu *look;
     QMenu *midi;
     QMenu *instrument;

@@ -1,9 +1,12 @@
 #include "ui/mainwindow.h"
 
+#include "content/algorithmimage.h"
 #include "content/contentstate.h"
 #include "content/firmwaretable.h"
 #include "content/options.h"
+#include "content/preset.h"
 #include "content/resources.h"
+#include "content/tuning.h"
 #include "device/hexcodec.h"
 #include "device/jobs.h"
 #include "effect/pedalstatus.h"
@@ -16,6 +19,8 @@
 #include "ui/effectwindow.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -27,13 +32,21 @@ namespace vadrelon {
 
 namespace {
 
-constexpr int kCommandPauseMs = 100; // the pedal's time to take in an assignment or stored settings
+constexpr int kCommandPauseMs = 100;          // the pedal's time to take in an assignment or stored settings
+constexpr int kTuningDataBypassPauseMs = 400; // the pedal goes quiet before it takes the table
 
 QString withoutLinked(QString caption)
 {
     if (caption.endsWith(QLatin1String(" linked")))
         caption.chop(7);
     return caption;
+}
+
+// A checkable item turns its own mark over when clicked; the marks of these commands show
+// what the pedal was told, so the click is undone and the marks wait for the message.
+void undoClick(QAction *clicked)
+{
+    clicked->setChecked(!clicked->isChecked());
 }
 
 } // namespace
@@ -48,6 +61,7 @@ MainWindow::MainWindow(PedalLink &link, DeviceState &device, ContentState &conte
     ui_.setupUi(this);
     wire();
     startUp();
+    updateCommands();
 }
 
 MainWindow::~MainWindow() = default;
@@ -81,6 +95,15 @@ void MainWindow::wire()
     }
     connect(ui_.storeBypass, &QAction::triggered, this, [this] { onBypassStorageTriggered(true); });
     connect(ui_.doNotStoreBypass, &QAction::triggered, this, [this] { onBypassStorageTriggered(false); });
+    connect(ui_.trackingLimitOn, &QAction::triggered, this, [this] { onTrackingLimitTriggered(true); });
+    connect(ui_.trackingLimitOff, &QAction::triggered, this, [this] { onTrackingLimitTriggered(false); });
+    connect(ui_.guitar, &QAction::triggered, this, [this] { onInstrumentTriggered(true); });
+    connect(ui_.bass, &QAction::triggered, this, [this] { onInstrumentTriggered(false); });
+    connect(ui_.setTuning, &QPushButton::clicked, this, &MainWindow::onSetTuningClicked);
+    connect(ui_.uploadTuningData, &QAction::triggered, this, &MainWindow::onUploadTuningDataTriggered);
+    connect(ui_.loadAlgorithmFromFile, &QAction::triggered, this, &MainWindow::onLoadAlgorithmFromFileTriggered);
+    connect(ui_.savePreset, &QAction::triggered, this, &MainWindow::onSavePresetTriggered);
+    connect(ui_.loadPreset, &QAction::triggered, this, &MainWindow::onLoadPresetTriggered);
     connect(ui_.reportUsbErrors, &QAction::triggered, this,
             [this](bool on) { report(settings_.reportUsbErrorsClicked(on)); });
     connect(ui_.showUpdateMessage, &QAction::triggered, this,
@@ -216,13 +239,16 @@ void MainWindow::updateCommands()
     const bool linked = link_.isLinked();
     const bool idle = !link_.busy();
     const bool on = linked && idle && commandsAllowed_;
-    for (QPushButton *b : {ui_.saveParameters, ui_.assign, ui_.footswitchMode})
+    for (QPushButton *b : {ui_.saveParameters, ui_.assign, ui_.footswitchMode, ui_.setTuning})
         b->setEnabled(on);
     const bool firmware = on && link_.state() == LinkState::Linked;
     ui_.upload->setEnabled(firmware);
     ui_.request->setEnabled(firmware);
     for (QMenu *m : {ui_.instrument, ui_.bypassStorage, ui_.midi})
         m->setEnabled(on);
+    for (QAction *a : {ui_.loadPreset, ui_.savePreset, ui_.loadAlgorithmFromFile, ui_.uploadTuningData,
+                       ui_.trackingLimitOn, ui_.trackingLimitOff})
+        a->setEnabled(on);
     ui_.effects->setEnabled(idle && (!linked || commandsAllowed_));
     ui_.scan->setEnabled(!linked && idle);
     ui_.connect->setEnabled(!linked && idle && !device_.linkSerialNumber.isEmpty());
@@ -259,25 +285,27 @@ void MainWindow::onRequestClicked()
     requestStatus();
 }
 
-void MainWindow::requestStatus()
+void MainWindow::requestStatus(std::function<void()> then)
 {
     auto job = std::make_unique<StatusJob>();
     StatusJob *status = job.get();
-    job->whenFinished([this, status](const std::optional<Error> &error) {
+    job->whenFinished([this, status, then = std::move(then)](const std::optional<Error> &error) {
         if (error)
             showError(*error); // nothing of a reply that cannot be trusted reaches the windows
-        else
-            applyStatus(status->values());
+        else if (applyStatus(status->values()) && then)
+            then();
     });
     start(std::move(job));
 }
 
-void MainWindow::applyStatus(const QByteArray &values)
+// True when the reply was whole and the pedal's versions current, so that its parameter
+// values are now in the windows.
+bool MainWindow::applyStatus(const QByteArray &values)
 {
     const Result<StatusSummary> summary = summarizeStatus(values, ui_.effects->count());
     if (const Error *error = std::get_if<Error>(&summary)) {
         showError(*error);
-        return;
+        return false;
     }
     const StatusSummary &s = std::get<StatusSummary>(summary);
     QStringList trace;
@@ -292,14 +320,14 @@ void MainWindow::applyStatus(const QByteArray &values)
         closeEffectWindow();
         for (const QString &message : firmwareUpgradeMessages(latestFirmware_))
             prompt_.message(message);
-        return;
+        return false;
     }
     if (verdict == VersionVerdict::AlgorithmOutdated) {
         closeEffectWindow();
         prompt_.message(algorithmUploadMessage(content_.latestAlgorithmVersion));
         ui_.effects->setCurrentRow(s.effectRow);
         loadSelectedEffect();
-        return;
+        return false;
     }
     ui_.effects->setCurrentRow(s.effectRow);
     loadSelectedEffect();
@@ -308,6 +336,7 @@ void MainWindow::applyStatus(const QByteArray &values)
     log_.printLines(view.trace);
     effectWindow_->render(view);
     ui_.showOptions(view);
+    return view.parametersRead;
 }
 
 // ---- Effects ----
@@ -334,7 +363,7 @@ void MainWindow::openEffectWindow()
     // Against the main window's right side.
     effectWindow_->move(frameGeometry().right() + 1, frameGeometry().top());
     effectWindow_->show();
-    effectWindow_->setWindowTitle(content_.selectedEffectName);
+    effectWindow_->setEffectName(content_.selectedEffectName);
     updateCommands();
 }
 
@@ -394,6 +423,123 @@ void MainWindow::onUploadClicked()
     }
 }
 
+void MainWindow::onLoadAlgorithmFromFileTriggered()
+{
+    const QString path = prompt_.openFileName(QString(), QStringLiteral("Dat files (*.dat)"), algorithmFileFolder_);
+    if (path.isEmpty())
+        return;
+    algorithmFileFolder_ = QFileInfo(path).absolutePath();
+    log_.print(QStringLiteral("Opening - ") + QDir::toNativeSeparators(path));
+    // Checked before the question and before the bypass: a file that cannot be an image never
+    // silences the pedal.
+    Result<QByteArray> image = loadAlgorithmFile(path);
+    if (const Error *error = std::get_if<Error>(&image)) {
+        showError(*error);
+        return;
+    }
+    if (!prompt_.askYesNo(QStringLiteral("Upload the selected algorithm?")))
+        return;
+    std::unique_ptr<UploadJob> job = UploadJob::fromFile(std::move(std::get<QByteArray>(image)));
+    UploadJob *upload = job.get();
+    job->whenFinished([this, upload](const std::optional<Error> &error) {
+        uploadCheckTimer_->stop();
+        if (error) {
+            ui_.status->setText(QStringLiteral("Upload Failed"));
+            showError(*error);
+            return;
+        }
+        ui_.status->setText(upload->answer());
+    });
+    if (start(std::move(job)))
+        uploadCheckTimer_->start();
+}
+
+// ---- Presets ----
+
+// The file holds what the pedal reports: its values are read first, and nothing is written
+// unless a whole, current reply brought them just now.
+void MainWindow::onSavePresetTriggered()
+{
+    requestStatus([this] { savePresetFile(); });
+}
+
+void MainWindow::savePresetFile()
+{
+    if (const std::optional<Error> error = settings_.ensurePresetFolder()) {
+        showError(*error);
+        return;
+    }
+    const QString chosen = prompt_.saveFileName(QStringLiteral("Save Preset File"),
+                                                QStringLiteral("Preset files (*.txt)"), settings_.presetFolder());
+    if (chosen.isEmpty())
+        return;
+    const QString path = presetFileName(chosen);
+    if (QFileInfo::exists(path) &&
+        !prompt_.askYesNo(QStringLiteral("%1 already exists. Replace it?").arg(QDir::toNativeSeparators(path))))
+        return;
+    if (const std::optional<Error> error = vadrelon::savePresetFile(path, parameters_.values())) {
+        showError(*error);
+        return;
+    }
+    if (effectWindow_)
+        effectWindow_->markSaved();
+    prompt_.message(QStringLiteral("File saved successfully: ") + QDir::toNativeSeparators(path));
+}
+
+void MainWindow::onLoadPresetTriggered()
+{
+    if (refuseUnread())
+        return;
+    if (const std::optional<Error> error = settings_.ensurePresetFolder()) {
+        showError(*error);
+        return;
+    }
+    const QString path = prompt_.openFileName(QStringLiteral("Open Preset File"),
+                                              QStringLiteral("Preset files (*.txt)"), settings_.presetFolder());
+    if (path.isEmpty())
+        return;
+    const Result<Preset> loaded = loadPresetFile(path);
+    if (const Error *error = std::get_if<Error>(&loaded)) {
+        showError(*error); // nothing changed, nothing sent
+        return;
+    }
+    const Preset &preset = std::get<Preset>(loaded);
+    if (!parameters_.addressesKnown()) {
+        showError(Error{ErrorCode::Missing, QStringLiteral("The parameters of this effect cannot be edited, so the "
+                                                           "preset was not loaded.")});
+        return;
+    }
+    // Every value that differs from what the pedal holds goes out at once, in block order; a
+    // knob message still waiting would be older than the preset, so it is dropped.
+    QList<SendJob::Part> changes;
+    QStringList trace;
+    for (int i = 0; i < kParameterCount; ++i) {
+        const quint32 value = preset.values[static_cast<size_t>(i)];
+        if (value == parameters_.row(i).value)
+            continue;
+        if (const std::optional<QString> text = parameterMessageFor(parameters_, i, value)) {
+            trace << parameterSendTrace(parameters_.row(i).name, *text);
+            changes.append({hexToBytes(*text), 0, false});
+        }
+    }
+    link_.dropPacedMessage();
+    auto job = std::make_unique<SendJob>(changes);
+    job->whenFinished([this, preset](const std::optional<Error> &error) {
+        if (error) {
+            showError(*error);
+            return;
+        }
+        parameters_.setValues(preset.values);
+        if (effectWindow_)
+            effectWindow_->showLoadedValues();
+    });
+    if (!start(std::move(job)))
+        return;
+    prompt_.message(QStringLiteral("File loaded successfully: ") + QDir::toNativeSeparators(path));
+    log_.printLines(presetLoadTrace(preset));
+    log_.printLines(trace);
+}
+
 // The question comes first and the message is built after it, so that nothing that happens
 // while the question is open can change what the pedal receives.
 void MainWindow::onAssignClicked()
@@ -427,7 +573,14 @@ void MainWindow::onSaveParametersClicked()
         return;
     const TracedMessage message = buildStoredSettingsMessage(parameters_);
     log_.printLines(message.trace);
-    sendCommand(message.text, kCommandPauseMs, true);
+    auto job = std::make_unique<SendJob>(hexToBytes(message.text), kCommandPauseMs, true);
+    job->whenFinished([this](const std::optional<Error> &error) {
+        if (error)
+            showError(*error);
+        else if (effectWindow_)
+            effectWindow_->markSaved();
+    });
+    start(std::move(job));
 }
 
 void MainWindow::onMidiChannelTriggered(QAction *item)
@@ -441,11 +594,83 @@ void MainWindow::onMidiChannelTriggered(QAction *item)
 
 void MainWindow::onBypassStorageTriggered(bool store)
 {
-    ui_.storeBypass->setChecked(store);
-    ui_.doNotStoreBypass->setChecked(!store);
+    undoClick(store ? ui_.storeBypass : ui_.doNotStoreBypass);
     const QString text = buildBypassStorageMessage(store);
     log_.print(text);
-    sendCommand(text);
+    sendThen(text, [this, store] {
+        ui_.storeBypass->setChecked(store);
+        ui_.doNotStoreBypass->setChecked(!store);
+    });
+}
+
+void MainWindow::onTrackingLimitTriggered(bool on)
+{
+    undoClick(on ? ui_.trackingLimitOn : ui_.trackingLimitOff);
+    const QString text = on ? QStringLiteral("1101") : QStringLiteral("11FF");
+    log_.print(text);
+    sendThen(text, [this, on] {
+        ui_.trackingLimitOn->setChecked(on);
+        ui_.trackingLimitOff->setChecked(!on);
+    });
+}
+
+// ---- Tunings and instrument ----
+
+void MainWindow::onSetTuningClicked()
+{
+    const Result<QString> text = buildTuningMessage(effect_.currentTuning, effect_.semitoneVariation);
+    if (const Error *error = std::get_if<Error>(&text)) {
+        showError(*error);
+        return;
+    }
+    log_.print(QStringLiteral("Tuning Message: ") + std::get<QString>(text));
+    if (!prompt_.askYesNo(QStringLiteral("Set new tuning?")))
+        return;
+    sendCommand(std::get<QString>(text), kCommandPauseMs, true);
+}
+
+void MainWindow::onUploadTuningDataTriggered()
+{
+    const QString text = buildTuningDataMessage();
+    log_.print(QStringLiteral("tuning data: ") + text.mid(2));
+    if (!prompt_.askYesNo(QStringLiteral("Upload Tuning Data?")))
+        return;
+    const QByteArray message = hexToBytes(text);
+    log_.print(QStringLiteral("num_of_bytes: %1").arg(message.size()));
+    auto job = std::make_unique<SendJob>(QList<SendJob::Part>{
+        {hexToBytes(buildBypassMessage(true)), kTuningDataBypassPauseMs, false},
+        {message, kCommandPauseMs, true},
+    });
+    job->whenFinished([this](const std::optional<Error> &error) {
+        if (error) {
+            showError(*error);
+            return;
+        }
+        // The table leaves the pedal bypassed; the switch then shows it.
+        requestStatus();
+    });
+    start(std::move(job));
+}
+
+void MainWindow::onInstrumentTriggered(bool guitar)
+{
+    undoClick(guitar ? ui_.guitar : ui_.bass);
+    const TracedMessage message = buildInstrumentMessage(guitar);
+    log_.printLines(message.trace);
+    if (!prompt_.askYesNo(QStringLiteral("Change current Instrument?")))
+        return;
+    if (const std::optional<Error> error =
+            settings_.writeSettingFile(QString::fromLatin1(SettingsStore::InstrumentFile),
+                                       guitar ? QStringLiteral("GUITAR") : QStringLiteral("BASS"))) {
+        showError(*error);
+        return;
+    }
+    log_.print(message.text);
+    sendThen(message.text, [this, guitar] {
+        device_.instrumentCode = guitar ? kGuitar : kBass;
+        ui_.guitar->setChecked(guitar);
+        ui_.bass->setChecked(!guitar);
+    });
 }
 
 // Commands that store the window's values on the pedal: only what the pedal said, or what the
@@ -456,6 +681,18 @@ bool MainWindow::refuseUnread()
         return false;
     showError(Error{ErrorCode::NotRead, {}});
     return true;
+}
+
+void MainWindow::sendThen(const QString &text, std::function<void()> done)
+{
+    auto job = std::make_unique<SendJob>(hexToBytes(text), 0);
+    job->whenFinished([this, done = std::move(done)](const std::optional<Error> &error) {
+        if (error)
+            showError(*error);
+        else
+            done();
+    });
+    start(std::move(job));
 }
 
 void MainWindow::sendCommand(const QString &text, int pauseMs, bool purgeFirst)

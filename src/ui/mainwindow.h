@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QVector>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -60,14 +61,26 @@ private:
     void onEffectClicked();
     void onMidiChannelTriggered(QAction *item);
     void onBypassStorageTriggered(bool store);
+    void onTrackingLimitTriggered(bool on);
+    void onLoadAlgorithmFromFileTriggered();
+    void onSetTuningClicked();
+    void onUploadTuningDataTriggered();
+    void onInstrumentTriggered(bool guitar);
+    void onSavePresetTriggered();
+    void onLoadPresetTriggered();
     void onLookTriggered(int index);
     void onStateChanged(LinkState state);
 
-    void requestStatus();
-    void applyStatus(const QByteArray &values);
+    // Reads the pedal's status; then, when the reply was whole and brought the parameter
+    // values, runs then().
+    void requestStatus(std::function<void()> then = {});
+    bool applyStatus(const QByteArray &values);
+    void savePresetFile();
     bool start(std::unique_ptr<Job> job);
     bool refuseUnread();
     void sendCommand(const QString &text, int pauseMs = 0, bool purgeFirst = false);
+    // A command whose check marks change only once its message has gone out.
+    void sendThen(const QString &text, std::function<void()> done);
     void showError(const Error &error);
     void report(const std::optional<Error> &error);
     void updateCommands();
@@ -90,6 +103,7 @@ private:
     MainForm ui_;
     QTimer *uploadCheckTimer_;
 
+    QString algorithmFileFolder_; // where the last algorithm file was chosen
     QString editorVersion_;
     quint32 latestFirmware_ = 0;
     // False once the pedal's firmware was found too old: nothing but Unlink makes sense then.

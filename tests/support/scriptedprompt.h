@@ -33,8 +33,15 @@ public:
         answers.pop_front();
         return a;
     }
-    QString openFileName(const QString &, const QString &) override { return takeFile(); }
-    QString saveFileName(const QString &, const QString &) override { return takeFile(); }
+    QStringList dialogs; // each file dialog's title and folder, "title @ folder"
+    QString openFileName(const QString &title, const QString &, const QString &folder) override
+    {
+        return takeFile(title, folder);
+    }
+    QString saveFileName(const QString &title, const QString &, const QString &folder) override
+    {
+        return takeFile(title, folder);
+    }
 
 private:
     void stayOpen()
@@ -45,7 +52,11 @@ private:
         QTimer::singleShot(openMs, &loop, &QEventLoop::quit);
         loop.exec();
     }
-    QString takeFile() { return files.isEmpty() ? QString() : files.takeFirst(); }
+    QString takeFile(const QString &title, const QString &folder)
+    {
+        dialogs << title + QStringLiteral(" @ ") + folder;
+        return files.isEmpty() ? QString() : files.takeFirst();
+    }
 };
 
 } // namespace vadrelon::test

@@ -78,7 +78,8 @@ TEST_F(EffectWindowTest, LinkingOpensItFilledFromThePedal)
     link();
 
     ASSERT_TRUE(fx().isVisible());
-    EXPECT_EQ(fx().windowTitle(), "Vadrelon MK3 0012");
+    EXPECT_EQ(fx().windowTitle(), "Vadrelon MK3 0012[*]");
+    EXPECT_FALSE(fx().isWindowModified());
     EXPECT_EQ(fx().pos().x(), w().frameGeometry().right() + 1);
     EXPECT_EQ(find<DialWidget>("dialDry")->angle(), 91);
     EXPECT_EQ(find<DialWidget>("dialLowPass")->angle(), 90);
@@ -365,7 +366,8 @@ TEST_F(EffectWindowTest, NotLinkedAClickOpensItWithItsControlsDisabled)
     list->setCurrentRow(0);
     emit list->itemClicked(list->item(0));
     ASSERT_TRUE(fx().isVisible());
-    EXPECT_EQ(fx().windowTitle(), "Vadrelon MK3 0012");
+    EXPECT_EQ(fx().windowTitle(), "Vadrelon MK3 0012[*]");
+    EXPECT_FALSE(fx().isWindowModified());
     EXPECT_FALSE(find<DialWidget>("dialDry")->isEnabled());
     EXPECT_FALSE(find<QComboBox>("cmbAssignCtrlUNO")->isEnabled());
     EXPECT_TRUE(logHas("selected effect name: Vadrelon MK3 0012"));

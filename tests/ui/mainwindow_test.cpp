@@ -40,22 +40,23 @@ void writeFile(const QString &path, const QByteArray &content)
     f.write(content);
 }
 
-// The device commands that are built, and those that are not built yet (always disabled).
-const char *const kDeviceCommands[] = {"btnUpload",      "btnRequest",           "btnSaveParameters",
-                                       "btnAssign",      "btnSetFootswitchMode", "menuMIDI",
-                                       "menuInstrument", "menuBypassStatus"};
-const char *const kUnbuiltCommands[] = {"menuLoadPreset",
-                                        "menuSavePreset",
-                                        "menuLoadAlgorithmFromFile",
-                                        "menuUploadTuningsData",
-                                        "menuGuitar",
-                                        "menuBass",
-                                        "menuFirmwareUpgradeMode",
-                                        "menuStartFirmwareUpgrade",
-                                        "menuEraseSettings",
-                                        "menuSupport",
-                                        "menuUpdateNow",
-                                        "btnSetTuning"};
+// The device commands, and those that are not built yet (always disabled). Guitar and Bass
+// follow their menu.
+const char *const kDeviceCommands[] = {"btnUpload",
+                                       "btnRequest",
+                                       "btnSaveParameters",
+                                       "btnAssign",
+                                       "btnSetFootswitchMode",
+                                       "btnSetTuning",
+                                       "menuMIDI",
+                                       "menuInstrument",
+                                       "menuBypassStatus",
+                                       "menuLoadPreset",
+                                       "menuSavePreset",
+                                       "menuLoadAlgorithmFromFile",
+                                       "menuUploadTuningsData"};
+const char *const kUnbuiltCommands[] = {"menuFirmwareUpgradeMode", "menuStartFirmwareUpgrade", "menuEraseSettings",
+                                        "menuSupport", "menuUpdateNow"};
 
 } // namespace
 
