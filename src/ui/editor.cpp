@@ -3,6 +3,7 @@
 #include "ui/consolewindow.h"
 #include "ui/effectwindow.h"
 #include "ui/mainwindow.h"
+#include "ui/notecutwindow.h"
 
 #include <QApplication>
 #include <QFont>
@@ -19,6 +20,7 @@ Editor::Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFol
     mainWindow = std::make_unique<MainWindow>(link, device, content, parameters, effect, log, settings, prompt);
     consoleWindow = std::make_unique<ConsoleWindow>(log);
     effectWindow = std::make_unique<EffectWindow>(link, log, prompt, content, parameters, effect);
+    noteCutWindow = std::make_unique<NoteCutWindow>(link, log);
     mainWindow->attachWindows(consoleWindow.get(), effectWindow.get());
 }
 

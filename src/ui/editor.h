@@ -18,6 +18,7 @@ class SerialDriver;
 class MainWindow;
 class ConsoleWindow;
 class EffectWindow;
+class NoteCutWindow;
 
 class Editor {
 public:
@@ -36,6 +37,7 @@ public:
     std::unique_ptr<MainWindow> mainWindow;
     std::unique_ptr<ConsoleWindow> consoleWindow;
     std::unique_ptr<EffectWindow> effectWindow;
+    std::unique_ptr<NoteCutWindow> noteCutWindow; // built hidden; nothing shows it
 };
 
 } // namespace vadrelon
