@@ -87,9 +87,8 @@ void MainWindow::wire()
     for (int i = 0; i <= 6; ++i)
         connect(ui_.look->addAction(QString::number(i)), &QAction::triggered, this, [this, i] { onLookTriggered(i); });
     for (QAction *a : ui_.midiChannels) {
-        // A click sends the channel; the check marks follow the pedal's next status reply.
         connect(a, &QAction::triggered, this, [this, a] {
-            a->setChecked(!a->isChecked());
+            undoClick(a);
             onMidiChannelTriggered(a);
         });
     }
@@ -588,7 +587,10 @@ void MainWindow::onMidiChannelTriggered(QAction *item)
     log_.appendLine(QStringLiteral("Midi channel: ") + item->text());
     if (const std::optional<QString> text = buildMidiChannelMessage(item->text())) {
         log_.print(*text);
-        sendCommand(*text);
+        sendThen(*text, [this, item] {
+            for (QAction *a : ui_.midiChannels)
+                a->setChecked(a == item);
+        });
     }
 }
 

@@ -277,6 +277,17 @@ TEST_F(ContentTest, OptionMarksChangeOnlyOnceTheirMessageWentOut)
     EXPECT_EQ(pedal.state().bypassStorage, 1);
 }
 
+TEST_F(ContentTest, AMidiChannelIsMarkedOnlyOnceItWentOut)
+{
+    linkAndClear();
+    const QList<QAction *> channels = find<QMenu>("menuMIDIchannel")->actions();
+    ASSERT_TRUE(channels[0]->isChecked()) << "the pedal reports OMNI";
+    editor->link.unlink();
+    channels[5]->trigger();
+    EXPECT_FALSE(channels[5]->isChecked());
+    EXPECT_TRUE(channels[0]->isChecked());
+}
+
 TEST_F(ContentTest, TrackingLimitIsBuiltButHidden)
 {
     linkAndClear();
