@@ -404,9 +404,17 @@ void MainWindow::onUploadClicked()
         return;
     }
     content_.resourceLines = std::get<QStringList>(image);
-    auto job = std::make_unique<UploadJob>(content_.resourceLines.value(0));
+    // The versions are read again: the effect window opens when the algorithm is now current.
+    if (runUpload(std::make_unique<UploadJob>(content_.resourceLines.value(0)), [this] { requestStatus(); }))
+        ui_.status->setText(QStringLiteral("Uploading..."));
+}
+
+// While the pedal's answer is awaited, the status says "Upload Failed" every five seconds; the
+// answer, or the failure, ends that.
+bool MainWindow::runUpload(std::unique_ptr<UploadJob> job, std::function<void()> then)
+{
     UploadJob *upload = job.get();
-    job->whenFinished([this, upload](const std::optional<Error> &error) {
+    job->whenFinished([this, upload, then = std::move(then)](const std::optional<Error> &error) {
         uploadCheckTimer_->stop();
         if (error) {
             ui_.status->setText(QStringLiteral("Upload Failed"));
@@ -414,12 +422,13 @@ void MainWindow::onUploadClicked()
             return;
         }
         ui_.status->setText(upload->answer());
-        requestStatus();
+        if (then)
+            then();
     });
-    if (start(std::move(job))) {
-        uploadCheckTimer_->start();
-        ui_.status->setText(QStringLiteral("Uploading..."));
-    }
+    if (!start(std::move(job)))
+        return false;
+    uploadCheckTimer_->start();
+    return true;
 }
 
 void MainWindow::onLoadAlgorithmFromFileTriggered()
@@ -438,19 +447,7 @@ void MainWindow::onLoadAlgorithmFromFileTriggered()
     }
     if (!prompt_.askYesNo(QStringLiteral("Upload the selected algorithm?")))
         return;
-    std::unique_ptr<UploadJob> job = UploadJob::fromFile(std::move(std::get<QByteArray>(image)));
-    UploadJob *upload = job.get();
-    job->whenFinished([this, upload](const std::optional<Error> &error) {
-        uploadCheckTimer_->stop();
-        if (error) {
-            ui_.status->setText(QStringLiteral("Upload Failed"));
-            showError(*error);
-            return;
-        }
-        ui_.status->setText(upload->answer());
-    });
-    if (start(std::move(job)))
-        uploadCheckTimer_->start();
+    runUpload(UploadJob::fromFile(std::move(std::get<QByteArray>(image))), {});
 }
 
 // ---- Presets ----

@@ -23,6 +23,7 @@ class ConsoleLog;
 class ConsoleWindow;
 class EffectWindow;
 class Job;
+class UploadJob;
 class PedalLink;
 class Prompt;
 class SettingsStore;
@@ -77,6 +78,7 @@ private:
     bool applyStatus(const QByteArray &values);
     void savePresetFile();
     bool start(std::unique_ptr<Job> job);
+    bool runUpload(std::unique_ptr<UploadJob> job, std::function<void()> then);
     bool refuseUnread();
     void sendCommand(const QString &text, int pauseMs = 0, bool purgeFirst = false);
     // A command whose check marks change only once its message has gone out.
