@@ -90,24 +90,25 @@ void MainForm::setupUi(QMainWindow *window)
         a->setCheckable(e.kind == MenuEntry::Check);
         actions.insert(name, a);
     }
-    scan = actions.value(QStringLiteral("menuScan"));
-    connect = actions.value(QStringLiteral("menuConnect"));
-    disconnect = actions.value(QStringLiteral("menuDisconnect"));
-    reportUsbErrors = actions.value(QStringLiteral("menuReportUSBErrors"));
-    showUpdateMessage = actions.value(QStringLiteral("menuShowUpdateMsg"));
-    appVersion = actions.value(QStringLiteral("menuAppVersion"));
-    serialNumbers = actions.value(QStringLiteral("menuSerialNumber"));
-    storeBypass = actions.value(QStringLiteral("menuStoreBypassStatus"));
-    doNotStoreBypass = actions.value(QStringLiteral("menuDoNotStoreBypassStatus"));
+    const auto act = [&actions](const char *name) { return actions.value(QString::fromLatin1(name)); };
+    scan = act("menuScan");
+    connect = act("menuConnect");
+    disconnect = act("menuDisconnect");
+    reportUsbErrors = act("menuReportUSBErrors");
+    showUpdateMessage = act("menuShowUpdateMsg");
+    appVersion = act("menuAppVersion");
+    serialNumbers = act("menuSerialNumber");
+    storeBypass = act("menuStoreBypassStatus");
+    doNotStoreBypass = act("menuDoNotStoreBypassStatus");
     doNotStoreBypass->setChecked(true);
-    guitar = actions.value(QStringLiteral("menuGuitar"));
-    bass = actions.value(QStringLiteral("menuBass"));
-    trackingLimitOn = actions.value(QStringLiteral("menuTrackingLimitON"));
-    trackingLimitOff = actions.value(QStringLiteral("menuTrackingLimitOFF"));
-    loadPreset = actions.value(QStringLiteral("menuLoadPreset"));
-    savePreset = actions.value(QStringLiteral("menuSavePreset"));
-    loadAlgorithmFromFile = actions.value(QStringLiteral("menuLoadAlgorithmFromFile"));
-    uploadTuningData = actions.value(QStringLiteral("menuUploadTuningsData"));
+    guitar = act("menuGuitar");
+    bass = act("menuBass");
+    trackingLimitOn = act("menuTrackingLimitON");
+    trackingLimitOff = act("menuTrackingLimitOFF");
+    loadPreset = act("menuLoadPreset");
+    savePreset = act("menuSavePreset");
+    loadAlgorithmFromFile = act("menuLoadAlgorithmFromFile");
+    uploadTuningData = act("menuUploadTuningsData");
     // Built as the pedal knows it, but nothing shows it: the pedal does not report the
     // setting, so the editor could never show what it holds.
     menus.value(QStringLiteral("menuTrackingLimit"))->menuAction()->setVisible(false);
