@@ -117,6 +117,9 @@ public:
     // A knob message, paced by the send pacer.
     bool sendPaced(const QByteArray &message);
     bool hasPacedMessage() const { return pacer_.hasPending(); }
+    // Bytes a job wrote that the port has not taken yet. A program that ends after its last
+    // job waits for them, or for the write bound's failure.
+    bool hasUnsentBytes() const { return !outgoing_.isEmpty(); }
 
     // Used by the job that opens the port.
     void enterState(LinkState state);
