@@ -21,10 +21,22 @@ void write(std::FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
+// Qt's own remarks (a runtime folder it had to make up, and the like) are no answer and no
+// failure of the command: they go with the trace, or nowhere. The handler is a plain function,
+// so the choice it needs lives here, set once before the event loop starts.
+bool g_traceQtMessages = false;
+
+void qtMessage(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (g_traceQtMessages || type == QtFatalMsg)
+        write(stderr, message + QLatin1Char('\n'));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    qInstallMessageHandler(qtMessage);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vadrelon"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VADRELON_EDITOR_VERSION));
@@ -41,6 +53,7 @@ int main(int argc, char **argv)
         return 0;
     }
 
+    g_traceQtMessages = line.trace;
     PosixSerialDriver driver;
     UsbTransport transport(driver);
     ConsoleLog log;
