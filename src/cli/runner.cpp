@@ -35,8 +35,9 @@ QString onOff(bool on)
 
 } // namespace
 
-CommandRunner::CommandRunner(CommandLine line, PedalLink &link, Streams streams, QObject *parent)
-    : QObject(parent), line_(std::move(line)), link_(link), streams_(std::move(streams))
+CommandRunner::CommandRunner(CommandLine line, PedalLink &link, Streams streams, std::function<Discovered()> discover,
+                             QObject *parent)
+    : QObject(parent), line_(std::move(line)), link_(link), streams_(std::move(streams)), discover_(std::move(discover))
 {
     overallBound_.setSingleShot(true);
     connect(&overallBound_, &QTimer::timeout, this, [this] {
@@ -68,7 +69,7 @@ void CommandRunner::start()
     catalogue_ = content_.resourceLines;
     if (!checkFilesFirst())
         return;
-    const Discovered found = discoverPorts();
+    const Discovered found = discover_();
     if (line_.verb == Verb::List) {
         const QStringList lines = pedalLines(found.ports);
         answer(lines.isEmpty() ? QString() : lines.join(QLatin1Char('\n')) + QLatin1Char('\n'),

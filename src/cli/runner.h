@@ -6,6 +6,7 @@
 #include "cli/report.h"
 #include "content/contentstate.h"
 #include "content/preset.h"
+#include "device/discovery.h"
 #include "device/error.h"
 #include "device/jobs.h"
 #include "device/link.h"
@@ -35,7 +36,9 @@ public:
     // bound): should a job ever fail to end, the program still does.
     static constexpr int kOverallBoundMs = 60000;
 
-    CommandRunner(CommandLine line, PedalLink &link, Streams streams, QObject *parent = nullptr);
+    // discover lists the ports a pedal may be on: the system's, or a test's own.
+    CommandRunner(CommandLine line, PedalLink &link, Streams streams,
+                  std::function<Discovered()> discover = discoverPorts, QObject *parent = nullptr);
 
     // Carries out the command; finished() comes once, with the program's exit status.
     void start();
@@ -75,6 +78,7 @@ private:
     CommandLine line_;
     PedalLink &link_;
     Streams streams_;
+    std::function<Discovered()> discover_;
     ContentState content_;
     QStringList catalogue_;
     ParameterSet parameters_;
