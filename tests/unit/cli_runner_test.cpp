@@ -6,8 +6,11 @@
 #include "inprocessdriver.h"
 #include "support/consolelog.h"
 #include "support/printers.h"
+#include "support/synthetic_images.h"
 #include "support/waitfor.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -16,18 +19,20 @@ using namespace vadrelon::cli;
 
 namespace {
 
-// A port that takes one byte a write and has room again a moment later, or (stalled) none.
+// A port that takes a few bytes a write (one, unless told) and has room again a moment later,
+// or (stalled) none.
 class TricklingDriver : public sim::InProcessDriver {
 public:
     using InProcessDriver::InProcessDriver;
     bool stalled = false;
+    quint32 bytesPerWrite = 1;
 
     FT_STATUS write(FT_HANDLE handle, const void *buffer, quint32 toWrite, quint32 &bytesWritten) override
     {
         bytesWritten = 0;
         if (stalled)
             return FT_OK;
-        const FT_STATUS status = InProcessDriver::write(handle, buffer, std::min<quint32>(toWrite, 1), bytesWritten);
+        const FT_STATUS status = InProcessDriver::write(handle, buffer, std::min(toWrite, bytesPerWrite), bytesWritten);
         if (bytesWritten < toWrite)
             QTimer::singleShot(5, this, [this] { emit writable(); });
         return status;
@@ -89,6 +94,34 @@ TEST_F(CliRunner, APortThatTakesNoMoreEndsTheCommandInOneLine)
     EXPECT_EQ(err, "vadrelon: The pedal stopped taking data (2 bytes not sent). Check the cable and link again.\n");
     EXPECT_EQ(out, "");
     EXPECT_FALSE(link.isLinked());
+}
+
+// An upload with the pauses and bounds shortened: the pedal's answer is the command's answer,
+// and a pedal that gives none fails the command.
+TEST_F(CliRunner, AnAlgorithmUploadEndsWithThePedalsAnswerOrFails)
+{
+    link.setTiming(Timing{0.05});
+    driver.bytesPerWrite = 4096;
+    QTemporaryDir dir;
+    QFile image(dir.filePath("0012.dat"));
+    ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+    image.write(MakeAlgorithmImage(0x0012));
+    image.close();
+    const QStringList command{"--yes", "algorithm", "upload", image.fileName()};
+
+    ASSERT_EQ(run(command), 0) << err.toStdString();
+    EXPECT_EQ(out, "Upload complete\n");
+    ASSERT_EQ(received().size(), 2);
+    EXPECT_EQ(received()[0], "0D 01");
+
+    out.clear();
+    pedal.clearReceived();
+    pedal.faults().silent = true;
+    EXPECT_EQ(run(command), kFailureExitCode);
+    EXPECT_EQ(err, "vadrelon: The pedal did not answer the algorithm upload. Check that it is powered and linked, "
+                   "then try again.\n");
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(received().size(), 2) << "the bypass and the image went out";
 }
 
 } // namespace
