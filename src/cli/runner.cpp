@@ -70,14 +70,14 @@ void CommandRunner::start()
     if (!checkFilesFirst())
         return;
     const Discovered found = discover_();
+    for (const QString &reason : found.skipped)
+        link_.log().print(QStringLiteral("virtual pedal not listed: ") + reason);
     if (line_.verb == Verb::List) {
         const QStringList lines = pedalLines(found.ports);
         answer(lines.isEmpty() ? QString() : lines.join(QLatin1Char('\n')) + QLatin1Char('\n'),
                pedalListJson(found.ports));
         return;
     }
-    for (const QString &reason : found.skipped)
-        link_.log().print(QStringLiteral("virtual pedal not listed: ") + reason);
     const Result<PortInfo> pedal = choosePedal(found.ports, line_.serialNumber, line_.port);
     if (const Error *error = std::get_if<Error>(&pedal)) {
         fail(*error);
