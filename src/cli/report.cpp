@@ -178,11 +178,7 @@ QStringList parameterLines(const PresetValues &values, const QList<int> &indexes
 
 quint32 liveValueFor(int index, quint32 reported)
 {
-    const quint32 scale = ParameterSet().row(index).decodeScale;
-    if (scale == 0 || scale == kLevelScale)
-        return reported;
-    // The dial shows the step and sends its own position's level, as the window does.
-    return dialAngleToValue(valueToDialAngle(reported, scale)).value;
+    return messageValueFor(reported, ParameterSet().row(index).decodeScale);
 }
 
 Result<QList<ParameterChange>> presetChanges(const ParameterSet &pedal, const PresetValues &wanted)
