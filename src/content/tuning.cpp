@@ -62,6 +62,15 @@ QByteArray tuningCoefficientTable()
     return table;
 }
 
+QStringList tuningNames()
+{
+    return {QStringLiteral("No Tuning Selected"), QStringLiteral("Standard (EADGBE)"),
+            QStringLiteral("Drop D (DADGBE)"),    QStringLiteral("DADGAD"),
+            QStringLiteral("open D (DADF#AD)"),   QStringLiteral("Blues G (DGDGBD)"),
+            QStringLiteral("Open A (EAC#EAE)"),   QStringLiteral("Open C (CGCGCE)"),
+            QStringLiteral("Bass Guitar")};
+}
+
 Result<QString> buildTuningMessage(int tuningIndex, int semitoneShift)
 {
     if (tuningIndex < 0 || tuningIndex >= kTuningCount || semitoneShift < kLowestSemitoneShift ||

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <array>
 
 namespace vadrelon {
@@ -15,6 +16,9 @@ namespace vadrelon {
 constexpr int kTuningCount = 9; // "No Tuning Selected" (0) .. "Bass Guitar" (8)
 constexpr int kLowestSemitoneShift = -5;
 constexpr int kHighestSemitoneShift = 3;
+// The tuning list's entries by index, as the pedal knows them: "No Tuning Selected" ..
+// "Bass Guitar".
+QStringList tuningNames();
 
 // A peaking-equaliser biquad at 48 kHz, as the pedal's DSP takes it: b0, b1, b2, −a1, −a2, all
 // divided by a0.

@@ -95,6 +95,9 @@ public:
     LinkState state() const { return state_; }
     bool isLinked() const { return state_ != LinkState::Unlinked; }
     bool busy() const { return job_ != nullptr; }
+    // Bytes written that the port has not taken yet. A program that ends after its last job
+    // waits for them, or for the write bound's failure.
+    bool hasUnsentBytes() const { return !outgoing_.isEmpty(); }
 
     // The attached FTDI devices (and announced virtual pedals), in the driver's order. A
     // list that cannot be had is an empty one: there is nothing to link either way.

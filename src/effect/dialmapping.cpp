@@ -80,4 +80,11 @@ std::optional<bool> flagIsOn(quint32 value)
     return std::nullopt;
 }
 
+quint32 messageValueFor(quint32 reported, quint32 scale)
+{
+    if (scale == 0 || scale == kLevelScale)
+        return reported;
+    return dialAngleToValue(valueToDialAngle(reported, scale)).value;
+}
+
 } // namespace vadrelon

@@ -65,4 +65,10 @@ constexpr quint32 flagValue(bool on)
 }
 std::optional<bool> flagIsOn(quint32 value);
 
+// The value a parameter message carries for a value as the status reply reports it, given the
+// row's decode scale. The pedal reports Low Pass, High Pass and Range as a step but takes a
+// level for them, so a step is sent as the level its dial shows for it; every other value is
+// sent as it is reported. A preset holds reported values, so loading one goes through this.
+quint32 messageValueFor(quint32 reported, quint32 scale);
+
 } // namespace vadrelon

@@ -1,0 +1,63 @@
+#pragma once
+// The command line of `vadrelon`, read into one command before anything else happens: a line
+// that cannot be carried out as written is refused here, so that no pedal is touched for it.
+#include <QString>
+#include <QStringList>
+#include <variant>
+
+namespace vadrelon::cli {
+
+enum class Verb {
+    Help,
+    List,
+    Status,
+    Set,
+    Store,
+    PresetSave,
+    PresetLoad,
+    TuningSet,
+    TuningUpload,
+    Instrument,
+    Midi,
+    BypassStorage,
+    AlgorithmUpload,
+};
+
+struct CommandLine {
+    Verb verb = Verb::Help;
+    QString serialNumber; // --serial
+    QString port;         // --port
+    bool yes = false;
+    bool json = false;
+    bool trace = false;
+
+    int parameter = -1;  // set: block index
+    quint32 value = 0;   // set: the value the parameter message carries
+    QString file;        // preset save/load, algorithm upload
+    int tuningIndex = 0; // tuning set
+    int semitoneShift = 0;
+    bool guitar = true;  // instrument
+    QString midiItem;    // midi: "OMNI" or "1".."16", as the window's menu items read
+    bool store = false;  // bypass-storage
+    QString commandName; // "preset save", as the answers and errors name the command
+};
+
+struct UsageError {
+    QString message;
+};
+
+// Usage errors end the program with this status; a pedal or file that fails, with 1.
+constexpr int kUsageExitCode = 2;
+constexpr int kFailureExitCode = 1;
+
+// args without the program's name. Options may stand anywhere; "--" ends them, and a single
+// dash is no option, so that "-1 Oct" and a shift of -5 read as they are written.
+std::variant<CommandLine, UsageError> parseCommandLine(const QStringList &args);
+
+// Commands that change what the pedal keeps; the window asks before each, the command line
+// wants --yes instead.
+bool needsConfirmation(Verb verb);
+
+QString usageText();
+
+} // namespace vadrelon::cli

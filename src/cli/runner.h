@@ -1,0 +1,97 @@
+#pragma once
+// One command of `vadrelon` carried out over the link: every exchange a job of the link, each
+// started from the callback of the one before, so that the program never waits in place and
+// every wait has the job's own bound (and the runner's bound over them all).
+#include "cli/commandline.h"
+#include "cli/report.h"
+#include "content/contentstate.h"
+#include "content/preset.h"
+#include "device/discovery.h"
+#include "device/error.h"
+#include "device/jobs.h"
+#include "device/link.h"
+#include "effect/parameters.h"
+
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+namespace vadrelon::cli {
+
+// Where the answer and the complaints go; the program's stdout and stderr, a buffer in tests.
+struct Streams {
+    std::function<void(const QString &)> out;
+    std::function<void(const QString &)> err;
+    // Progress of long work is shown only to a person watching.
+    bool errIsTerminal = false;
+};
+
+class CommandRunner : public QObject {
+    Q_OBJECT
+public:
+    // Beyond the longest job (an algorithm image of 64 KiB on the line, then the pedal's answer
+    // bound): should a job ever fail to end, the program still does.
+    static constexpr int kOverallBoundMs = 60000;
+
+    // discover lists the ports a pedal may be on: the system's, or a test's own.
+    CommandRunner(CommandLine line, PedalLink &link, Streams streams,
+                  std::function<Discovered()> discover = discoverPorts, QObject *parent = nullptr);
+
+    // Carries out the command; finished() comes once, with the program's exit status.
+    void start();
+
+signals:
+    void finished(int exitCode);
+
+private:
+    using Step = std::function<void()>;
+
+    bool checkFilesFirst();
+    void dispatch();
+    void run(std::unique_ptr<Job> job, Step next);
+    void send(const QList<SendJob::Part> &parts, Step next);
+    void readStatus(std::function<void(const QByteArray &)> next);
+    std::optional<Error> adoptSettings(const QByteArray &values);
+
+    void showStatus(const QByteArray &values);
+    void setParameter();
+    void storeParameters();
+    void savePreset();
+    void loadPreset();
+    void setTuning();
+    void uploadTuningData();
+    void sendInstrument();
+    void sendMidiChannel();
+    void sendBypassStorage();
+    void uploadAlgorithm();
+
+    // The answer: its text, or with --json the object; then the end once every byte is out.
+    void answer(const QString &text, const QJsonObject &json);
+    void fail(const Error &error, int exitCode = kFailureExitCode);
+    void finish(int exitCode);
+    void startProgress(const QString &what);
+    void stopProgress();
+
+    CommandLine line_;
+    PedalLink &link_;
+    Streams streams_;
+    std::function<Discovered()> discover_;
+    ContentState content_;
+    QStringList catalogue_;
+    ParameterSet parameters_;
+    EffectState effect_;
+    PedalReport report_;
+    Preset preset_;
+    QByteArray algorithmImage_;
+    bool finished_ = false;
+    QTimer overallBound_;
+    QTimer drain_;
+    QTimer progress_;
+    QString progressWhat_;
+    QElapsedTimer progressClock_;
+};
+
+} // namespace vadrelon::cli

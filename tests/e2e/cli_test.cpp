@@ -1,0 +1,494 @@
+// The built `vadrelon` against vadrelon-pedal-sim over a pseudo-terminal: what each command
+// prints, the exit status, and what the pedal received (its --log, one line of hex a message).
+#include "content/preset.h"
+#include "support/printers.h"
+#include "support/synthetic_images.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+using namespace vadrelon;
+
+namespace {
+
+const QString kBin = QStringLiteral(VADRELON_BIN_DIR);
+
+struct Received {
+    qint64 ms; // since the epoch
+    QString hex;
+};
+
+// vadrelon-pedal-sim announced in `announceDir`, ended by SIGTERM.
+class Sim {
+public:
+    Sim(const QString &announceDir, const QString &log, const QStringList &extra = {}) : log_(log)
+    {
+        process_.start(kBin + "/vadrelon-pedal-sim", QStringList{"--announce-dir", announceDir, "--log", log} + extra);
+        if (process_.waitForReadyRead(5000))
+            port_ = QString::fromLatin1(process_.readLine().trimmed());
+    }
+    ~Sim()
+    {
+        process_.terminate();
+        if (!process_.waitForFinished(5000))
+            process_.kill();
+    }
+    QString port() const { return port_; }
+    // The log once it holds at least `count` messages (the program may end before the pedal
+    // has read its last one) and a moment more, so that a message too many shows too.
+    QList<Received> received(int count = 0) const
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (read().size() < count && clock.elapsed() < 3000)
+            QThread::msleep(5);
+        QThread::msleep(50);
+        return read();
+    }
+    QStringList messages(int count = 0) const
+    {
+        QStringList out;
+        for (const Received &r : received(count))
+            out << r.hex;
+        return out;
+    }
+
+private:
+    QList<Received> read() const
+    {
+        QFile f(log_);
+        QList<Received> out;
+        if (f.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : f.readAll().split('\n'))
+                if (!line.isEmpty()) {
+                    const qsizetype blank = line.indexOf(' ');
+                    out.append({QDateTime::fromString(QString::fromLatin1(line.left(blank)), Qt::ISODateWithMs)
+                                    .toMSecsSinceEpoch(),
+                                QString::fromLatin1(line.mid(blank + 1))});
+                }
+        return out;
+    }
+
+    QProcess process_;
+    QString log_, port_;
+};
+
+struct Outcome {
+    int exitCode = -1;
+    QString out, err;
+    qint64 ms = 0;
+};
+
+// One run of the program, with the virtual pedals of announceDir and a home of its own.
+Outcome vadrelon(const QString &announceDir, const QString &home, const QStringList &args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VADRELON_VIRTUAL_PEDALS_DIR", announceDir);
+    env.insert("HOME", home);
+    p.setProcessEnvironment(env);
+    QElapsedTimer clock;
+    clock.start();
+    p.start(kBin + "/vadrelon", args);
+    Outcome o;
+    if (!p.waitForFinished(15000)) {
+        p.kill();
+        p.waitForFinished();
+        ADD_FAILURE() << "vadrelon " << args.join(' ').toStdString() << " did not end";
+        return o;
+    }
+    o.ms = clock.elapsed();
+    o.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    o.out = QString::fromUtf8(p.readAllStandardOutput());
+    o.err = QString::fromUtf8(p.readAllStandardError());
+    return o;
+}
+
+std::string shown(const Outcome &o)
+{
+    return QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(o.exitCode).arg(o.out, o.err).toStdString();
+}
+
+// "|" separates arguments, so that one may hold a blank ("Input Level").
+QStringList args(const QString &line)
+{
+    return line.split(QLatin1Char('|'), Qt::SkipEmptyParts);
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool write(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// One virtual pedal and the program run against it.
+class Cli : public ::testing::Test {
+protected:
+    void startPedal(const QStringList &extra = {})
+    {
+        sim = std::make_unique<Sim>(announceDir(), dir.filePath("pedal.log"), extra);
+        ASSERT_FALSE(sim->port().isEmpty()) << "the virtual pedal did not start";
+    }
+    void SetUp() override { ASSERT_TRUE(QDir().mkpath(home())); }
+    QString announceDir() const { return dir.filePath("announce"); }
+    QString home() const { return dir.filePath("home"); }
+    QString file(const QString &name) const { return dir.filePath(name); }
+    Outcome run(const QString &line) { return vadrelon(announceDir(), home(), args(line)); }
+    // What the pedal received since the last call, once it has had `count` more.
+    QStringList newMessages(int count = 0)
+    {
+        const QStringList all = sim->messages(seen_ + count);
+        const QStringList fresh = all.mid(seen_);
+        seen_ = static_cast<int>(all.size());
+        return fresh;
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<Sim> sim;
+
+private:
+    int seen_ = 0;
+};
+
+TEST_F(Cli, StatusPrintsTheVersionsAndEveryParameterByName)
+{
+    startPedal({"--firmware", "11", "--algorithm", "0012"});
+    const Outcome o = run("status");
+    ASSERT_EQ(o.exitCode, 0) << shown(o);
+    EXPECT_EQ(o.err, "");
+    const QStringList lines = o.out.split('\n', Qt::SkipEmptyParts);
+    for (const char *line : {"Firmware: 11",
+                             "Algorithm: 0012",
+                             "Versions: current",
+                             "Effect: 00 Vadrelon MK3 0012",
+                             "Dry: 00000000",
+                             "Sub Mix: 00000000",
+                             "-1 Oct: 00000000",
+                             "-2 Oct: 00000000",
+                             "Wave: 00000000",
+                             "Low Pass: 00000000",
+                             "High Pass: 00000000",
+                             "1st Harmonic: 00000000",
+                             "Split: 00000000",
+                             "Range: 00000000",
+                             "Input Level: 00000000",
+                             "1st Harmonic Pitch: 00000000",
+                             "Wave Clip: 00000000",
+                             "Dominant Notes Cut: 00000000",
+                             "High Notes Cut: 00000000",
+                             "Dry HPF: 00000000",
+                             "Tuning: 0 No Tuning Selected",
+                             "Semitone shift: 0",
+                             "Bypass: off",
+                             "Bypass storage: off",
+                             "Instrument: guitar",
+                             "MIDI channel: omni"})
+        EXPECT_TRUE(lines.contains(line)) << line << "\n" << o.out.toStdString();
+    EXPECT_EQ(newMessages(1), QStringList{"02 00"});
+
+    const Outcome json = run("--json|status");
+    ASSERT_EQ(json.exitCode, 0) << shown(json);
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(json.out.toUtf8(), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out.toStdString();
+    EXPECT_EQ(doc.object()["algorithm"].toString(), "0012");
+    EXPECT_EQ(doc.object()["parameters"].toObject().size(), 16);
+    EXPECT_TRUE(json.out.endsWith("}\n")) << "one object, one line";
+}
+
+TEST_F(Cli, APresetSavedThenAnotherLoadedBringsTheOthersValuesToThePedal)
+{
+    startPedal();
+    ASSERT_EQ(run("set|Sub Mix|00200000").exitCode, 0);
+    const Outcome saved = run("preset|save|" + file("before.txt"));
+    ASSERT_EQ(saved.exitCode, 0) << shown(saved);
+    PresetValues before{};
+    before[1] = 0x200000; // Sub Mix
+    EXPECT_EQ(readAll(file("before.txt")), writePreset(before)) << "what the pedal reported";
+    newMessages();
+
+    PresetValues wanted = before;
+    wanted[0] = 0x3FC000;  // Dry, at 0025
+    wanted[4] = 0x400000;  // Wave, at 0002
+    wanted[5] = 12;        // Low Pass, a step, at 00CF
+    wanted[15] = 0x7FE000; // Dry HPF, at 0006
+    ASSERT_TRUE(write(file("live.txt"), writePreset(wanted)));
+    const Outcome loaded = run("preset|load|" + file("live.txt"));
+    ASSERT_EQ(loaded.exitCode, 0) << shown(loaded);
+    EXPECT_EQ(loaded.err, "");
+    EXPECT_EQ(loaded.out, "Dry: 00000000 -> 003FC000\n"
+                          "Wave: 00000000 -> 00400000\n"
+                          "Low Pass: 00000000 -> 0000000C\n"
+                          "Dry HPF: 00000000 -> 007FE000\n");
+    const QStringList got = newMessages(5);
+    ASSERT_EQ(got.size(), 5) << got.join('|').toStdString();
+    EXPECT_EQ(got[0], "02 00");
+    EXPECT_EQ(got[1], "01 00 25 00 3F C0 00");
+    EXPECT_EQ(got[2], "01 00 02 00 40 00 00");
+    EXPECT_TRUE(got[3].startsWith("01 00 CF ")) << got[3].toStdString();
+    EXPECT_EQ(got[4], "01 00 06 00 7F E0 00");
+
+    // The pedal now reports the preset, step included: saved again, it is the same file.
+    ASSERT_EQ(run("preset|save|" + file("after.txt")).exitCode, 0);
+    EXPECT_EQ(readAll(file("after.txt")), writePreset(wanted));
+
+    // Back to the first file: only what differs goes out.
+    newMessages();
+    const Outcome back = run("preset|load|" + file("before.txt"));
+    ASSERT_EQ(back.exitCode, 0) << shown(back);
+    EXPECT_EQ(newMessages(5).size(), 1 + 4);
+    const Outcome again = run("preset|load|" + file("before.txt"));
+    ASSERT_EQ(again.exitCode, 0) << shown(again);
+    EXPECT_EQ(newMessages(1), QStringList{"02 00"}) << "the pedal holds it already";
+}
+
+TEST_F(Cli, TuningDataFollowsTheBypassAfterItsPauseAndTheBypassIsReadBack)
+{
+    startPedal();
+    const Outcome o = run("--yes|tuning|upload");
+    ASSERT_EQ(o.exitCode, 0) << shown(o);
+    EXPECT_EQ(o.out, "Tuning data sent (641 bytes)\nBypass: on\n");
+    EXPECT_EQ(o.err, "") << "no progress where stderr is no terminal";
+    const QList<Received> got = sim->received(3);
+    ASSERT_EQ(got.size(), 3);
+    EXPECT_EQ(got[0].hex, "0D 01");
+    EXPECT_EQ(got[1].hex.size(), 641 * 3 - 1) << "one message of 641 bytes";
+    EXPECT_TRUE(got[1].hex.startsWith("0E 00 7F F5 EC FF 00 2B 70")) << got[1].hex.left(40).toStdString();
+    EXPECT_TRUE(got[1].hex.endsWith("FF 81 37 C0"));
+    EXPECT_EQ(got[2].hex, "02 00");
+    EXPECT_GE(got[1].ms - got[0].ms, 395) << "the pedal's 400 ms to go quiet";
+    EXPECT_GE(got[2].ms - got[1].ms, 95) << "the 100 ms after the table";
+}
+
+// Each command that sends without reading, and those that read the pedal first, against one
+// pedal in turn: exactly their messages, and their answer.
+TEST_F(Cli, EachCommandSendsExactlyItsMessages)
+{
+    startPedal();
+    struct Case {
+        const char *line;
+        QStringList messages;
+        const char *answer;
+    };
+    const Case cases[] = {
+        {"midi|omni", {"07 00"}, "MIDI channel: omni\n"},
+        {"midi|10", {"07 0A"}, "MIDI channel: 10\n"},
+        {"midi|16", {"07 10"}, "MIDI channel: 16\n"},
+        {"bypass-storage|on", {"10 01"}, "Bypass storage: on\n"},
+        {"bypass-storage|off", {"10 FF"}, "Bypass storage: off\n"},
+        {"tuning|set|7|-5", {"09 07 FB"}, "Tuning: 7 Open C (CGCGCE)\nSemitone shift: -5\n"},
+        {"tuning|set|8|+3", {"09 08 03"}, "Tuning: 8 Bass Guitar\nSemitone shift: +3\n"},
+        {"--yes|instrument|bass", {"0F BA 02 03 04 05 06 B3"}, "Instrument: bass\n"},
+        {"--yes|instrument|guitar", {"0F FF 01 02 03 04 05 F1"}, "Instrument: guitar\n"},
+        {"set|Dry|3FC000", {"02 00", "01 00 25 00 3F C0 00"}, "Dry: 003FC000\n"},
+        {"set|Input Level|00200000", {"02 00", "01 00 0A 00 20 00 00"}, "Input Level: 00200000\n"},
+        // Stored: the six values the pedal reported just before, Input Level as set above.
+        {"--yes|store",
+         {"02 00", "03 00 20 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"},
+         "Input Level: 00200000\n1st Harmonic Pitch: 00000000\nWave Clip: 00000000\nDominant Notes Cut: 00000000\n"
+         "High Notes Cut: 00000000\nDry HPF: 00000000\n"},
+        {"--json|midi|omni", {"07 00"}, "{\"midiChannel\":\"omni\"}\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.line);
+        const Outcome o = run(c.line);
+        ASSERT_EQ(o.exitCode, 0) << shown(o);
+        EXPECT_EQ(o.out, c.answer);
+        EXPECT_EQ(o.err, "");
+        EXPECT_EQ(newMessages(static_cast<int>(c.messages.size())), c.messages);
+    }
+    // The instrument is the pedal's setting; the window's menu marks are not the command's.
+    QDirIterator files(home(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    EXPECT_FALSE(files.hasNext()) << files.next().toStdString();
+}
+
+TEST_F(Cli, WhatCanBeRefusedWithoutThePedalIsRefusedBeforeAnythingIsSent)
+{
+    startPedal();
+    PresetValues values{};
+    values[3] = 0x123;
+    const QByteArray good = writePreset(values);
+    QByteArray badLine3 = good;
+    badLine3.replace(3 + 2 * 9, 8, "00ZZ0040");
+    ASSERT_TRUE(write(file("bad.txt"), badLine3));
+    ASSERT_TRUE(write(file("short.txt"), good.left(good.lastIndexOf('\r'))));
+    ASSERT_TRUE(write(file("kept.txt"), good));
+    QByteArray image = MakeAlgorithmImage(0x0012);
+    image[2] = char(image[2] + 1); // its length field no longer gives its size
+    ASSERT_TRUE(write(file("bad.dat"), image));
+    struct Case {
+        QString line;
+        int exitCode;
+        const char *says;
+    };
+    const Case cases[] = {
+        {"preset|load|" + file("bad.txt"), 1, "line 3 is \"00ZZ0040\""},
+        {"preset|load|" + file("short.txt"), 1, "it ends after line 15"},
+        {"preset|load|" + file("missing.txt"), 1, "missing.txt"},
+        {"preset|save|" + file("kept.txt"), 2, "already exists; give --yes to replace it"},
+        {"store", 2, "store changes what the pedal keeps: give --yes"},
+        {"tuning|upload", 2, "tuning upload changes what the pedal keeps"},
+        {"instrument|bass", 2, "instrument changes what the pedal keeps"},
+        {"algorithm|upload|" + file("bad.dat"), 2, "algorithm upload changes what the pedal keeps"},
+        {"--yes|algorithm|upload|" + file("bad.dat"), 1, "length field says 4513 bytes, but the file has 4512"},
+        {"tuning|set|9|0", 2, "INDEX is 0 to 8"},
+        {"tuning|set|1|-6", 2, "INDEX is 0 to 8"},
+        {"set|Volume|1", 2, "no parameter is called \"Volume\""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.line.toStdString());
+        const Outcome o = run(c.line);
+        EXPECT_EQ(o.exitCode, c.exitCode) << shown(o);
+        EXPECT_TRUE(o.err.startsWith("vadrelon: ")) << shown(o);
+        EXPECT_TRUE(o.err.contains(c.says)) << shown(o);
+        EXPECT_EQ(o.err.count('\n'), 1) << "one line";
+        EXPECT_EQ(o.out, "");
+    }
+    EXPECT_EQ(readAll(file("kept.txt")), good);
+    EXPECT_EQ(sim->messages(), QStringList{}) << "not even a status request";
+}
+
+// A pedal that fails in the middle: one line, a non-zero status, well within the bounds, and
+// nothing sent after what the pedal said could not be trusted.
+TEST_F(Cli, APedalThatFailsIsToldInOneLine)
+{
+    struct Case {
+        const char *name;
+        QStringList faults;
+        QString line;
+        const char *says;
+        QStringList messages; // what the pedal received
+    };
+    const Case cases[] = {
+        {"silent", {"--silent"}, "status", "did not answer the status request", {"02 00"}},
+        {"short reply", {"--reply-values", "40"}, "status", "incomplete (40 of 90 values)", {"02 00"}},
+        {"garbled reply", {"--garble", "digits"}, "set|Dry|1", "garbled", {"02 00"}},
+        {"old firmware", {"--firmware", "10"}, "set|Dry|1", "Upgrade to Firmware 11. Nothing was sent.", {"02 00"}},
+        {"old algorithm",
+         {"--algorithm", "0011"},
+         "--yes|store",
+         "Upload Vadrelon MK3 0012. Nothing was sent.",
+         {"02 00"}},
+        {"old algorithm, preset",
+         {"--algorithm", "0011"},
+         "preset|save|" + file("never.txt"),
+         "Nothing was sent.",
+         {"02 00"}},
+        {"unplugged after the status", {"--unplug-after", "1"}, "--yes|store", "no longer connected", {"02 00"}},
+        {"unplugged after the bypass",
+         {"--unplug-after", "1"},
+         "--yes|tuning|upload",
+         "no longer connected",
+         {"0D 01"}},
+        {"effect number not in the catalogue", {"--value-text", "3=5"}, "status", "effect number", {"02 00"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir own;
+        const QString announce = own.filePath("announce");
+        Sim pedal(announce, own.filePath("pedal.log"), c.faults);
+        ASSERT_FALSE(pedal.port().isEmpty());
+        const Outcome o = vadrelon(announce, home(), args(c.line));
+        EXPECT_EQ(o.exitCode, 1) << shown(o);
+        EXPECT_TRUE(o.err.contains(c.says)) << shown(o);
+        EXPECT_EQ(o.err.count('\n'), 1) << shown(o);
+        EXPECT_EQ(o.out, "");
+        EXPECT_LT(o.ms, 5000);
+        EXPECT_EQ(pedal.messages(static_cast<int>(c.messages.size())), c.messages);
+    }
+    EXPECT_FALSE(QFile::exists(file("never.txt")));
+}
+
+TEST_F(Cli, APortHeldByAnotherProgramIsToldInOneLine)
+{
+    startPedal();
+    const int held = ::open(QFile::encodeName(sim->port()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    const Outcome o = run("status");
+    ::close(held);
+    EXPECT_EQ(o.exitCode, 1) << shown(o);
+    EXPECT_TRUE(o.err.contains("is in use by another program")) << shown(o);
+    EXPECT_EQ(o.err.count('\n'), 1);
+    EXPECT_EQ(sim->messages(), QStringList{});
+}
+
+TEST_F(Cli, AnAlgorithmImageGoesOutWholeAfterTheBypassAndThePedalsAnswerIsPrinted)
+{
+    startPedal();
+    ASSERT_TRUE(write(file("0012.dat"), MakeAlgorithmImage(0x0012)));
+    const Outcome o = run("--yes|algorithm|upload|" + file("0012.dat"));
+    ASSERT_EQ(o.exitCode, 0) << shown(o);
+    EXPECT_EQ(o.out, "Upload complete\n");
+    EXPECT_EQ(o.err, "");
+    const QList<Received> got = sim->received(2);
+    ASSERT_EQ(got.size(), 2);
+    EXPECT_EQ(got[0].hex, "0D 01");
+    EXPECT_EQ(got[1].hex.size(), 4512 * 3 - 1) << "the image in one message";
+    EXPECT_GE(got[1].ms - got[0].ms, 395);
+}
+
+// Without --serial or --port there must be exactly one pedal; otherwise the program says what
+// it found.
+TEST(CliPedals, NoneOrSeveralAreToldAndListed)
+{
+    QTemporaryDir dir;
+    const QString announce = dir.filePath("announce");
+    const QString home = dir.path();
+    const Outcome none = vadrelon(announce, home, {"status"});
+    EXPECT_EQ(none.exitCode, 1) << shown(none);
+    EXPECT_EQ(none.err, "vadrelon: No pedal was found: plug one in, or start a virtual pedal.\n");
+    const Outcome emptyList = vadrelon(announce, home, {"list"});
+    EXPECT_EQ(emptyList.exitCode, 0) << shown(emptyList);
+    EXPECT_EQ(emptyList.out, "");
+
+    Sim a(announce, dir.filePath("a.log"), {"--serial", "VPA", "--description", "Pedal A"});
+    Sim b(announce, dir.filePath("b.log"), {"--serial", "VPB", "--description", "Pedal B"});
+    ASSERT_FALSE(a.port().isEmpty() || b.port().isEmpty());
+    const QString lineA = "VPA\tPedal A\t" + a.port();
+    const QString lineB = "VPB\tPedal B\t" + b.port();
+
+    const Outcome two = vadrelon(announce, home, {"status"});
+    EXPECT_EQ(two.exitCode, 1) << shown(two);
+    EXPECT_EQ(two.err.split('\n', Qt::SkipEmptyParts),
+              QStringList({"vadrelon: 2 pedals found; choose one with --serial or --port.",
+                           "Pedals found (serial number, description, port):", lineA, lineB}));
+    EXPECT_EQ(two.out, "");
+
+    const Outcome list = vadrelon(announce, home, {"list"});
+    EXPECT_EQ(list.out, lineA + "\n" + lineB + "\n");
+
+    const Outcome bySerial = vadrelon(announce, home, {"--serial", "VPB", "midi", "3"});
+    EXPECT_EQ(bySerial.exitCode, 0) << shown(bySerial);
+    const Outcome byPort = vadrelon(announce, home, {"--port", a.port(), "midi", "4"});
+    EXPECT_EQ(byPort.exitCode, 0) << shown(byPort);
+    EXPECT_EQ(a.messages(1), QStringList{"07 04"});
+    EXPECT_EQ(b.messages(1), QStringList{"07 03"});
+
+    const Outcome unknown = vadrelon(announce, home, {"--serial", "VPC", "status"});
+    EXPECT_EQ(unknown.exitCode, 1) << shown(unknown);
+    EXPECT_TRUE(unknown.err.startsWith("vadrelon: No pedal has the serial number VPC.\n")) << shown(unknown);
+    EXPECT_TRUE(unknown.err.contains(lineA) && unknown.err.contains(lineB)) << shown(unknown);
+}
+
+} // namespace
