@@ -9,6 +9,7 @@
 #include "content/tuning.h"
 #include "device/hexcodec.h"
 #include "device/jobs.h"
+#include "effect/dialmapping.h"
 #include "effect/pedalstatus.h"
 #include "support/consolelog.h"
 #include "support/looks.h"
@@ -513,7 +514,10 @@ void MainWindow::onLoadPresetTriggered()
         const quint32 value = preset.values[static_cast<size_t>(i)];
         if (value == parameters_.row(i).value)
             continue;
-        if (const std::optional<QString> text = parameterMessageFor(parameters_, i, value)) {
+        // A preset holds values as the pedal reports them; the steps of the filters and the
+        // range go out as the levels their dials send.
+        const quint32 sent = messageValueFor(value, parameters_.row(i).decodeScale);
+        if (const std::optional<QString> text = parameterMessageFor(parameters_, i, sent)) {
             trace << parameterSendTrace(parameters_.row(i).name, *text);
             changes.append({hexToBytes(*text), 0, false});
         }

@@ -415,6 +415,23 @@ TEST_F(PresetLoad, SendsEveryChangedValueAtOnceAndShowsIt)
     EXPECT_TRUE(logHas("Split: 00000001"));
 }
 
+// The pedal reports the filters and the range as steps, but takes levels for them: a preset
+// restores the steps it was saved with.
+TEST_F(PresetLoad, StepsComeBackAsTheSameSteps)
+{
+    linkAndClear();
+    prompt.files = {presetWith({{5, "0000000C"}, {6, "00000010"}, {9, "00000001"}})};
+    trigger("menuLoadPreset");
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(pedal.state().parameters[5], 12u) << "Low Pass";
+    EXPECT_EQ(pedal.state().parameters[6], 16u) << "High Pass";
+    pedal.clearReceived();
+    click("btnRequest");
+    ASSERT_TRUE(settle());
+    EXPECT_FALSE(fx().isWindowModified());
+    EXPECT_EQ(editor->parameters.LowPass.value, 12u);
+}
+
 // A knob message still waiting was set before the preset; sent after it, it would undo it.
 TEST_F(PresetLoad, DropsAKnobMessageStillWaiting)
 {
