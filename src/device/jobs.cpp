@@ -10,6 +10,7 @@ namespace {
 
 constexpr quint8 kBootloaderSync = 0x7F;
 constexpr quint8 kBootloaderAck = 0x79;
+constexpr int kBootloaderEntryPauseMs = 100; // the pedal restarts into its bootloader
 constexpr int kUploadBypassPauseMs = 40;
 constexpr int kFileUploadBypassPauseMs = 400; // a file upload has always given the pedal longer
 constexpr int kUploadAnswerChars = 17;        // "Upload complete" CR LF
@@ -62,12 +63,7 @@ void OpenJob::start()
         finish();
         return;
     }
-    t.selectLinkMode(LinkMode::Bootloader);
-    if (!check("FT_SetDataCharacteristics", t.applyDataCharacteristics()))
-        return;
-    if (!send(QByteArray(1, static_cast<char>(kBootloaderSync))))
-        return;
-    arm(timing().answerBoundMs);
+    greet();
 }
 
 // Every link starts at the running firmware's settings: a link after a bootloader session
@@ -89,24 +85,60 @@ bool OpenJob::setUp()
     return false;
 }
 
-void OpenJob::bytesArrived(const QByteArray &bytes)
+// ---- BootloaderGreeting, EnterBootloaderJob ----
+
+bool BootloaderGreeting::greet()
 {
-    greeted(bytes);
+    UsbTransport &t = link().transport();
+    t.selectLinkMode(LinkMode::Bootloader);
+    if (!check("FT_SetDataCharacteristics", t.applyDataCharacteristics()))
+        return false;
+    if (!send(QByteArray(1, static_cast<char>(kBootloaderSync))))
+        return false;
+    arm(timing().answerBoundMs);
+    return true;
 }
 
-void OpenJob::timeout()
-{
-    greeted(QByteArray());
-}
-
-void OpenJob::greeted(const QByteArray &bytes)
+void BootloaderGreeting::greeted(const QByteArray &bytes)
 {
     log().print(QStringLiteral("num of bytes received: %1").arg(bytes.size()));
     log().appendLine(QStringLiteral("received Byte: ") + bytesToHex(bytes.left(1)));
     acknowledged_ = !bytes.isEmpty() && static_cast<quint8>(bytes[0]) == kBootloaderAck;
-    if (acknowledged_)
+    if (acknowledged_) {
         link().enterState(LinkState::Bootloader);
+    } else {
+        UsbTransport &t = link().transport();
+        t.selectLinkMode(LinkMode::Normal);
+        if (!check("FT_SetDataCharacteristics", t.applyDataCharacteristics()))
+            return;
+    }
     finish();
+}
+
+void EnterBootloaderJob::start()
+{
+    if (!send(hexToBytes(QStringLiteral("0500010203040506"))))
+        return;
+    arm(kBootloaderEntryPauseMs);
+}
+
+void EnterBootloaderJob::bytesArrived(const QByteArray &bytes)
+{
+    if (paused_)
+        BootloaderGreeting::bytesArrived(bytes);
+}
+
+void EnterBootloaderJob::timeout()
+{
+    if (paused_) {
+        BootloaderGreeting::timeout();
+        return;
+    }
+    paused_ = true;
+    // What the running firmware said before it restarted is not the bootloader's answer.
+    if (!check("FT_Purge RX", link().transport().purgeRx()))
+        return;
+    greet();
 }
 
 // ---- StatusJob ----

@@ -9,27 +9,52 @@
 
 namespace vadrelon {
 
+// Greets the pedal's bootloader: 0x7F at even parity, and 0x79 back within the answer bound
+// makes the link a bootloader link. Any other answer, or none, puts the framing back to the
+// running firmware's, so that the link goes on as it was.
+class BootloaderGreeting : public Job {
+public:
+    // Whether the bootloader acknowledged (0x79).
+    bool bootloaderAnswered() const { return acknowledged_; }
+
+protected:
+    // False when the job has ended (a driver call failed).
+    bool greet();
+    void bytesArrived(const QByteArray &bytes) override { greeted(bytes); }
+    void timeout() override { greeted(QByteArray()); }
+
+private:
+    void greeted(const QByteArray &bytes);
+    bool acknowledged_ = false;
+};
+
 // Opens the pedal by serial number at the running firmware's settings and, in upgrade mode,
-// greets its bootloader with 0x7F at even parity. The old port stays open until the new one
-// is, and a port opened but not set up is closed again.
-class OpenJob : public Job {
+// greets its bootloader. The old port stays open until the new one is, and a port opened but
+// not set up is closed again.
+class OpenJob : public BootloaderGreeting {
 public:
     OpenJob(QString serialNumber, bool greetBootloader);
     bool needsLink() const override { return false; }
-    // After a greeting: whether the bootloader acknowledged (0x79).
-    bool bootloaderAnswered() const { return acknowledged_; }
 
+protected:
+    void start() override;
+
+private:
+    bool setUp();
+    QString serial_;
+    bool greet_;
+};
+
+// From the running firmware into its bootloader: the entry message 05 00 01 02 03 04 05 06,
+// 100 ms for the pedal to restart into its bootloader, then the greeting.
+class EnterBootloaderJob : public BootloaderGreeting {
 protected:
     void start() override;
     void bytesArrived(const QByteArray &bytes) override;
     void timeout() override;
 
 private:
-    bool setUp();
-    void greeted(const QByteArray &bytes);
-    QString serial_;
-    bool greet_;
-    bool acknowledged_ = false;
+    bool paused_ = false;
 };
 
 // The status request 02 00 and its reply. The reply is whole at its 90th value, however
