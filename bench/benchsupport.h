@@ -10,6 +10,7 @@ class NoPrompt : public Prompt {
 public:
     void message(const QString &) override {}
     bool askYesNo(const QString &) override { return false; }
+    std::optional<int> askNumber(const QString &, int, int) override { return std::nullopt; }
     QString openFileName(const QString &, const QString &, const QString &) override { return {}; }
     QString saveFileName(const QString &, const QString &, const QString &) override { return {}; }
 };

@@ -34,6 +34,9 @@ constexpr quint8 latestFirmwareVersion()
 std::optional<FirmwareEntry> firmwareByVersion(int version);
 // "Firmware_5" and "FIRMWARE_5" both find version 5.
 std::optional<FirmwareEntry> firmwareByName(const QString &name);
+// The version a maker's image file names: "FIRMWARE_12.bin" (any case) is 12; nothing for
+// any other name.
+std::optional<int> firmwareVersionFromFileName(const QString &fileName);
 // The entries of the upgrade window's list, in table order: "Firmware_5" … "Firmware_11".
 QStringList firmwareListNames();
 

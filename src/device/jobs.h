@@ -45,6 +45,12 @@ private:
     bool greet_;
 };
 
+// The greeting alone, on a link already open: finds a pedal that waits in its bootloader.
+class GreetBootloaderJob : public BootloaderGreeting {
+protected:
+    void start() override { greet(); }
+};
+
 // From the running firmware into its bootloader: the entry message 05 00 01 02 03 04 05 06,
 // 100 ms for the pedal to restart into its bootloader, then the greeting.
 class EnterBootloaderJob : public BootloaderGreeting {

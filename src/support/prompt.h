@@ -2,6 +2,7 @@
 // Every message box, Yes/No question and file dialog goes through this interface, so that the
 // window tests can answer them from a script and the core never includes a widget.
 #include <QString>
+#include <optional>
 
 namespace vadrelon {
 
@@ -12,6 +13,8 @@ public:
     virtual void message(const QString &text) = 0;
     // A modal question with Yes and No; closing it without an answer counts as No.
     virtual bool askYesNo(const QString &text) = 0;
+    // A whole number from min to max; nothing when cancelled.
+    virtual std::optional<int> askNumber(const QString &text, int min, int max) = 0;
     // A file-open dialog; an empty result means cancelled.
     virtual QString openFileName(const QString &title, const QString &filter, const QString &folder) = 0;
     // A file-save dialog; an empty result means cancelled. It does not ask about replacing a

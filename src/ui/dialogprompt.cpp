@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace vadrelon {
@@ -15,6 +16,14 @@ bool DialogPrompt::askYesNo(const QString &text)
 {
     return QMessageBox::question(parent_, QApplication::applicationDisplayName(), text,
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+std::optional<int> DialogPrompt::askNumber(const QString &text, int min, int max)
+{
+    bool ok = false;
+    const int value =
+        QInputDialog::getInt(parent_, QApplication::applicationDisplayName(), text, min, min, max, 1, &ok);
+    return ok ? std::optional<int>(value) : std::nullopt;
 }
 
 QString DialogPrompt::openFileName(const QString &title, const QString &filter, const QString &folder)

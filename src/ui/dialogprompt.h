@@ -11,6 +11,7 @@ public:
     void setParent(QWidget *parent) { parent_ = parent; }
     void message(const QString &text) override;
     bool askYesNo(const QString &text) override;
+    std::optional<int> askNumber(const QString &text, int min, int max) override;
     QString openFileName(const QString &title, const QString &filter, const QString &folder) override;
     QString saveFileName(const QString &title, const QString &filter, const QString &folder) override;
 

@@ -2,6 +2,7 @@
 
 #include "ui/consolewindow.h"
 #include "ui/effectwindow.h"
+#include "ui/firmwarewindow.h"
 #include "ui/mainwindow.h"
 #include "ui/notecutwindow.h"
 
@@ -21,13 +22,15 @@ Editor::Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFol
     consoleWindow = std::make_unique<ConsoleWindow>(log);
     effectWindow = std::make_unique<EffectWindow>(link, log, prompt, content, parameters, effect);
     noteCutWindow = std::make_unique<NoteCutWindow>(link, log);
-    mainWindow->attachWindows(consoleWindow.get(), effectWindow.get());
+    firmwareWindow = std::make_unique<FirmwareWindow>(log);
+    mainWindow->attachWindows(consoleWindow.get(), effectWindow.get(), firmwareWindow.get());
 }
 
 Editor::~Editor()
 {
     // A job's caller is a window: the job goes before the windows do.
     link.abandon();
+    firmwareWindow.reset();
     effectWindow.reset();
     consoleWindow.reset();
     mainWindow.reset();

@@ -18,6 +18,7 @@ class SerialDriver;
 class MainWindow;
 class ConsoleWindow;
 class EffectWindow;
+class FirmwareWindow;
 class NoteCutWindow;
 
 class Editor {
@@ -37,6 +38,7 @@ public:
     std::unique_ptr<MainWindow> mainWindow;
     std::unique_ptr<ConsoleWindow> consoleWindow;
     std::unique_ptr<EffectWindow> effectWindow;
+    std::unique_ptr<FirmwareWindow> firmwareWindow;
     std::unique_ptr<NoteCutWindow> noteCutWindow; // built hidden; nothing shows it
 };
 

@@ -52,9 +52,9 @@ constexpr MenuEntry kMenus[] = {
     {"menuTrackingLimit", "menuTrackingLimitOFF", "Tracking Limit OFF", MenuEntry::Check},
     {"menuTrackingLimit", "menuTrackingLimitON", "Tracking Limit ON", MenuEntry::Check},
     {"", "menuFirmwareUpgrade", "Firmware Upgrade", MenuEntry::Menu},
-    {"menuFirmwareUpgrade", "menuFirmwareUpgradeMode", "Upgrade Mode", MenuEntry::Disabled},
-    {"menuFirmwareUpgrade", "menuStartFirmwareUpgrade", "Start Firmware Upgrade", MenuEntry::Disabled},
-    {"menuFirmwareUpgrade", "menuEraseSettings", "Erase Settings", MenuEntry::Disabled},
+    {"menuFirmwareUpgrade", "menuFirmwareUpgradeMode", "Upgrade Mode", MenuEntry::Check},
+    {"menuFirmwareUpgrade", "menuStartFirmwareUpgrade", "Start Firmware Upgrade", MenuEntry::Item},
+    {"menuFirmwareUpgrade", "menuEraseSettings", "Erase Settings", MenuEntry::Item},
     {"", "menuInfo", "Info", MenuEntry::Menu},
     {"menuInfo", "menuSupport", "Support", MenuEntry::Disabled},
     {"menuInfo", "menuAppVersion", "Editor Version: ", MenuEntry::Disabled},
@@ -109,6 +109,9 @@ void MainForm::setupUi(QMainWindow *window)
     savePreset = act("menuSavePreset");
     loadAlgorithmFromFile = act("menuLoadAlgorithmFromFile");
     uploadTuningData = act("menuUploadTuningsData");
+    upgradeMode = act("menuFirmwareUpgradeMode");
+    startFirmwareUpgrade = act("menuStartFirmwareUpgrade");
+    eraseSettings = act("menuEraseSettings");
     // Built as the pedal knows it, but nothing shows it: the pedal does not report the
     // setting, so the editor could never show what it holds.
     menus.value(QStringLiteral("menuTrackingLimit"))->menuAction()->setVisible(false);

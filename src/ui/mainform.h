@@ -44,6 +44,9 @@ struct MainForm {
     QAction *savePreset;
     QAction *loadAlgorithmFromFile;
     QAction *uploadTuningData;
+    QAction *upgradeMode;
+    QAction *startFirmwareUpgrade;
+    QAction *eraseSettings;
     QMenu *look;
     QMenu *midi;
     QMenu *instrument;

@@ -14,10 +14,12 @@
 #include "support/consolelog.h"
 #include "support/looks.h"
 #include "support/prompt.h"
+#include "support/safefile.h"
 #include "support/settings.h"
 #include "ui/consolewindow.h"
 #include "ui/effectlist.h"
 #include "ui/effectwindow.h"
+#include "ui/firmwarewindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -67,10 +69,13 @@ MainWindow::MainWindow(PedalLink &link, DeviceState &device, ContentState &conte
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::attachWindows(ConsoleWindow *console, EffectWindow *effect)
+void MainWindow::attachWindows(ConsoleWindow *console, EffectWindow *effect, FirmwareWindow *firmware)
 {
     console_ = console;
     effectWindow_ = effect;
+    firmwareWindow_ = firmware;
+    connect(firmware, &FirmwareWindow::upgradeClicked, this, &MainWindow::onUpgradeClicked);
+    connect(firmware, &FirmwareWindow::fromFileClicked, this, &MainWindow::onUpgradeFromFileClicked);
 }
 
 void MainWindow::wire()
@@ -103,6 +108,9 @@ void MainWindow::wire()
     connect(ui_.uploadTuningData, &QAction::triggered, this, &MainWindow::onUploadTuningDataTriggered);
     connect(ui_.loadAlgorithmFromFile, &QAction::triggered, this, &MainWindow::onLoadAlgorithmFromFileTriggered);
     connect(ui_.savePreset, &QAction::triggered, this, &MainWindow::onSavePresetTriggered);
+    connect(ui_.upgradeMode, &QAction::triggered, this, &MainWindow::onUpgradeModeTriggered);
+    connect(ui_.startFirmwareUpgrade, &QAction::triggered, this, &MainWindow::onStartFirmwareUpgradeTriggered);
+    connect(ui_.eraseSettings, &QAction::triggered, this, &MainWindow::onEraseSettingsTriggered);
     connect(ui_.loadPreset, &QAction::triggered, this, &MainWindow::onLoadPresetTriggered);
     connect(ui_.reportUsbErrors, &QAction::triggered, this,
             [this](bool on) { report(settings_.reportUsbErrorsClicked(on)); });
@@ -217,7 +225,31 @@ void MainWindow::onLinkTriggered()
             return;
         }
         if (!device_.legacyUpgradeLink)
-            requestStatus();
+            requestStatus({}, [this](const Error &statusError) { probeBootloader(statusError); });
+    });
+    start(std::move(job));
+}
+
+// A pedal that does not answer the status request may be waiting in its bootloader, where an
+// upgrade that stopped half-way leaves it: the greeting finds out, and the player is told how
+// to finish the upgrade instead of being told the pedal is silent.
+void MainWindow::probeBootloader(const Error &statusError)
+{
+    if (statusError.code != ErrorCode::NoAnswer) {
+        showError(statusError);
+        return;
+    }
+    auto job = std::make_unique<GreetBootloaderJob>();
+    GreetBootloaderJob *greeting = job.get();
+    job->whenFinished([this, greeting, statusError](const std::optional<Error> &error) {
+        if (error || !greeting->bootloaderAnswered()) {
+            showError(error ? *error : statusError);
+            return;
+        }
+        device_.firmwareUpgradeMode = true;
+        ui_.upgradeMode->setChecked(true);
+        prompt_.message(QStringLiteral("The pedal is waiting in its bootloader, without working firmware. Choose "
+                                       "Firmware Upgrade → Start Firmware Upgrade to install its firmware."));
     });
     start(std::move(job));
 }
@@ -249,6 +281,10 @@ void MainWindow::updateCommands()
     for (QAction *a : {ui_.loadPreset, ui_.savePreset, ui_.loadAlgorithmFromFile, ui_.uploadTuningData,
                        ui_.trackingLimitOn, ui_.trackingLimitOff})
         a->setEnabled(on);
+    const bool upgrading = firmwareWindow_ && firmwareWindow_->isRunning();
+    ui_.eraseSettings->setEnabled(on && link_.state() == LinkState::Linked);
+    ui_.startFirmwareUpgrade->setEnabled(idle && link_.state() == LinkState::Bootloader);
+    ui_.upgradeMode->setEnabled(idle && !upgrading);
     ui_.effects->setEnabled(idle && (!linked || commandsAllowed_));
     ui_.scan->setEnabled(!linked && idle);
     ui_.connect->setEnabled(!linked && idle && !device_.linkSerialNumber.isEmpty());
@@ -285,16 +321,19 @@ void MainWindow::onRequestClicked()
     requestStatus();
 }
 
-void MainWindow::requestStatus(std::function<void()> then)
+void MainWindow::requestStatus(std::function<void()> then, std::function<void(const Error &)> failed)
 {
     auto job = std::make_unique<StatusJob>();
     StatusJob *status = job.get();
-    job->whenFinished([this, status, then = std::move(then)](const std::optional<Error> &error) {
-        if (error)
-            showError(*error); // nothing of a reply that cannot be trusted reaches the windows
-        else if (applyStatus(status->values()) && then)
-            then();
-    });
+    job->whenFinished(
+        [this, status, then = std::move(then), failed = std::move(failed)](const std::optional<Error> &error) {
+            if (error && failed)
+                failed(*error);
+            else if (error)
+                showError(*error); // nothing of a reply that cannot be trusted reaches the windows
+            else if (applyStatus(status->values()) && then)
+                then();
+        });
     start(std::move(job));
 }
 
@@ -706,6 +745,131 @@ void MainWindow::sendCommand(const QString &text, int pauseMs, bool purgeFirst)
             showError(*error);
     });
     start(std::move(job));
+}
+
+// ---- Firmware ----
+
+void MainWindow::onUpgradeModeTriggered(bool on)
+{
+    if (!on) {
+        leaveUpgradeMode();
+        return;
+    }
+    device_.firmwareUpgradeMode = true;
+    bool known = false;
+    const int firmware = device_.deviceFirmwareVersion.toInt(&known, 10);
+    // An older firmware knows no entry message: the player powers the pedal up with SHIFT held
+    // and links, and the link greets the bootloader.
+    if (link_.state() != LinkState::Linked || !known || firmware < 9) {
+        device_.legacyUpgradeLink = true;
+        return;
+    }
+    if (!prompt_.askYesNo(QStringLiteral(
+            "To enter Firmware Upgrade Mode keep SHIFT button on the pedal pressed while clicking YES."))) {
+        leaveUpgradeMode();
+        return;
+    }
+    auto bypass = std::make_unique<SendJob>(hexToBytes(buildBypassMessage(true)), 0);
+    bypass->whenFinished([this](const std::optional<Error> &error) {
+        if (error) {
+            showError(*error);
+            return;
+        }
+        auto job = std::make_unique<EnterBootloaderJob>();
+        EnterBootloaderJob *entry = job.get();
+        job->whenFinished([this, entry](const std::optional<Error> &failure) {
+            if (failure) {
+                showError(*failure);
+                return;
+            }
+            prompt_.message(entry->bootloaderAnswered()
+                                ? QStringLiteral("Connection to bootloader succeeded. Release SHIFT button and go to "
+                                                 "Upgrade Firmware menu and click Start Firmware Upgrade.")
+                                : QStringLiteral("Connection to bootloader failed"));
+        });
+        start(std::move(job));
+    });
+    start(std::move(bypass));
+}
+
+// Turning the mode off sends nothing. A link already in the bootloader cannot go on at the
+// running firmware's framing: it ends, and the next Link starts afresh.
+void MainWindow::leaveUpgradeMode()
+{
+    device_.firmwareUpgradeMode = false;
+    device_.legacyUpgradeLink = false;
+    ui_.upgradeMode->setChecked(false);
+    if (link_.state() == LinkState::Bootloader)
+        link_.unlink();
+}
+
+void MainWindow::onStartFirmwareUpgradeTriggered()
+{
+    if (!firmwareWindow_)
+        return;
+    firmwareWindow_->showProgress(0, QString());
+    firmwareWindow_->show();
+    firmwareWindow_->raise();
+}
+
+void MainWindow::onEraseSettingsTriggered()
+{
+    const QString question =
+        QStringList{
+            QStringLiteral("Are you sure you want to delete all settings?"),
+            QStringLiteral("This action will delete the Vadrelon MK3 algorithm and any other settings like presets and "
+                           "assignments"),
+            QStringLiteral("Erase settings is suggested in the following cases:"),
+            QStringLiteral("- the pedal is unresponsive/freezed after updates"),
+            QStringLiteral("- you want to switch to the Tesvano MultiEfx"),
+            QStringLiteral("If you proceed with erasing you can always restore algorithm by:"),
+            QStringLiteral("- uploading the Vadrelon MK3 algorithm once again from \"Upload Selected\" button"),
+            QStringLiteral("- click Request"),
+            QStringLiteral("- set tuning and assignments as desired"),
+            QStringLiteral("- click Save Parameters, Set Tuning, Assign"),
+        }
+            .join(QStringLiteral("\r\n"));
+    if (!prompt_.askYesNo(question))
+        return;
+    const QString message = QStringLiteral("0B5000") + QStringLiteral("0000");
+    log_.print(QStringLiteral("erase message: ") + message);
+    sendCommand(message, kCommandPauseMs, true);
+}
+
+void MainWindow::onUpgradeClicked()
+{
+    const Result<QByteArray> image = findResource(firmwareWindow_->selectedName());
+    if (const Error *error = std::get_if<Error>(&image)) {
+        showError(*error);
+        return;
+    }
+    upgrade(std::get<QByteArray>(image), firmwareWindow_->selectedVersion());
+}
+
+void MainWindow::onUpgradeFromFileClicked()
+{
+    const QString path =
+        prompt_.openFileName(QStringLiteral("Firmware Image"), QStringLiteral("Firmware images (*.bin)"), QString());
+    if (path.isEmpty())
+        return;
+    const Result<QByteArray> image = readRegularFile(path, kFirmwareImageCap);
+    if (const Error *error = std::get_if<Error>(&image)) {
+        showError(*error);
+        return;
+    }
+    std::optional<int> version = firmwareVersionFromFileName(QFileInfo(path).fileName());
+    if (!version)
+        version =
+            prompt_.askNumber(QStringLiteral("Which firmware version is %1?").arg(QFileInfo(path).fileName()), 1, 255);
+    if (!version)
+        return;
+    upgrade(std::get<QByteArray>(image), *version);
+}
+
+void MainWindow::upgrade(const QByteArray &image, int version)
+{
+    Q_UNUSED(image);
+    Q_UNUSED(version);
 }
 
 // ---- Looks, closing ----

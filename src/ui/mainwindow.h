@@ -22,6 +22,7 @@ namespace vadrelon {
 class ConsoleLog;
 class ConsoleWindow;
 class EffectWindow;
+class FirmwareWindow;
 class Job;
 class UploadJob;
 class PedalLink;
@@ -42,7 +43,7 @@ public:
     ~MainWindow() override;
 
     // The windows created after this one; the start-up steps do not need them.
-    void attachWindows(ConsoleWindow *console, EffectWindow *effect);
+    void attachWindows(ConsoleWindow *console, EffectWindow *effect, FirmwareWindow *firmware);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -69,12 +70,20 @@ private:
     void onInstrumentTriggered(bool guitar);
     void onSavePresetTriggered();
     void onLoadPresetTriggered();
+    void onUpgradeModeTriggered(bool on);
+    void leaveUpgradeMode();
+    void onStartFirmwareUpgradeTriggered();
+    void onEraseSettingsTriggered();
+    void onUpgradeClicked();
+    void onUpgradeFromFileClicked();
+    void upgrade(const QByteArray &image, int version);
+    void probeBootloader(const Error &statusError);
     void onLookTriggered(int index);
     void onStateChanged(LinkState state);
 
     // Reads the pedal's status; then, when the reply was whole and brought the parameter
     // values, runs then().
-    void requestStatus(std::function<void()> then = {});
+    void requestStatus(std::function<void()> then = {}, std::function<void(const Error &)> failed = {});
     bool applyStatus(const QByteArray &values);
     void savePresetFile();
     bool start(std::unique_ptr<Job> job);
@@ -101,6 +110,7 @@ private:
     Prompt &prompt_;
     ConsoleWindow *console_ = nullptr;
     EffectWindow *effectWindow_ = nullptr;
+    FirmwareWindow *firmwareWindow_ = nullptr;
 
     MainForm ui_;
     QTimer *uploadCheckTimer_;

@@ -33,6 +33,16 @@ public:
         answers.pop_front();
         return a;
     }
+    std::deque<std::optional<int>> numbers; // answers to askNumber; an empty script cancels
+    std::optional<int> askNumber(const QString &text, int, int) override
+    {
+        messages << text;
+        if (numbers.empty())
+            return std::nullopt;
+        const std::optional<int> n = numbers.front();
+        numbers.pop_front();
+        return n;
+    }
     QStringList dialogs; // each file dialog's title and folder, "title @ folder"
     QString openFileName(const QString &title, const QString &, const QString &folder) override
     {
