@@ -270,19 +270,18 @@ void MainWindow::updateCommands()
 {
     const bool linked = link_.isLinked();
     const bool idle = !link_.busy();
-    const bool on = linked && idle && commandsAllowed_;
-    for (QPushButton *b : {ui_.saveParameters, ui_.assign, ui_.footswitchMode, ui_.setTuning})
+    // Only the running firmware understands the device commands; its bootloader knows nothing
+    // but the upgrade.
+    const bool firmware = link_.state() == LinkState::Linked;
+    const bool on = firmware && idle && commandsAllowed_;
+    for (QPushButton *b : {ui_.upload, ui_.request, ui_.saveParameters, ui_.assign, ui_.footswitchMode, ui_.setTuning})
         b->setEnabled(on);
-    const bool firmware = on && link_.state() == LinkState::Linked;
-    ui_.upload->setEnabled(firmware);
-    ui_.request->setEnabled(firmware);
     for (QMenu *m : {ui_.instrument, ui_.bypassStorage, ui_.midi})
         m->setEnabled(on);
     for (QAction *a : {ui_.loadPreset, ui_.savePreset, ui_.loadAlgorithmFromFile, ui_.uploadTuningData,
-                       ui_.trackingLimitOn, ui_.trackingLimitOff})
+                       ui_.trackingLimitOn, ui_.trackingLimitOff, ui_.eraseSettings})
         a->setEnabled(on);
     const bool upgrading = firmwareWindow_ && firmwareWindow_->isRunning();
-    ui_.eraseSettings->setEnabled(on && link_.state() == LinkState::Linked);
     ui_.startFirmwareUpgrade->setEnabled(idle && link_.state() == LinkState::Bootloader);
     ui_.upgradeMode->setEnabled(idle && !upgrading);
     ui_.effects->setEnabled(idle && (!linked || commandsAllowed_));
@@ -290,7 +289,7 @@ void MainWindow::updateCommands()
     ui_.connect->setEnabled(!linked && idle && !device_.linkSerialNumber.isEmpty());
     ui_.disconnect->setEnabled(linked && idle);
     if (effectWindow_)
-        effectWindow_->setLinked(linked && commandsAllowed_);
+        effectWindow_->setLinked(firmware && commandsAllowed_);
 }
 
 bool MainWindow::start(std::unique_ptr<Job> job)
