@@ -30,6 +30,7 @@ FirmwareWindow::FirmwareWindow(ConsoleLog &log, QWidget *parent) : QWidget(paren
     upgrade_->setMinimumHeight(33);
     fromFile_ = new QPushButton(QStringLiteral("From File…"), this);
     fromFile_->setObjectName(QStringLiteral("btnUpgradeFromFile"));
+    fromFile_->setMinimumHeight(28);
     fromFile_->setToolTip(QStringLiteral("Install a firmware image (.bin) that the maker gave you"));
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("ProgressBar1"));
