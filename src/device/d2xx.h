@@ -94,6 +94,14 @@ public:
     virtual OpenFailure lastOpenFailure() const { return {}; }
     // After listCount: what it passed over and why, one sentence each, for the console.
     virtual QStringList skippedInLastList() const { return {}; }
+    // Asks the port to hand over received bytes at once rather than after its latency timer
+    // (16 ms on an FTDI bridge): a bootloader exchange is thousands of short answers. Off
+    // puts back what the port had before. A port that knows no such setting ignores it.
+    virtual void setLowLatency(FT_HANDLE handle, bool on)
+    {
+        Q_UNUSED(handle);
+        Q_UNUSED(on);
+    }
 
 signals:
     // Received bytes became available on an open handle. Waits use it to wake up instead of

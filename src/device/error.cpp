@@ -72,6 +72,13 @@ QString errorText(const Error &error)
         return QStringLiteral("The effect catalogue is damaged: ") + error.detail;
     case ErrorCode::BadImage:
         return QStringLiteral("The algorithm image is damaged: ") + error.detail;
+    case ErrorCode::BadFirmwareImage:
+        return QStringLiteral("This firmware image cannot be installed: %1. Nothing was erased.").arg(error.detail);
+    case ErrorCode::UpgradeFailed:
+        return QStringLiteral("The firmware upgrade stopped at %1. The pedal waits in its bootloader without working "
+                              "firmware. Link to it again (Connection → Link finds it there), then choose Firmware "
+                              "Upgrade → Start Firmware Upgrade.")
+            .arg(error.detail);
     case ErrorCode::PresetNotLoaded:
         return QStringLiteral("Error loading file: ") + error.detail;
     case ErrorCode::PresetNotSaved:

@@ -31,7 +31,9 @@ struct Timing {
     int answerBoundMs = 2000; // the pedal's silence before an answer is given up
     int replySilenceMs = 100; // a reply is whole once the pedal is silent this long
     int uploadAnswerBoundMs = 20000;
-    int writeGraceMs = 2000; // beyond the time the bytes need on the line
+    int bootloaderAnswerBoundMs = 1000; // a bootloader command, address, block or read
+    int eraseBoundMs = 35000;           // the bootloader's erase of the whole flash
+    int writeGraceMs = 2000;            // beyond the time the bytes need on the line
     int pollIntervalMs = 50;
 
     int scaled(int ms) const;

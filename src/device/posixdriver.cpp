@@ -11,6 +11,7 @@
 #include <optional>
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -123,6 +124,7 @@ struct PosixSerialDriver::Port {
     int frameBits = 10;
     quint32 readTimeoutMs = 0;
     quint32 writeTimeoutMs = 0;
+    std::optional<int> flagsBeforeLowLatency; // the serial flags to put back
     QSocketNotifier *notifier = nullptr;      // owned by the driver; deleted later, as it may be
                                               // the sender of the signal that closes the port
     QSocketNotifier *writeNotifier = nullptr; // on only while bytes wait for room
@@ -497,6 +499,28 @@ FT_STATUS PosixSerialDriver::setTimeouts(FT_HANDLE handle, quint32 readMs, quint
 FT_STATUS PosixSerialDriver::resetDevice(FT_HANDLE handle)
 {
     return find(handle) ? FT_OK : FT_INVALID_HANDLE;
+}
+
+void PosixSerialDriver::setLowLatency(FT_HANDLE handle, bool on)
+{
+    Port *p = find(handle);
+    if (!p)
+        return;
+    serial_struct serial{};
+    // A pseudo-terminal has no such setting: the call fails and nothing changes.
+    if (::ioctl(p->fd, TIOCGSERIAL, &serial) != 0)
+        return;
+    if (on) {
+        if (!p->flagsBeforeLowLatency)
+            p->flagsBeforeLowLatency = serial.flags;
+        serial.flags |= ASYNC_LOW_LATENCY;
+    } else {
+        if (!p->flagsBeforeLowLatency)
+            return;
+        serial.flags = *p->flagsBeforeLowLatency;
+        p->flagsBeforeLowLatency.reset();
+    }
+    ::ioctl(p->fd, TIOCSSERIAL, &serial);
 }
 
 } // namespace vadrelon

@@ -33,6 +33,7 @@ public:
     FT_STATUS resetDevice(FT_HANDLE handle) override;
     OpenFailure lastOpenFailure() const override { return lastOpenFailure_; }
     QStringList skippedInLastList() const override { return skipped_; }
+    void setLowLatency(FT_HANDLE handle, bool on) override;
 
     // Opens the given port, listed or not, for exclusive use in raw mode. The open calls
     // above come down to this once they have found the port in the list.
