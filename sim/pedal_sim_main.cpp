@@ -368,13 +368,18 @@ int main(int argc, char **argv)
         "Fault: after N received messages the pedal reads nothing more from the pseudo-terminal, so its buffer fills "
         "and the editor's writes stall; it still sends what it has to and stays plugged in.",
         "N");
+    const QCommandLineOption stuckBitOpt(
+        "stuck-bit",
+        "Fault: the flash byte at OFFSET from the start of flash keeps its lowest bit set whatever is written; the "
+        "write is still acknowledged, so only reading the flash back finds it.",
+        "OFFSET");
     const QCommandLineOption logOpt("log", "Log every received message to this file.", "FILE");
     const QCommandLineOption announceOpt("announce-dir", "Folder of the announcement file.", "DIR");
     parser.addOptions({serialOpt,      descriptionOpt, firmwareOpt, algorithmOpt, bootloaderOpt, lineRateOpt,
                        logOpt,         announceOpt,    delayOpt,    silentOpt,    cutOpt,        splitOpt,
                        splitGapOpt,    garbleOpt,      valuesOpt,   valueTextOpt, prefixOpt,     suffixOpt,
                        answerFirstOpt, chatterOpt,     nackOpt,     unplugOpt,    dieOpt,        leaveAnnouncementOpt,
-                       stopReadingOpt});
+                       stopReadingOpt, stuckBitOpt});
     parser.process(app);
 
     bool ok = false;
@@ -441,6 +446,8 @@ int main(int argc, char **argv)
         return fail(QStringLiteral("--die-mid-reply takes a number of bytes"));
     if (!parseCount(parser, stopReadingOpt, 0, faults.stopReadingAfterMessages))
         return fail(QStringLiteral("--stop-reading-after takes a number of messages"));
+    if (!parseCount(parser, stuckBitOpt, 0, faults.stuckBitOffset) || faults.stuckBitOffset >= 128 * 1024)
+        return fail(QStringLiteral("--stuck-bit takes an offset into the 128 KiB of flash"));
 
     VirtualPedal pedal;
     pedal.serialNumber = parser.value(serialOpt).toUtf8();

@@ -761,6 +761,8 @@ struct VirtualPedal::Impl {
                 return nack();
         }
         flash.replace(at, count, data);
+        if (faults.stuckBitOffset >= at && faults.stuckBitOffset < at + count)
+            flash[faults.stuckBitOffset] = char(flash[faults.stuckBitOffset] | 0x01);
         stage = Stage::Command;
         reply(kAck);
     }

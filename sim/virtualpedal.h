@@ -102,6 +102,10 @@ struct Faults {
     // lost, as is the rest of the write that brought the last message); what it has still to
     // send it sends, and it stays plugged in. Cleared, it reads what comes next.
     int stopReadingAfterMessages = -1;
+    // A flash cell that does not take: the byte at this offset from the start of flash keeps
+    // its lowest bit set whatever is written, while the write is still acknowledged, as a worn
+    // cell does. Only reading the flash back finds it.
+    int stuckBitOffset = -1;
 };
 
 // Long enough for a host that reads bytes as they come to have taken the last of a dying

@@ -11,6 +11,8 @@
 #include "device/jobs.h"
 #include "effect/dialmapping.h"
 #include "effect/pedalstatus.h"
+#include "firmware/bootloader.h"
+#include "firmware/upgradejob.h"
 #include "support/consolelog.h"
 #include "support/looks.h"
 #include "support/prompt.h"
@@ -865,10 +867,42 @@ void MainWindow::onUpgradeFromFileClicked()
     upgrade(std::get<QByteArray>(image), *version);
 }
 
+// "Complete" only when every step was acknowledged and the image read back whole; any other
+// end leaves the pedal in its bootloader, and the message says how to go on from there.
 void MainWindow::upgrade(const QByteArray &image, int version)
 {
-    Q_UNUSED(image);
-    Q_UNUSED(version);
+    if (const std::optional<Error> error = bootloader::checkFirmwareImage(image)) {
+        showError(*error);
+        return;
+    }
+    if (version < 1 || version > 255) {
+        showError(Error{ErrorCode::BadFirmwareImage, QStringLiteral("version %1 cannot be recorded").arg(version)});
+        return;
+    }
+    auto job = std::make_unique<FirmwareUpgradeJob>(image, static_cast<quint8>(version));
+    job->onProgress([this](const FirmwareUpgradeJob::Progress &progress) {
+        firmwareWindow_->showProgress(progress.percent, progress.text);
+    });
+    job->whenFinished([this](const std::optional<Error> &error) {
+        firmwareWindow_->setRunning(false);
+        updateCommands();
+        if (error) {
+            firmwareWindow_->showProgress(0, QStringLiteral("Stopped: nothing was started"));
+            showError(*error);
+            return;
+        }
+        prompt_.message(QStringLiteral("Firmware Upgrade Complete, device will now restart"));
+        firmwareWindow_->showProgress(0, QString());
+        firmwareWindow_->hide();
+        device_.firmwareUpgradeMode = false;
+        device_.legacyUpgradeLink = false;
+        ui_.upgradeMode->setChecked(false);
+        requestStatus();
+    });
+    firmwareWindow_->setRunning(true);
+    if (!start(std::move(job)))
+        firmwareWindow_->setRunning(false);
+    updateCommands();
 }
 
 // ---- Looks, closing ----
