@@ -221,18 +221,18 @@ void FirmwareUpgradeJob::bytesArrived(const QByteArray &bytes)
     const Step &step = plan_[at_];
     const quint8 first = static_cast<quint8>(rx_.front());
     if (first == kNack) {
-        failStep(QStringLiteral("it answered NACK"));
+        failStep(QStringLiteral("answered NACK"));
         return;
     }
     if (first != kAck) {
-        failStep(QStringLiteral("it answered 0x%1").arg(hex2(first)));
+        failStep(QStringLiteral("answered 0x%1").arg(hex2(first)));
         return;
     }
     const int wanted = 1 + step.readCount;
     if (rx_.size() < wanted)
         return;
     if (rx_.size() > wanted) {
-        failStep(QStringLiteral("it sent %1 bytes more than asked").arg(rx_.size() - wanted));
+        failStep(QStringLiteral("sent %1 bytes more than asked").arg(rx_.size() - wanted));
         return;
     }
     readBack_ += rx_.mid(1);
@@ -243,9 +243,9 @@ void FirmwareUpgradeJob::timeout()
 {
     const Step &step = plan_[at_];
     if (!rx_.isEmpty() && step.readCount > 0)
-        failStep(QStringLiteral("it sent only %1 of %2 bytes").arg(rx_.size() - 1).arg(step.readCount));
+        failStep(QStringLiteral("sent only %1 of %2 bytes").arg(rx_.size() - 1).arg(step.readCount));
     else
-        failStep(QStringLiteral("it did not answer"));
+        failStep(QStringLiteral("did not answer"));
 }
 
 void FirmwareUpgradeJob::failStep(const QString &why)
