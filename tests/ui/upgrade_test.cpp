@@ -187,6 +187,8 @@ TEST_F(FirmwareUpgrade, EveryFaultStopsItBeforeTheStartAndASecondUpgradeRecovers
                       .arg(QString::fromLatin1(c.step).arg(hex2(stuck), hex2(stuck | 1u),
                                                            hex8(0x08000000u + quint32(offset)))));
         const QStringList got = sent();
+        // A check that fails starts once more from the erase; nothing else is tried again.
+        EXPECT_EQ(got.count("43 BC"), p.faults().stuckBitOffset >= 0 ? 2 : 1);
         if (std::string(c.name) != "go") {
             EXPECT_FALSE(got.contains("21 DE")) << "no start after a failure";
             EXPECT_FALSE(got.contains("08 01 FC 00 F5")) << "no version record after a failure";
