@@ -1,8 +1,10 @@
 #include "cli/commandline.h"
 
+#include "content/firmwaretable.h"
 #include "content/tuning.h"
 #include "effect/parameters.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace vadrelon::cli {
@@ -74,6 +76,7 @@ constexpr Spec kCommands[] = {
     {"midi", Verb::Midi, 1, "midi omni|1..16"},
     {"bypass-storage", Verb::BypassStorage, 1, "bypass-storage on|off"},
     {"algorithm upload", Verb::AlgorithmUpload, 1, "algorithm upload FILE"},
+    {"upgrade", Verb::Upgrade, 1, "upgrade FILE [--version N]"},
 };
 
 // The arguments after the command's words, checked and put into the command line.
@@ -94,6 +97,18 @@ std::optional<UsageError> readArguments(CommandLine &line, const QStringList &a)
         line.file = a[0];
         if (line.file.isEmpty())
             return usage(line.commandName + QStringLiteral(": the file name is empty"));
+        return std::nullopt;
+    case Verb::Upgrade:
+        line.file = a[0];
+        if (line.file.isEmpty())
+            return usage(QStringLiteral("upgrade: the file name is empty"));
+        // The version goes into the pedal's version record: it must be known, not guessed.
+        if (line.firmwareVersion == 0)
+            line.firmwareVersion = firmwareVersionFromFileName(QFileInfo(line.file).fileName()).value_or(0);
+        if (line.firmwareVersion == 0)
+            return usage(QStringLiteral("upgrade: give --version N, as the file's name (%1) does not say it the way "
+                                        "FIRMWARE_11.bin does")
+                             .arg(QFileInfo(line.file).fileName()));
         return std::nullopt;
     case Verb::TuningSet: {
         const bool numbers = readInteger(a[0], line.tuningIndex) && readInteger(a[1], line.semitoneShift);
@@ -141,6 +156,7 @@ bool needsConfirmation(Verb verb)
     case Verb::TuningUpload:
     case Verb::Instrument:
     case Verb::AlgorithmUpload:
+    case Verb::Upgrade:
         return true;
     default:
         return false;
@@ -173,6 +189,12 @@ std::variant<CommandLine, UsageError> parseCommandLine(const QStringList &args)
             line.json = true;
         } else if (arg == QLatin1String("--trace")) {
             line.trace = true;
+        } else if (arg == QLatin1String("--version")) {
+            int version = 0;
+            if (i + 1 >= args.size() || !readInteger(args[i + 1], version) || version < 1 || version > 255)
+                return usage(QStringLiteral("--version needs a firmware version from 1 to 255"));
+            line.firmwareVersion = version;
+            ++i;
         } else if (arg == QLatin1String("--serial") || arg == QLatin1String("--port")) {
             if (i + 1 >= args.size() || args[i + 1].isEmpty() || args[i + 1].startsWith(QLatin1String("--")))
                 return usage(arg + QStringLiteral(" needs a value"));
@@ -245,9 +267,11 @@ QString usageText()
         "  midi omni|1..16\n"
         "  bypass-storage on|off\n"
         "  algorithm upload FILE         a raw algorithm image (.dat)\n"
+        "  upgrade FILE [--version N]    the pedal's firmware from an image (.bin): into the bootloader,\n"
+        "                                erase, write, verify, start; N from a name like FIRMWARE_11.bin\n"
         "\n"
-        "Without --serial or --port the only pedal found is used. store, tuning upload, instrument\n"
-        "and algorithm upload change what the pedal keeps and need --yes; preset save needs it to\n"
+        "Without --serial or --port the only pedal found is used. store, tuning upload, instrument,\n"
+        "algorithm upload and upgrade change what the pedal keeps and need --yes; preset save needs it to\n"
         "replace a file. --json prints the answer as one JSON object; --trace prints the exchange\n"
         "with the pedal on stderr.\n"
         "Exit status: 0 done, 1 the pedal or a file failed, 2 the command line was refused.\n");

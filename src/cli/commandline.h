@@ -21,6 +21,7 @@ enum class Verb {
     Midi,
     BypassStorage,
     AlgorithmUpload,
+    Upgrade,
 };
 
 struct CommandLine {
@@ -36,10 +37,11 @@ struct CommandLine {
     QString file;        // preset save/load, algorithm upload
     int tuningIndex = 0; // tuning set
     int semitoneShift = 0;
-    bool guitar = true;  // instrument
-    QString midiItem;    // midi: "OMNI" or "1".."16", as the window's menu items read
-    bool store = false;  // bypass-storage
-    QString commandName; // "preset save", as the answers and errors name the command
+    bool guitar = true;      // instrument
+    QString midiItem;        // midi: "OMNI" or "1".."16", as the window's menu items read
+    bool store = false;      // bypass-storage
+    int firmwareVersion = 0; // upgrade: --version, or the one the file's name gives
+    QString commandName;     // "preset save", as the answers and errors name the command
 };
 
 struct UsageError {

@@ -7,7 +7,10 @@
 #include "content/tuning.h"
 #include "device/hexcodec.h"
 #include "effect/messages.h"
+#include "firmware/bootloader.h"
+#include "firmware/upgradejob.h"
 #include "support/consolelog.h"
+#include "support/safefile.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -42,7 +45,7 @@ CommandRunner::CommandRunner(CommandLine line, PedalLink &link, Streams streams,
     overallBound_.setSingleShot(true);
     connect(&overallBound_, &QTimer::timeout, this, [this] {
         fail(Error{ErrorCode::NoAnswer,
-                   QStringLiteral("%1 within %2 s").arg(line_.commandName).arg(kOverallBoundMs / 1000)});
+                   QStringLiteral("%1 within %2 s").arg(line_.commandName).arg(overallBound_.interval() / 1000)});
     });
     drain_.setInterval(kDrainTickMs);
     progress_.setInterval(kProgressTickMs);
@@ -61,7 +64,7 @@ CommandRunner::CommandRunner(CommandLine line, PedalLink &link, Streams streams,
 
 void CommandRunner::start()
 {
-    overallBound_.start(kOverallBoundMs);
+    overallBound_.start(line_.verb == Verb::Upgrade ? kUpgradeBoundMs : kOverallBoundMs);
     if (const std::optional<Error> error = loadCatalogue(content_)) {
         fail(*error);
         return;
@@ -121,6 +124,21 @@ bool CommandRunner::checkFilesFirst()
         link_.log().print(QStringLiteral("Opening - ") + QFileInfo(line_.file).absoluteFilePath());
         return true;
     }
+    case Verb::Upgrade: {
+        // An image that cannot start is refused before the pedal is touched: once its flash is
+        // erased, it has no firmware until an image is written whole.
+        Result<QByteArray> image = readRegularFile(line_.file, kFirmwareImageCap);
+        if (const Error *error = std::get_if<Error>(&image)) {
+            fail(*error);
+            return false;
+        }
+        if (const std::optional<Error> error = bootloader::checkFirmwareImage(std::get<QByteArray>(image))) {
+            fail(*error);
+            return false;
+        }
+        firmwareImage_ = std::get<QByteArray>(std::move(image));
+        return true;
+    }
     default:
         return true;
     }
@@ -176,6 +194,9 @@ void CommandRunner::dispatch()
         return;
     case Verb::AlgorithmUpload:
         uploadAlgorithm();
+        return;
+    case Verb::Upgrade:
+        enterBootloader();
         return;
     case Verb::Help:
     case Verb::List:
@@ -422,6 +443,77 @@ void CommandRunner::uploadAlgorithm()
             return;
         }
         answer(said + QLatin1Char('\n'), json);
+    });
+}
+
+// ---- Firmware ----
+
+// The running firmware is asked for its status: a recent one is sent into its bootloader; a
+// pedal that does not answer may be waiting there already, and the greeting finds out.
+void CommandRunner::enterBootloader()
+{
+    auto status = std::make_unique<StatusJob>();
+    StatusJob *reply = status.get();
+    status->whenFinished([this, reply](const std::optional<Error> &error) {
+        if (finished_)
+            return;
+        if (error && error->code == ErrorCode::NoAnswer) {
+            auto greeting = std::make_unique<GreetBootloaderJob>();
+            GreetBootloaderJob *greeted = greeting.get();
+            run(std::move(greeting), [this, greeted] {
+                if (!greeted->bootloaderAnswered()) {
+                    fail(Error{ErrorCode::NoAnswer, QStringLiteral("status request, nor the bootloader's greeting")});
+                    return;
+                }
+                upgradeFirmware();
+            });
+            return;
+        }
+        if (error) {
+            fail(*error);
+            return;
+        }
+        const int firmware = static_cast<quint8>(reply->values().at(StatusIndex::Firmware));
+        if (firmware < 9) {
+            fail(Error{ErrorCode::Missing,
+                       QStringLiteral("Firmware %1 cannot be sent into its bootloader. Unplug the pedal, plug it in "
+                                      "again with its SHIFT button held, and run the upgrade again.")
+                           .arg(firmware)});
+            return;
+        }
+        send({{hexToBytes(buildBypassMessage(true)), 0, false}}, [this] {
+            auto entry = std::make_unique<EnterBootloaderJob>();
+            EnterBootloaderJob *entered = entry.get();
+            run(std::move(entry), [this, entered] {
+                if (!entered->bootloaderAnswered()) {
+                    fail(Error{ErrorCode::Missing,
+                               QStringLiteral("The pedal did not enter its bootloader. Keep its SHIFT button pressed "
+                                              "and run the upgrade again.")});
+                    return;
+                }
+                upgradeFirmware();
+            });
+        });
+    });
+    if (!link_.run(std::move(status)))
+        fail(Error{ErrorCode::Busy, {}});
+}
+
+void CommandRunner::upgradeFirmware()
+{
+    auto job = std::make_unique<FirmwareUpgradeJob>(firmwareImage_, static_cast<quint8>(line_.firmwareVersion));
+    job->onProgress([this](const FirmwareUpgradeJob::Progress &progress) {
+        if (streams_.errIsTerminal)
+            streams_.err(QStringLiteral("\r\033[K%1 (%2%)").arg(progress.text).arg(progress.percent));
+    });
+    run(std::move(job), [this] {
+        if (streams_.errIsTerminal)
+            streams_.err(QStringLiteral("\r\033[K"));
+        answer(QStringLiteral("Firmware %1 installed, verified and started\n").arg(line_.firmwareVersion),
+               QJsonObject{{QStringLiteral("file"), line_.file},
+                           {QStringLiteral("bytes"), static_cast<int>(firmwareImage_.size())},
+                           {QStringLiteral("version"), line_.firmwareVersion},
+                           {QStringLiteral("verified"), true}});
     });
 }
 

@@ -35,6 +35,8 @@ public:
     // Beyond the longest job (an algorithm image of 64 KiB on the line, then the pedal's answer
     // bound): should a job ever fail to end, the program still does.
     static constexpr int kOverallBoundMs = 60000;
+    // A firmware upgrade: the erase's own bound, then the image twice over the line and back.
+    static constexpr int kUpgradeBoundMs = 300000;
 
     // discover lists the ports a pedal may be on: the system's, or a test's own.
     CommandRunner(CommandLine line, PedalLink &link, Streams streams,
@@ -67,6 +69,8 @@ private:
     void sendMidiChannel();
     void sendBypassStorage();
     void uploadAlgorithm();
+    void enterBootloader();
+    void upgradeFirmware();
 
     // The answer: its text, or with --json the object; then the end once every byte is out.
     void answer(const QString &text, const QJsonObject &json);
@@ -86,6 +90,7 @@ private:
     PedalReport report_;
     Preset preset_;
     QByteArray algorithmImage_;
+    QByteArray firmwareImage_;
     bool finished_ = false;
     QTimer overallBound_;
     QTimer drain_;

@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -492,3 +493,88 @@ TEST(CliPedals, NoneOrSeveralAreToldAndListed)
 }
 
 } // namespace
+
+// The upgrade from a shell: into the bootloader from the running firmware, or found there;
+// afterwards stm32flash, another host, reads the flash back and finds the image and the record.
+class CliUpgrade : public Cli {
+protected:
+    // The whole flash as stm32flash reads it, after the running firmware was sent back into
+    // its bootloader (stm32flash greets it itself).
+    QByteArray flashReadByAnotherHost()
+    {
+        const QString stm32flash = QStandardPaths::findExecutable(QStringLiteral("stm32flash"));
+        if (stm32flash.isEmpty())
+            return {};
+        const int fd = ::open(QFile::encodeName(sim->port()).constData(), O_RDWR | O_NOCTTY);
+        if (fd < 0)
+            return {};
+        const QByteArray entry = QByteArray::fromHex("0500010203040506");
+        const bool sent = ::write(fd, entry.constData(), size_t(entry.size())) == entry.size();
+        ::close(fd);
+        if (!sent)
+            return {};
+        QThread::msleep(200);
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        const QString out = file("readback.bin");
+        p.start(stm32flash, {"-m", "8n1", "-b", "115200", "-r", out, "-S", "0x08000000:131072", sim->port()});
+        if (!p.waitForFinished(60000) || p.exitCode() != 0) {
+            ADD_FAILURE() << "stm32flash: " << p.readAll().constData();
+            return {};
+        }
+        return readAll(out);
+    }
+    static QByteArray flashOf(const QByteArray &image, quint8 version)
+    {
+        QByteArray flash(128 * 1024, char(0xFF));
+        flash.replace(0, image.size(), image);
+        flash.replace(0x1FC00, 8, QByteArray(7, '\0') + char(version));
+        return flash;
+    }
+};
+
+TEST_F(CliUpgrade, FromTheRunningFirmwareThroughItsBootloaderToTheNewOne)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("stm32flash")).isEmpty())
+        GTEST_SKIP() << "stm32flash is not installed";
+    startPedal({"--firmware", "10"});
+    const QByteArray image = MakeFirmwareImage(11, 8000);
+    ASSERT_TRUE(write(file("FIRMWARE_11.bin"), image));
+    const Outcome o = run("--yes|upgrade|" + file("FIRMWARE_11.bin"));
+    ASSERT_EQ(o.exitCode, 0) << shown(o);
+    EXPECT_EQ(o.out, "Firmware 11 installed, verified and started\n");
+    EXPECT_EQ(o.err, "");
+    const QStringList got = newMessages();
+    ASSERT_GE(got.size(), 6);
+    EXPECT_EQ(got.mid(0, 6), QStringList({"02 00", "0D 01", "05 00 01 02 03 04 05 06", "7F", "43 BC", "FF 00"}));
+    EXPECT_EQ(got.mid(got.size() - 2), QStringList({"21 DE", "08 00 00 00 08"}));
+    EXPECT_EQ(flashReadByAnotherHost(), flashOf(image, 11));
+}
+
+TEST_F(CliUpgrade, APedalAlreadyInItsBootloaderIsFoundThere)
+{
+    startPedal({"--bootloader"});
+    const QByteArray image = MakeFirmwareImage(9, 3000);
+    ASSERT_TRUE(write(file("maker.bin"), image));
+    EXPECT_EQ(run("--yes|upgrade|" + file("maker.bin")).exitCode, 2) << "the version is not in the name";
+    const Outcome o = run("--yes|--version|9|upgrade|" + file("maker.bin"));
+    ASSERT_EQ(o.exitCode, 0) << shown(o);
+    EXPECT_EQ(o.out, "Firmware 9 installed, verified and started\n");
+    const QStringList got = newMessages();
+    ASSERT_GE(got.size(), 2);
+    EXPECT_EQ(got.mid(0, 2), QStringList({"7F", "43 BC"})) << "the status request means nothing to a bootloader";
+}
+
+TEST_F(CliUpgrade, AStepRefusedStopsItBeforeTheStartWithOneLine)
+{
+    startPedal({"--bootloader", "--nack", "write:data"});
+    ASSERT_TRUE(write(file("FIRMWARE_11.bin"), MakeFirmwareImage(11, 3000)));
+    const Outcome o = run("--yes|upgrade|" + file("FIRMWARE_11.bin"));
+    EXPECT_EQ(o.exitCode, 1) << shown(o);
+    EXPECT_EQ(o.out, "");
+    EXPECT_TRUE(o.err.startsWith("vadrelon: The firmware upgrade stopped at the data of block 0 (0x08000000): the "
+                                 "pedal answered NACK."))
+        << o.err.toStdString();
+    EXPECT_EQ(o.err.count('\n'), 1);
+    EXPECT_FALSE(newMessages().contains("21 DE"));
+}
