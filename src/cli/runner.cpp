@@ -24,6 +24,7 @@ namespace {
 constexpr int kCommandPauseMs = 100;
 constexpr int kTuningDataBypassPauseMs = 400;
 constexpr int kProgressTickMs = 250;
+constexpr int kFirmwareProbeMs = 500;
 constexpr int kDrainTickMs = 10;
 
 QList<int> assignableIndexes()
@@ -452,7 +453,8 @@ void CommandRunner::uploadAlgorithm()
 // pedal that does not answer may be waiting there already, and the greeting finds out.
 void CommandRunner::enterBootloader()
 {
-    auto status = std::make_unique<StatusJob>();
+    // A running firmware answers within a few tens of milliseconds; a bootloader never does.
+    auto status = std::make_unique<StatusJob>(kFirmwareProbeMs);
     StatusJob *reply = status.get();
     status->whenFinished([this, reply](const std::optional<Error> &error) {
         if (finished_)

@@ -155,7 +155,7 @@ void StatusJob::start()
         return;
     if (!send(hexToBytes(QStringLiteral("0200"))))
         return;
-    arm(timing().answerBoundMs);
+    arm(boundMs_ > 0 ? boundMs_ : timing().answerBoundMs);
 }
 
 void StatusJob::bytesArrived(const QByteArray &bytes)

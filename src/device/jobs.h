@@ -68,6 +68,10 @@ private:
 // given up 2 s after the request, however many bytes keep coming.
 class StatusJob : public Job {
 public:
+    StatusJob() = default;
+    // A shorter bound, for a question whose silence is itself an answer (a pedal that may be
+    // waiting in its bootloader).
+    explicit StatusJob(int boundMs) : boundMs_(boundMs) {}
     // The values, once the job has finished.
     const QByteArray &values() const { return values_; }
 
@@ -79,6 +83,7 @@ protected:
 private:
     QByteArray reply_;
     QByteArray values_;
+    int boundMs_ = 0;
 };
 
 // Messages, each followed by a pause during which nothing else reaches the pedal (the pedal
