@@ -37,14 +37,6 @@ bool writeAll(const QString &path, const QByteArray &bytes)
 
 class ContentTest : public test::EditorFixture {
 public:
-    void linkAndClear()
-    {
-        start({&pedal});
-        link();
-        pedal.clearReceived();
-        prompt.messages.clear();
-    }
-    QStringList sent() { return received(pedal); }
     QString status() { return find<QLabel>("lblStatus")->text(); }
     QString file(const char *name) { return docs.filePath(name); }
     QString presetFolder() { return docs.filePath("NEROV/Vadrelon MK3/Preset"); }

@@ -70,6 +70,14 @@ void EditorFixture::link()
     ASSERT_TRUE(editor->link.isLinked()) << prompt.messages.join('|').toStdString();
 }
 
+void EditorFixture::linkAndClear()
+{
+    start({&pedal});
+    link();
+    pedal.clearReceived();
+    prompt.messages.clear();
+}
+
 void EditorFixture::click(const char *name)
 {
     auto *button = find<QAbstractButton>(name);

@@ -41,6 +41,10 @@ public:
     bool settle(int ms = 3000);
     // Link, and wait for the status exchange that follows.
     void link();
+    // The editor on `pedal`, linked, with what the link sent and showed forgotten: a test then
+    // sees only what its own command does.
+    void linkAndClear();
+    QStringList sent() const { return received(pedal); }
     // The messages the pedal received, as upper-case hex with blanks ("02 00").
     static QStringList received(const sim::VirtualPedal &pedal);
 

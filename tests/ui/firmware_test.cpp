@@ -14,14 +14,6 @@ using namespace vadrelon;
 
 class FirmwareMenu : public test::EditorFixture {
 public:
-    void linkAndClear()
-    {
-        start({&pedal});
-        link();
-        pedal.clearReceived();
-        prompt.messages.clear();
-    }
-    QStringList sent() { return received(pedal); }
     QAction *mode() { return action("menuFirmwareUpgradeMode"); }
     bool evenParity() { return editor->transport.parity() == FT_PARITY_EVEN; }
 };

@@ -10,20 +10,13 @@ using namespace vadrelon;
 
 class UploadSelected : public test::EditorFixture {
 public:
-    void linkAndSelect()
-    {
-        start({&pedal});
-        link();
-        pedal.clearReceived();
-        prompt.messages.clear();
-    }
     QString status() { return find<QLabel>("lblStatus")->text(); }
     bool checking() { return find<QTimer>("UploadCheckTimer")->isActive(); }
 };
 
 TEST_F(UploadSelected, ABuildWithoutTheImageSaysSoAndSendsNothing)
 {
-    linkAndSelect();
+    linkAndClear();
     prompt.answers = {true};
     click("btnUpload");
     EXPECT_EQ(prompt.messages, QStringList({"Upload the selected algorithm?",
@@ -36,7 +29,7 @@ TEST_F(UploadSelected, ABuildWithoutTheImageSaysSoAndSendsNothing)
 
 TEST_F(UploadSelected, NoSendsNothing)
 {
-    linkAndSelect();
+    linkAndClear();
     prompt.answers = {false};
     click("btnUpload");
     EXPECT_TRUE(received(pedal).isEmpty());
@@ -52,7 +45,7 @@ public:
 TEST_F(UploadWithImage, TheImageGoesOutInOneWriteAfterThePedalWentQuietAndTheAnswerIsShown)
 {
     timing.scale = 1.0; // the pause before the image is real time
-    linkAndSelect();
+    linkAndClear();
     prompt.answers = {true};
     click("btnUpload");
     EXPECT_EQ(status(), "Uploading...");
@@ -72,7 +65,7 @@ TEST_F(UploadWithImage, TheImageGoesOutInOneWriteAfterThePedalWentQuietAndTheAns
 
 TEST_F(UploadWithImage, ASilentPedalEndsTheWaitWithUploadFailed)
 {
-    linkAndSelect();
+    linkAndClear();
     pedal.faults().silent = true;
     prompt.answers = {true};
     click("btnUpload");
@@ -86,7 +79,7 @@ TEST_F(UploadWithImage, ASilentPedalEndsTheWaitWithUploadFailed)
 
 TEST_F(UploadWithImage, APedalThatStopsReadingEndsTheUploadWithOneMessage)
 {
-    linkAndSelect();
+    linkAndClear();
     pedal.faults().stopReadingAfterMessages = 1; // it takes the bypass, then nothing more
     prompt.answers = {true};
     click("btnUpload");
