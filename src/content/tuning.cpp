@@ -40,9 +40,50 @@ Biquad peakingBiquad(double frequencyHz, double gainDb, double q)
     for (size_t i = 0; i < out.coefficients.size(); ++i) {
         const double c = out.coefficients[i];
         out.inRange[i] = std::isfinite(c) && c >= -kFixedLimit && c < kFixedLimit;
-        out.fixed[i] = out.inRange[i] ? static_cast<qint32>(std::llround(c * kFixedOne)) : 0;
+        // To the nearest, halves to the even neighbour, as the maker's tables were rounded.
+        out.fixed[i] = out.inRange[i] ? static_cast<qint32>(std::nearbyint(c * kFixedOne)) : 0;
     }
     return out;
+}
+
+QStringList calculatorNoteNames()
+{
+    static const char *const kNames[] = {"A", "A#", "B", "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#"};
+    QStringList names;
+    for (int i = 0; i < 48; ++i) {
+        // The octave number changes at C: A1, A#1, B1, C2 …
+        const int octave = 1 + (i + 9) / 12;
+        names << QString::fromLatin1(kNames[i % 12]) + QString::number(octave);
+    }
+    return names;
+}
+
+QStringList coefficientTableLines(const QString &noteName, int noteNumber, double gainDb, double q)
+{
+    const Biquad b = peakingBiquad(noteFrequency(noteNumber), gainDb, q);
+    static const char *const kNames[] = {"b0", "b1", "b2", "a1", "a2"};
+    QStringList warnings;
+    for (size_t i = 0; i < b.coefficients.size(); ++i)
+        if (!b.inRange[i])
+            warnings << QStringLiteral("warning: %1 = %2 does not fit the DSP's word (-16 to 16); no table printed")
+                            .arg(QString::fromLatin1(kNames[i]))
+                            .arg(b.coefficients[i]);
+    if (!warnings.isEmpty())
+        return warnings;
+    const bool cut = gainDb < 0;
+    QStringList lines{QStringLiteral("%1_%2db_%3_Q%4 : array[0..19] of string =")
+                          .arg(noteName, QString::number(cut ? -gainDb : gainDb),
+                               cut ? QStringLiteral("cut") : QStringLiteral("boost"), QString::number(q))};
+    for (size_t i = 0; i < b.fixed.size(); ++i) {
+        const QString digits = hex8(static_cast<quint32>(b.fixed[i]));
+        QString line = i == 0 ? QStringLiteral("(") : QString();
+        for (int pair = 0; pair < 4; ++pair) {
+            line += QLatin1Char('\'') + digits.mid(2 * pair, 2) + QLatin1Char('\'');
+            line += i == b.fixed.size() - 1 && pair == 3 ? QStringLiteral(");") : QStringLiteral(", ");
+        }
+        lines << line;
+    }
+    return lines;
 }
 
 QByteArray tuningCoefficientTable()

@@ -35,6 +35,14 @@ struct Biquad {
 double noteFrequency(int noteNumber);
 Biquad peakingBiquad(double frequencyHz, double gainDb, double q);
 
+// The coefficient calculator of the debug console: the notes it offers, A1 (note 33, 55 Hz) to
+// G#5, and the printed table of one design: a title, then the twenty bytes as quoted hex pairs
+// over five lines, ready to paste into a table's source. A coefficient the DSP's word cannot
+// hold gives a warning line instead of a table.
+QStringList calculatorNoteNames();
+constexpr int kCalculatorFirstNote = 33;
+QStringList coefficientTableLines(const QString &noteName, int noteNumber, double gainDb, double q);
+
 // The 32 rows the pedal keeps, 20 bytes each (five big-endian words), 640 bytes in all: notes
 // D2 to G3 at −6 dB and Q 11, then C3 to C#4 at −20 dB and Q 12.
 QByteArray tuningCoefficientTable();

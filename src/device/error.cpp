@@ -19,6 +19,7 @@ QString errorText(const Error &error)
     case ErrorCode::OpenFailed:
     case ErrorCode::UntrustedReply:
     case ErrorCode::Missing:
+    case ErrorCode::BadInput:
         return error.detail;
     case ErrorCode::PortGone:
         return QStringLiteral("The pedal is no longer connected. Plug it in again and choose Connection → Link.");

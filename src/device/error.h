@@ -32,6 +32,7 @@ enum class ErrorCode {
     ResourceUnreadable,  // the resource is there but cannot be read; detail: the name and reason
     BadCatalogue,        // the catalogue's first entry names no version; detail: the entry and why
     BadImage,            // an algorithm image breaks its layout; detail: the reader's reason
+    BadInput,            // a text typed in a tool that is no valid message; detail: the sentence
     BadFirmwareImage,    // a firmware image that cannot be installed; detail: why
     UpgradeFailed,       // a bootloader step failed; detail: the step, its address and what came back
     PresetNotLoaded,     // a preset file could not be read or is not one; detail: "<path>": <reason>

@@ -1,5 +1,6 @@
 #include "device/link.h"
 
+#include "device/eeprom.h"
 #include "device/hexcodec.h"
 #include "support/consolelog.h"
 
@@ -7,14 +8,6 @@
 #include <cmath>
 
 namespace vadrelon {
-
-namespace {
-
-// The sixteen kilobytes of an EEPROM dump after its 0xAB marker.
-constexpr int kDumpBytes = 16384;
-constexpr quint8 kDumpMarker = 0xAB;
-
-} // namespace
 
 int Timing::scaled(int ms) const
 {
@@ -312,27 +305,23 @@ void PedalLink::poll()
         log_.print(QStringLiteral("num of bytes read: %1").arg(bytes.size()));
         // A memory dump arrives over many ticks at 115200 baud: gather it whole before
         // listing it, so that no position shows a byte of some other read.
-        if (dump_.isEmpty() && static_cast<quint8>(bytes[0]) == kDumpMarker)
+        if (dump_.isEmpty() && static_cast<quint8>(bytes[0]) == kEepromDumpMarker)
             dump_ = bytes;
         else if (!dump_.isEmpty())
             dump_ += bytes;
         dumpLastBytesMs_ = now;
     }
     if (!dump_.isEmpty() &&
-        (dump_.size() > kDumpBytes || now - dumpLastBytesMs_ > timing_.scaled(timing_.answerBoundMs)))
+        (dump_.size() > kEepromBytes || now - dumpLastBytesMs_ > timing_.scaled(timing_.answerBoundMs)))
         traceDump(dump_);
 }
 
 void PedalLink::traceDump(const QByteArray &dump)
 {
     const int available = static_cast<int>(dump.size()) - 1;
-    if (available < kDumpBytes)
-        log_.print(QStringLiteral("memory dump incomplete: %1 of %2 bytes received").arg(available).arg(kDumpBytes));
-    QStringList lines;
-    lines.reserve(std::min(available, kDumpBytes));
-    for (int pos = 0; pos < kDumpBytes && pos < available; ++pos)
-        lines << QStringLiteral("%1: %2").arg(pos).arg(hex2(static_cast<quint8>(dump[pos + 1])));
-    log_.printLines(lines);
+    if (available < kEepromBytes)
+        log_.print(QStringLiteral("memory dump incomplete: %1 of %2 bytes received").arg(available).arg(kEepromBytes));
+    log_.printLines(eepromDumpTrace(dump.mid(1)));
     dump_.clear();
 }
 

@@ -2,6 +2,7 @@
 #include "device/hexcodec.h"
 #include "support/printers.h"
 
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using namespace vadrelon;
@@ -79,6 +80,56 @@ TEST(InstrumentMessage, EndsWithTheXorOfItsSevenBytes)
     const TracedMessage bass = buildInstrumentMessage(false);
     EXPECT_EQ(bass.text, "0FBA0203040506B3");
     EXPECT_EQ(bass.trace, QStringList{"checksum byte: B3"});
+}
+
+} // namespace
+
+namespace {
+
+TEST(CoefficientCalculator, PrintsTheTablesRowsInTheirPastableForm)
+{
+    EXPECT_EQ(coefficientTableLines("D2", 38, -6, 11),
+              QStringList({"D2_6db_cut_Q11 : array[0..19] of string =", "('00', '7F', 'F5', 'EC', ",
+                           "'FF', '00', '2B', '70', ", "'00', '7F', 'E1', 'AB', ", "'00', 'FF', 'D4', '90', ",
+                           "'FF', '80', '28', '6A');"}));
+    // Every row of the pedal's table is what the calculator prints for its note.
+    const QByteArray table = tuningCoefficientTable();
+    const QStringList names = calculatorNoteNames();
+    for (int row = 0; row < 32; ++row) {
+        const bool first = row < 18;
+        const int note = first ? 38 + row : 48 + row - 18;
+        const QStringList lines =
+            coefficientTableLines(names[note - kCalculatorFirstNote], note, first ? -6 : -20, first ? 11 : 12);
+        ASSERT_EQ(lines.size(), 6) << row;
+        QString digits = lines.mid(1).join(QString());
+        digits.remove(QRegularExpression(QStringLiteral("[^0-9A-F]")));
+        EXPECT_EQ(digits, bytesToHex(table.mid(20 * row, 20))) << "row " << row;
+    }
+}
+
+TEST(CoefficientCalculator, NamesItsNotesAndItsKind)
+{
+    const QStringList names = calculatorNoteNames();
+    ASSERT_EQ(names.size(), 48);
+    EXPECT_EQ(names[0], "A1");
+    EXPECT_EQ(names[2], "B1");
+    EXPECT_EQ(names[3], "C2");
+    EXPECT_EQ(names[12], "A2");
+    EXPECT_EQ(names[47], "G#5");
+    EXPECT_NEAR(noteFrequency(kCalculatorFirstNote + 47), 830.61, 0.01);
+    const QStringList flat = coefficientTableLines("A2", 45, 0, 1.41);
+    EXPECT_EQ(flat[0], "A2_0db_boost_Q1.41 : array[0..19] of string =");
+    EXPECT_EQ(flat[1], "('00', '80', '00', '00', ") << "a flat filter passes the signal as it is";
+    EXPECT_EQ(coefficientTableLines("A2", 45, 3.5, 2)[0], "A2_3.5db_boost_Q2 : array[0..19] of string =");
+}
+
+// The DSP's word holds -16 up to 16: a design beyond it is not printed as a wrapped number.
+TEST(CoefficientCalculator, WarnsInsteadOfWrapping)
+{
+    const QStringList lines = coefficientTableLines("A1", 33, 60, 0.001);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_TRUE(lines[0].startsWith("warning: b0 = ")) << lines[0].toStdString();
+    EXPECT_FALSE(lines.join('\n').contains("array[0..19]"));
 }
 
 } // namespace
