@@ -19,7 +19,7 @@ Editor::Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFol
     font.setPixelSize(12);
     QApplication::setFont(font);
     mainWindow = std::make_unique<MainWindow>(link, device, content, parameters, effect, log, settings, prompt);
-    consoleWindow = std::make_unique<ConsoleWindow>(log);
+    consoleWindow = std::make_unique<ConsoleWindow>(link, log, prompt);
     effectWindow = std::make_unique<EffectWindow>(link, log, prompt, content, parameters, effect);
     noteCutWindow = std::make_unique<NoteCutWindow>(link, log);
     firmwareWindow = std::make_unique<FirmwareWindow>(log);
