@@ -73,7 +73,8 @@ void ConsoleWindow::buildTools()
     QPushButton *read = button("btnReadEEPROM", "Read E2P", 265, 4, 62, 32);
     auto *label = new QLabel(QStringLiteral("E2P addr"), this);
     label->setObjectName(QStringLiteral("Label1"));
-    label->setGeometry(387, 8, 48, 17);
+    label->setGeometry(335, 8, 97, 17);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     i2cAddress_ = new QComboBox(this);
     i2cAddress_->setObjectName(QStringLiteral("cmbI2Caddr"));
     i2cAddress_->setEditable(true); // taken as typed or chosen, and checked before it is sent
