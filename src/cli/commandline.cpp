@@ -2,9 +2,11 @@
 
 #include "content/firmwaretable.h"
 #include "content/tuning.h"
+#include "device/eeprom.h"
 #include "effect/parameters.h"
 
 #include <QFileInfo>
+#include <QLocale>
 #include <QRegularExpression>
 
 namespace vadrelon::cli {
@@ -77,6 +79,9 @@ constexpr Spec kCommands[] = {
     {"bypass-storage", Verb::BypassStorage, 1, "bypass-storage on|off"},
     {"algorithm upload", Verb::AlgorithmUpload, 1, "algorithm upload FILE"},
     {"upgrade", Verb::Upgrade, 1, "upgrade FILE [--version N]"},
+    {"eeprom read", Verb::EepromRead, 0, "eeprom read [--address 50|51] -o FILE"},
+    {"eeprom erase", Verb::EepromErase, 0, "eeprom erase [--address 50|51]"},
+    {"coeff", Verb::Coeff, 1, "coeff NOTE [--gain G] [--q Q]"},
 };
 
 // The arguments after the command's words, checked and put into the command line.
@@ -142,9 +147,32 @@ std::optional<UsageError> readArguments(CommandLine &line, const QStringList &a)
             return usage(QStringLiteral("bypass-storage: on or off, not \"%1\"").arg(a[0]));
         line.store = a[0] == QLatin1String("on");
         return std::nullopt;
+    case Verb::EepromRead:
+    case Verb::EepromErase:
+        if (std::holds_alternative<Error>(buildEepromEraseMessage(line.i2cAddress)))
+            return usage(QStringLiteral("%1: --address is two hex digits (50 or 51), not \"%2\"")
+                             .arg(line.commandName, line.i2cAddress));
+        if (line.verb == Verb::EepromRead && line.output.isEmpty())
+            return usage(QStringLiteral("eeprom read: give -o FILE for the 16384 bytes"));
+        return std::nullopt;
+    case Verb::Coeff:
+        line.note = a[0];
+        if (!calculatorNoteNames().contains(line.note))
+            return usage(QStringLiteral("coeff: the note is one of A1 … G#5, not \"%1\"").arg(a[0]));
+        if (line.q <= 0)
+            return usage(QStringLiteral("coeff: --q must be above 0"));
+        return std::nullopt;
     default:
         return std::nullopt;
     }
+}
+
+// A decimal number with a point, as scripts write it.
+bool readDecimal(const QString &text, double &out)
+{
+    bool ok = false;
+    out = QLocale::c().toDouble(text, &ok);
+    return ok;
 }
 
 } // namespace
@@ -157,6 +185,7 @@ bool needsConfirmation(Verb verb)
     case Verb::Instrument:
     case Verb::AlgorithmUpload:
     case Verb::Upgrade:
+    case Verb::EepromErase:
         return true;
     default:
         return false;
@@ -171,6 +200,12 @@ std::variant<CommandLine, UsageError> parseCommandLine(const QStringList &args)
     for (int i = 0; i < args.size(); ++i) {
         const QString &arg = args[i];
         if (optionsEnded || !arg.startsWith(QLatin1String("--"))) {
+            if (!optionsEnded && arg == QLatin1String("-o")) {
+                if (i + 1 >= args.size())
+                    return usage(QStringLiteral("-o needs a file name"));
+                line.output = args[++i];
+                continue;
+            }
             if (!optionsEnded && arg == QLatin1String("-h")) {
                 line.verb = Verb::Help;
                 return line;
@@ -189,6 +224,17 @@ std::variant<CommandLine, UsageError> parseCommandLine(const QStringList &args)
             line.json = true;
         } else if (arg == QLatin1String("--trace")) {
             line.trace = true;
+        } else if (arg == QLatin1String("--address") || arg == QLatin1String("--output") ||
+                   arg == QLatin1String("--gain") || arg == QLatin1String("--q")) {
+            if (i + 1 >= args.size())
+                return usage(arg + QStringLiteral(" needs a value"));
+            const QString value = args[++i];
+            if (arg == QLatin1String("--address"))
+                line.i2cAddress = value;
+            else if (arg == QLatin1String("--output"))
+                line.output = value;
+            else if (!readDecimal(value, arg == QLatin1String("--gain") ? line.gainDb : line.q))
+                return usage(QStringLiteral("%1 needs a number, not \"%2\"").arg(arg, value));
         } else if (arg == QLatin1String("--version")) {
             int version = 0;
             if (i + 1 >= args.size() || !readInteger(args[i + 1], version) || version < 1 || version > 255)
@@ -269,9 +315,14 @@ QString usageText()
         "  algorithm upload FILE         a raw algorithm image (.dat)\n"
         "  upgrade FILE [--version N]    the pedal's firmware from an image (.bin): into the bootloader,\n"
         "                                erase, write, verify, start; N from a name like FIRMWARE_11.bin\n"
+        "  eeprom read [--address 50|51] -o FILE   the pedal's settings memory (16384 bytes) into FILE\n"
+        "  eeprom erase [--address 50|51]          erase it\n"
+        "  coeff NOTE [--gain G] [--q Q] the filter coefficient table for a note (A1 … G#5),\n"
+        "                                -6 dB and Q 11 unless given; needs no pedal\n"
         "\n"
         "Without --serial or --port the only pedal found is used. store, tuning upload, instrument,\n"
-        "algorithm upload and upgrade change what the pedal keeps and need --yes; preset save needs it to\n"
+        "algorithm upload, upgrade and eeprom erase change what the pedal keeps and need --yes; preset save needs it "
+        "to\n"
         "replace a file. --json prints the answer as one JSON object; --trace prints the exchange\n"
         "with the pedal on stderr.\n"
         "Exit status: 0 done, 1 the pedal or a file failed, 2 the command line was refused.\n");

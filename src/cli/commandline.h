@@ -22,6 +22,9 @@ enum class Verb {
     BypassStorage,
     AlgorithmUpload,
     Upgrade,
+    EepromRead,
+    EepromErase,
+    Coeff,
 };
 
 struct CommandLine {
@@ -37,11 +40,16 @@ struct CommandLine {
     QString file;        // preset save/load, algorithm upload
     int tuningIndex = 0; // tuning set
     int semitoneShift = 0;
-    bool guitar = true;      // instrument
-    QString midiItem;        // midi: "OMNI" or "1".."16", as the window's menu items read
-    bool store = false;      // bypass-storage
-    int firmwareVersion = 0; // upgrade: --version, or the one the file's name gives
-    QString commandName;     // "preset save", as the answers and errors name the command
+    bool guitar = true;                        // instrument
+    QString midiItem;                          // midi: "OMNI" or "1".."16", as the window's menu items read
+    bool store = false;                        // bypass-storage
+    QString i2cAddress = QStringLiteral("50"); // eeprom: --address
+    QString output;                            // eeprom read: -o FILE
+    QString note;                              // coeff: the note's name ("D2")
+    double gainDb = -6.0;                      // coeff: --gain
+    double q = 11.0;                           // coeff: --q
+    int firmwareVersion = 0;                   // upgrade: --version, or the one the file's name gives
+    QString commandName;                       // "preset save", as the answers and errors name the command
 };
 
 struct UsageError {

@@ -5,6 +5,7 @@
 #include "content/firmwaretable.h"
 #include "content/options.h"
 #include "content/tuning.h"
+#include "device/eeprom.h"
 #include "device/hexcodec.h"
 #include "effect/messages.h"
 #include "firmware/bootloader.h"
@@ -13,7 +14,9 @@
 #include "support/safefile.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QSaveFile>
 
 namespace vadrelon::cli {
 
@@ -71,6 +74,19 @@ void CommandRunner::start()
         return;
     }
     catalogue_ = content_.resourceLines;
+    if (line_.verb == Verb::Coeff) {
+        const int index = static_cast<int>(calculatorNoteNames().indexOf(line_.note));
+        const QStringList lines =
+            coefficientTableLines(line_.note, kCalculatorFirstNote + index, line_.gainDb, line_.q);
+        if (lines.first().startsWith(QLatin1String("warning:"))) {
+            fail(Error{ErrorCode::BadInput, lines.join(QLatin1Char(' '))});
+            return;
+        }
+        answer(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'),
+               QJsonObject{{QStringLiteral("note"), line_.note},
+                           {QStringLiteral("lines"), QJsonArray::fromStringList(lines)}});
+        return;
+    }
     if (!checkFilesFirst())
         return;
     const Discovered found = discover_();
@@ -106,6 +122,16 @@ bool CommandRunner::checkFilesFirst()
         link_.log().printLines(presetLoadTrace(preset_));
         return true;
     }
+    case Verb::EepromRead:
+        if (QFileInfo::exists(line_.output) && !line_.yes) {
+            fail(
+                Error{
+                    ErrorCode::Missing,
+                    QStringLiteral("%1 already exists; give --yes to replace it (nothing was sent)").arg(line_.output)},
+                kUsageExitCode);
+            return false;
+        }
+        return true;
     case Verb::PresetSave:
         if (QFileInfo::exists(line_.file) && !line_.yes) {
             fail(
@@ -199,6 +225,35 @@ void CommandRunner::dispatch()
     case Verb::Upgrade:
         enterBootloader();
         return;
+    case Verb::EepromErase: {
+        const QString message = std::get<QString>(buildEepromEraseMessage(line_.i2cAddress));
+        link_.log().print(QStringLiteral("erase message: ") + message);
+        send({{hexToBytes(message), kCommandPauseMs, true}}, [this] {
+            answer(QStringLiteral("Memory %1 erased\n").arg(line_.i2cAddress.toUpper()),
+                   QJsonObject{{QStringLiteral("erased"), line_.i2cAddress.toUpper()}});
+        });
+        return;
+    }
+    case Verb::EepromRead: {
+        auto job =
+            std::make_unique<EepromReadJob>(hexToBytes(std::get<QString>(buildEepromReadMessage(line_.i2cAddress))));
+        EepromReadJob *read = job.get();
+        run(std::move(job), [this, read] {
+            QSaveFile file(line_.output);
+            if (!file.open(QIODevice::WriteOnly) || file.write(read->dump()) != read->dump().size() || !file.commit()) {
+                fail(Error{ErrorCode::FileNotWritten,
+                           QStringLiteral("\"%1\": %2").arg(line_.output, file.errorString())});
+                return;
+            }
+            answer(QStringLiteral("%1 bytes of memory %2 written to %3\n")
+                       .arg(read->dump().size())
+                       .arg(line_.i2cAddress.toUpper(), line_.output),
+                   QJsonObject{{QStringLiteral("file"), line_.output},
+                               {QStringLiteral("bytes"), static_cast<int>(read->dump().size())}});
+        });
+        return;
+    }
+    case Verb::Coeff:
     case Verb::Help:
     case Verb::List:
         return;

@@ -578,3 +578,35 @@ TEST_F(CliUpgrade, AStepRefusedStopsItBeforeTheStartWithOneLine)
     EXPECT_EQ(o.err.count('\n'), 1);
     EXPECT_FALSE(newMessages().contains("21 DE"));
 }
+
+TEST_F(Cli, TheSettingsMemoryIsReadIntoAFileAndErased)
+{
+    startPedal();
+    const Outcome read = run("eeprom|read|-o|" + file("dump.bin"));
+    ASSERT_EQ(read.exitCode, 0) << shown(read);
+    EXPECT_EQ(readAll(file("dump.bin")).size(), 16384);
+    EXPECT_EQ(read.out, "16384 bytes of memory 50 written to " + file("dump.bin") + "\n");
+    EXPECT_EQ(run("eeprom|read|-o|" + file("dump.bin")).exitCode, 2) << "an existing file needs --yes";
+    const Outcome erase = run("--yes|eeprom|erase|--address|51");
+    ASSERT_EQ(erase.exitCode, 0) << shown(erase);
+    EXPECT_EQ(newMessages(2), QStringList({"0C 50 00 00 00 00", "0B 51 00 00 00"}));
+    EXPECT_EQ(run("--yes|eeprom|erase|--address|5").exitCode, 2);
+    EXPECT_TRUE(newMessages().isEmpty());
+}
+
+namespace {
+
+TEST(CliCoeff, PrintsTheTableRowWithoutAPedal)
+{
+    QTemporaryDir dir;
+    const Outcome o = vadrelon(dir.filePath("announce"), dir.path(), {"coeff", "D2"});
+    ASSERT_EQ(o.exitCode, 0) << shown(o);
+    EXPECT_EQ(o.out, "D2_6db_cut_Q11 : array[0..19] of string =\n('00', '7F', 'F5', 'EC', \n'FF', '00', '2B', '70', \n"
+                     "'00', '7F', 'E1', 'AB', \n'00', 'FF', 'D4', '90', \n'FF', '80', '28', '6A');\n");
+    EXPECT_EQ(vadrelon(dir.filePath("announce"), dir.path(), {"coeff", "C3", "--gain", "-20", "--q", "12"})
+                  .out.split('\n')[0],
+              "C3_20db_cut_Q12 : array[0..19] of string =");
+    EXPECT_EQ(vadrelon(dir.filePath("announce"), dir.path(), {"coeff", "D2", "--q", "0"}).exitCode, 2);
+}
+
+} // namespace
