@@ -18,7 +18,8 @@ TEST(VersionCheck, ComparesPartByPartWithMissingPartsAsZero)
     const Case cases[] = {
         {"1.15.0.0", "1.15.0.0", false}, {"1.16.0.0", "1.15.0.0", true}, {"2.0.0.0", "1.15.0.0", true},
         {"1.16", "1.15.0.0", true},      {"1.15", "1.15.0.0", false},    {"1.15.0.1", "1.15", true},
-        {"1.9.9.9", "1.15.0.0", false},  {"1.14.99", "1.15.0.0", false}, {"0.9", "1.0", false},
+        {"1.15.0.0", "1.15", false},     {"1.9.9.9", "1.15.0.0", false}, {"1.14.99", "1.15.0.0", false},
+        {"0.9", "1.0", false},
     };
     for (const Case &c : cases) {
         const std::optional<QVersionNumber> server = parseEditorVersion(c.server);
