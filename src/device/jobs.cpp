@@ -10,6 +10,7 @@ namespace {
 
 constexpr quint8 kBootloaderSync = 0x7F;
 constexpr quint8 kBootloaderAck = 0x79;
+constexpr quint8 kBootloaderNack = 0x1F;
 constexpr int kBootloaderEntryPauseMs = 100; // the pedal restarts into its bootloader
 constexpr int kUploadBypassPauseMs = 40;
 constexpr int kFileUploadBypassPauseMs = 400; // a file upload has always given the pedal longer
@@ -95,15 +96,23 @@ bool BootloaderGreeting::greet()
         return false;
     if (!send(QByteArray(1, static_cast<char>(kBootloaderSync))))
         return false;
-    arm(timing().answerBoundMs);
+    arm(timing().bootloaderAnswerBoundMs);
     return true;
 }
 
 void BootloaderGreeting::greeted(const QByteArray &bytes)
 {
+    if (bytes.isEmpty() && !secondTry_) {
+        secondTry_ = true;
+        if (!send(QByteArray(1, static_cast<char>(kBootloaderSync))))
+            return;
+        arm(timing().bootloaderAnswerBoundMs);
+        return;
+    }
     log().print(QStringLiteral("num of bytes received: %1").arg(bytes.size()));
     log().appendLine(QStringLiteral("received Byte: ") + bytesToHex(bytes.left(1)));
-    acknowledged_ = !bytes.isEmpty() && static_cast<quint8>(bytes[0]) == kBootloaderAck;
+    const quint8 first = bytes.isEmpty() ? 0 : static_cast<quint8>(bytes[0]);
+    acknowledged_ = first == kBootloaderAck || first == kBootloaderNack;
     if (acknowledged_) {
         link().enterState(LinkState::Bootloader);
     } else {

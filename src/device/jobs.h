@@ -10,11 +10,14 @@
 namespace vadrelon {
 
 // Greets the pedal's bootloader: 0x7F at even parity, and 0x79 back within the answer bound
-// makes the link a bootloader link. Any other answer, or none, puts the framing back to the
-// running firmware's, so that the link goes on as it was.
+// makes the link a bootloader link. A bootloader greeted before (a link that ended after a
+// stopped upgrade) takes 0x7F as the first byte of a command and waits: a second 0x7F makes a
+// command whose complement is wrong, and its NACK tells that a bootloader is there, ready for
+// the next command. Any other answer, or none, puts the framing back to the running
+// firmware's, so that the link goes on as it was.
 class BootloaderGreeting : public Job {
 public:
-    // Whether the bootloader acknowledged (0x79).
+    // Whether a bootloader answered (0x79, or 0x1F from one greeted before).
     bool bootloaderAnswered() const { return acknowledged_; }
 
 protected:
@@ -26,6 +29,7 @@ protected:
 private:
     void greeted(const QByteArray &bytes);
     bool acknowledged_ = false;
+    bool secondTry_ = false;
 };
 
 // Opens the pedal by serial number at the running firmware's settings and, in upgrade mode,

@@ -320,9 +320,12 @@ TEST_F(Linking, UpgradeModeGreetsTheBootloaderAndAsksItNothingElse)
 
     trigger("menuDisconnect");
     editor->device.firmwareUpgradeMode = false;
-    trigger("menuConnect"); // the pedal is still in its bootloader: a normal link is at no parity again
+    // A normal link starts at no parity; the pedal, still in its bootloader, does not answer the
+    // status request, and the greeting finds it there again.
+    trigger("menuConnect");
     ASSERT_TRUE(settle());
-    EXPECT_EQ(editor->transport.parity(), FT_PARITY_NONE);
+    EXPECT_EQ(editor->link.state(), LinkState::Bootloader);
+    EXPECT_EQ(editor->transport.parity(), FT_PARITY_EVEN);
 }
 
 TEST_F(Linking, UpgradeModeWithoutABootloaderFails)

@@ -215,6 +215,29 @@ TEST_F(FirmwareUpgrade, EveryFaultStopsItBeforeTheStartAndASecondUpgradeRecovers
     }
 }
 
+// The message after a stopped upgrade says to link again: a bootloader greeted before must be
+// found by the new link too.
+TEST_F(FirmwareUpgrade, AfterAStoppedUpgradeANewLinkFindsTheBootloaderAgain)
+{
+    ready();
+    pedal.faults().nackAtBootloaderCommand = 0x31;
+    pedal.faults().nackAtBootloaderStep = sim::BootloaderStep::Data;
+    upgradeFromFile();
+    ASSERT_TRUE(prompt.messages.value(0).startsWith("The firmware upgrade stopped at the data of block 0"));
+    pedal.faults() = sim::Faults{};
+    trigger("menuDisconnect");
+    editor->firmwareWindow->close();
+    prompt.messages.clear();
+    link(); // Upgrade Mode is still on: the link greets at once
+    EXPECT_EQ(prompt.messages, QStringList({"Connection to bootloader succeeded, ready for firmware upgrade"}));
+    EXPECT_TRUE(logHas("received Byte: 1F")) << "the NACK of a bootloader greeted before";
+    trigger("menuStartFirmwareUpgrade");
+    prompt.messages.clear();
+    upgradeFromFile();
+    EXPECT_EQ(prompt.messages, QStringList({"Firmware Upgrade Complete, device will now restart"}));
+    EXPECT_EQ(pedal.flash(), expectedFlash(11));
+}
+
 TEST_F(FirmwareUpgrade, APedalPulledOutMidWayIsToldOnce)
 {
     ready();
