@@ -16,7 +16,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 namespace vadrelon::cli {
 
@@ -24,8 +23,6 @@ namespace {
 
 // The pedal's time to take in a tuning message or stored settings, and to go quiet after the
 // bypass message before the tuning table.
-constexpr int kCommandPauseMs = 100;
-constexpr int kTuningDataBypassPauseMs = 400;
 constexpr int kProgressTickMs = 250;
 constexpr int kFirmwareProbeMs = 500;
 constexpr int kDrainTickMs = 10;
@@ -239,10 +236,8 @@ void CommandRunner::dispatch()
             std::make_unique<EepromReadJob>(hexToBytes(std::get<QString>(buildEepromReadMessage(line_.i2cAddress))));
         EepromReadJob *read = job.get();
         run(std::move(job), [this, read] {
-            QSaveFile file(line_.output);
-            if (!file.open(QIODevice::WriteOnly) || file.write(read->dump()) != read->dump().size() || !file.commit()) {
-                fail(Error{ErrorCode::FileNotWritten,
-                           QStringLiteral("\"%1\": %2").arg(line_.output, file.errorString())});
+            if (const std::optional<Error> error = writeWholeFile(line_.output, read->dump())) {
+                fail(*error);
                 return;
             }
             answer(QStringLiteral("%1 bytes of memory %2 written to %3\n")
@@ -425,23 +420,21 @@ void CommandRunner::setTuning()
 
 void CommandRunner::uploadTuningData()
 {
-    const QString text = buildTuningDataMessage();
-    const QByteArray message = hexToBytes(text);
-    link_.log().print(QStringLiteral("tuning data: ") + text.mid(2));
+    const QList<SendJob::Part> parts = tuningDataUpload();
+    const QByteArray message = parts.last().message;
+    link_.log().print(QStringLiteral("tuning data: ") + bytesToHex(message).mid(2));
     link_.log().print(QStringLiteral("num_of_bytes: %1").arg(message.size()));
     startProgress(QStringLiteral("Uploading the tuning data"));
-    send({{hexToBytes(buildBypassMessage(true)), kTuningDataBypassPauseMs}, {message, kCommandPauseMs, true}},
-         [this, size = message.size()] {
-             // The upload bypassed the pedal: what it reports now is what the player hears.
-             readStatus([this, size](const QByteArray &values) {
-                 stopProgress();
-                 const quint8 bypass = static_cast<quint8>(values.at(StatusIndex::Bypass));
-                 const QString word = bypass <= 1 ? onOff(bypass == 1) : QStringLiteral("unknown (%1)").arg(bypass);
-                 answer(
-                     QStringLiteral("Tuning data sent (%1 bytes)\nBypass: %2\n").arg(size).arg(word),
-                     QJsonObject{{QStringLiteral("bytes"), static_cast<int>(size)}, {QStringLiteral("bypass"), word}});
-             });
-         });
+    send(parts, [this, size = message.size()] {
+        // The upload bypassed the pedal: what it reports now is what the player hears.
+        readStatus([this, size](const QByteArray &values) {
+            stopProgress();
+            const quint8 bypass = static_cast<quint8>(values.at(StatusIndex::Bypass));
+            const QString word = bypass <= 1 ? onOff(bypass == 1) : QStringLiteral("unknown (%1)").arg(bypass);
+            answer(QStringLiteral("Tuning data sent (%1 bytes)\nBypass: %2\n").arg(size).arg(word),
+                   QJsonObject{{QStringLiteral("bytes"), static_cast<int>(size)}, {QStringLiteral("bypass"), word}});
+        });
+    });
 }
 
 void CommandRunner::sendInstrument()
@@ -538,18 +531,15 @@ void CommandRunner::enterBootloader()
                            .arg(firmware)});
             return;
         }
-        send({{hexToBytes(buildBypassMessage(true)), 0, false}}, [this] {
-            auto entry = std::make_unique<EnterBootloaderJob>();
-            EnterBootloaderJob *entered = entry.get();
-            run(std::move(entry), [this, entered] {
-                if (!entered->bootloaderAnswered()) {
-                    fail(Error{ErrorCode::Missing,
-                               QStringLiteral("The pedal did not enter its bootloader. Keep its SHIFT button pressed "
-                                              "and run the upgrade again.")});
-                    return;
-                }
-                upgradeFirmware();
-            });
+        auto entry = std::make_unique<EnterBootloaderJob>();
+        EnterBootloaderJob *entered = entry.get();
+        run(std::move(entry), [this, entered] {
+            if (!entered->bootloaderAnswered()) {
+                fail(Error{ErrorCode::Missing, QStringLiteral("The pedal did not enter its bootloader. Keep its SHIFT "
+                                                              "button pressed and run the upgrade again.")});
+                return;
+            }
+            upgradeFirmware();
         });
     });
     if (!link_.run(std::move(status)))

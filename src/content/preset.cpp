@@ -3,7 +3,6 @@
 #include "support/safefile.h"
 
 #include <QDir>
-#include <QSaveFile>
 
 namespace vadrelon {
 
@@ -116,13 +115,10 @@ Result<Preset> loadPresetFile(const QString &path)
 
 std::optional<Error> savePresetFile(const QString &path, const PresetValues &values)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Error{ErrorCode::PresetNotSaved, located(path, file.errorString())};
-    const QByteArray bytes = writePreset(values);
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        return Error{ErrorCode::PresetNotSaved, located(path, file.errorString())};
-    return std::nullopt;
+    std::optional<Error> error = writeWholeFile(path, writePreset(values));
+    if (error)
+        error->code = ErrorCode::PresetNotSaved; // already names the path
+    return error;
 }
 
 } // namespace vadrelon

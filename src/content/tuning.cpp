@@ -129,6 +129,13 @@ QString buildTuningDataMessage()
     return QStringLiteral("0E") + bytesToHex(tuningCoefficientTable());
 }
 
+QList<SendJob::Part> tuningDataUpload()
+{
+    constexpr int kBypassPauseMs = 400;
+    return {{hexToBytes(buildBypassMessage(true)), kBypassPauseMs, false},
+            {hexToBytes(buildTuningDataMessage()), kCommandPauseMs, true}};
+}
+
 TracedMessage buildInstrumentMessage(bool guitar)
 {
     QString text = QStringLiteral("0F") + hex2(guitar ? kGuitar : kBass) +

@@ -3,6 +3,7 @@
 // note-centred filter coefficients, and guitar or bass. The coefficients come from one rule,
 // shared with the coefficient calculator of the debug console.
 #include "device/error.h"
+#include "device/jobs.h"
 #include "effect/messages.h"
 
 #include <QByteArray>
@@ -52,6 +53,9 @@ QByteArray tuningCoefficientTable();
 Result<QString> buildTuningMessage(int tuningIndex, int semitoneShift);
 // "0E" and the table: 641 bytes.
 QString buildTuningDataMessage();
+// The whole upload as it goes to the pedal: the bypass, 400 ms for the pedal to go quiet, then
+// the table after a purge, and the pedal's time to take it in. It leaves the pedal bypassed.
+QList<SendJob::Part> tuningDataUpload();
 
 // The instrument codes of the pedal's settings.
 constexpr quint8 kGuitar = 0xFF;

@@ -126,7 +126,7 @@ void BootloaderGreeting::greeted(const QByteArray &bytes)
 
 void EnterBootloaderJob::start()
 {
-    if (!send(hexToBytes(QStringLiteral("0500010203040506"))))
+    if (!send(hexToBytes(buildBypassMessage(true))) || !send(hexToBytes(QStringLiteral("0500010203040506"))))
         return;
     arm(kBootloaderEntryPauseMs);
 }

@@ -55,8 +55,9 @@ protected:
     void start() override { greet(); }
 };
 
-// From the running firmware into its bootloader: the entry message 05 00 01 02 03 04 05 06,
-// 100 ms for the pedal to restart into its bootloader, then the greeting.
+// From the running firmware into its bootloader: the bypass, the entry message
+// 05 00 01 02 03 04 05 06, 100 ms for the pedal to restart into its bootloader, then the
+// greeting.
 class EnterBootloaderJob : public BootloaderGreeting {
 protected:
     void start() override;
@@ -89,6 +90,10 @@ private:
     QByteArray values_;
     int boundMs_ = 0;
 };
+
+// The pedal's time to take in a command (an assignment, stored settings, a tuning, an erase)
+// before the next message may reach it.
+constexpr int kCommandPauseMs = 100;
 
 // Messages, each followed by a pause during which nothing else reaches the pedal (the pedal
 // needs it to take the message in). A message with purgeFirst has the port's transmit queue

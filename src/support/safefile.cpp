@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSaveFile>
 
 #include <cerrno>
 
@@ -92,6 +93,15 @@ Result<QByteArray> readRegularFile(const QString &path, qint64 cap)
             return refused(path, tooLarge(cap));
         bytes.append(chunk, static_cast<qsizetype>(n));
     }
+}
+
+std::optional<Error> writeWholeFile(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return Error{ErrorCode::FileNotWritten,
+                     QStringLiteral("\"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString())};
+    return std::nullopt;
 }
 
 } // namespace vadrelon

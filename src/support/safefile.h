@@ -23,4 +23,9 @@ constexpr qint64 kFirmwareImageCap = 128 * 1024;
 // the detail `"<path>": <reason>`.
 [[nodiscard]] Result<QByteArray> readRegularFile(const QString &path, qint64 cap);
 
+// The whole file written aside and renamed into place, so that a full disk or a crash never
+// leaves half a file behind and an old file of that name stays whole on failure. A failure is
+// FileNotWritten with the detail `"<path>": <reason>`.
+[[nodiscard]] std::optional<Error> writeWholeFile(const QString &path, const QByteArray &bytes);
+
 } // namespace vadrelon

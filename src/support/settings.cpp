@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
 
@@ -175,13 +174,7 @@ Result<QString> SettingsStore::readText(const QString &path)
 
 std::optional<Error> SettingsStore::writeText(const QString &path, const QString &text)
 {
-    // Written aside and renamed into place, so that a full disk or a crash never leaves a
-    // half-written setting behind.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())
-        return Error{ErrorCode::FileNotWritten,
-                     QStringLiteral("\"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString())};
-    return std::nullopt;
+    return writeWholeFile(path, text.toUtf8());
 }
 
 QString decodeSettingText(const QByteArray &bytes)

@@ -7,6 +7,7 @@
 #include "device/link.h"
 #include "support/consolelog.h"
 #include "support/prompt.h"
+#include "support/safefile.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,7 +18,6 @@
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
 
@@ -160,7 +160,7 @@ void ConsoleWindow::onEraseClicked()
         return;
     }
     log_.print(QStringLiteral("erase message: ") + std::get<QString>(message));
-    auto job = std::make_unique<SendJob>(hexToBytes(std::get<QString>(message)), 100, true);
+    auto job = std::make_unique<SendJob>(hexToBytes(std::get<QString>(message)), kCommandPauseMs, true);
     job->whenFinished([this](const std::optional<Error> &error) {
         if (error)
             showError(*error);
@@ -200,10 +200,8 @@ void ConsoleWindow::onSaveDumpClicked()
         prompt_.saveFileName(QStringLiteral("Save Memory Dump"), QStringLiteral("Memory dumps (*.bin)"), QString());
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(dump_) != dump_.size() || !file.commit()) {
-        showError(Error{ErrorCode::FileNotWritten,
-                        QStringLiteral("\"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString())});
+    if (const std::optional<Error> error = writeWholeFile(path, dump_)) {
+        showError(*error);
         return;
     }
     log_.print(QStringLiteral("memory dump saved: ") + QDir::toNativeSeparators(path));

@@ -7,6 +7,7 @@
 #include "content/preset.h"
 #include "content/resources.h"
 #include "content/tuning.h"
+#include "device/eeprom.h"
 #include "device/hexcodec.h"
 #include "device/jobs.h"
 #include "effect/dialmapping.h"
@@ -36,9 +37,6 @@
 namespace vadrelon {
 
 namespace {
-
-constexpr int kCommandPauseMs = 100;          // the pedal's time to take in an assignment or stored settings
-constexpr int kTuningDataBypassPauseMs = 400; // the pedal goes quiet before it takes the table
 
 QString withoutLinked(QString caption)
 {
@@ -678,12 +676,9 @@ void MainWindow::onUploadTuningDataTriggered()
     log_.print(QStringLiteral("tuning data: ") + text.mid(2));
     if (!prompt_.askYesNo(QStringLiteral("Upload Tuning Data?")))
         return;
-    const QByteArray message = hexToBytes(text);
-    log_.print(QStringLiteral("num_of_bytes: %1").arg(message.size()));
-    auto job = std::make_unique<SendJob>(QList<SendJob::Part>{
-        {hexToBytes(buildBypassMessage(true)), kTuningDataBypassPauseMs, false},
-        {message, kCommandPauseMs, true},
-    });
+    const QList<SendJob::Part> parts = tuningDataUpload();
+    log_.print(QStringLiteral("num_of_bytes: %1").arg(parts.last().message.size()));
+    auto job = std::make_unique<SendJob>(parts);
     job->whenFinished([this](const std::optional<Error> &error) {
         if (error) {
             showError(*error);
@@ -770,27 +765,19 @@ void MainWindow::onUpgradeModeTriggered(bool on)
         leaveUpgradeMode();
         return;
     }
-    auto bypass = std::make_unique<SendJob>(hexToBytes(buildBypassMessage(true)), 0);
-    bypass->whenFinished([this](const std::optional<Error> &error) {
+    auto job = std::make_unique<EnterBootloaderJob>();
+    EnterBootloaderJob *entry = job.get();
+    job->whenFinished([this, entry](const std::optional<Error> &error) {
         if (error) {
             showError(*error);
             return;
         }
-        auto job = std::make_unique<EnterBootloaderJob>();
-        EnterBootloaderJob *entry = job.get();
-        job->whenFinished([this, entry](const std::optional<Error> &failure) {
-            if (failure) {
-                showError(*failure);
-                return;
-            }
-            prompt_.message(entry->bootloaderAnswered()
-                                ? QStringLiteral("Connection to bootloader succeeded. Release SHIFT button and go to "
-                                                 "Upgrade Firmware menu and click Start Firmware Upgrade.")
-                                : QStringLiteral("Connection to bootloader failed"));
-        });
-        start(std::move(job));
+        prompt_.message(entry->bootloaderAnswered()
+                            ? QStringLiteral("Connection to bootloader succeeded. Release SHIFT button and go to "
+                                             "Upgrade Firmware menu and click Start Firmware Upgrade.")
+                            : QStringLiteral("Connection to bootloader failed"));
     });
-    start(std::move(bypass));
+    start(std::move(job));
 }
 
 // Turning the mode off sends nothing. A link already in the bootloader cannot go on at the
@@ -832,7 +819,7 @@ void MainWindow::onEraseSettingsTriggered()
             .join(QStringLiteral("\r\n"));
     if (!prompt_.askYesNo(question))
         return;
-    const QString message = QStringLiteral("0B5000") + QStringLiteral("0000");
+    const QString message = std::get<QString>(buildEepromEraseMessage(QStringLiteral("50")));
     log_.print(QStringLiteral("erase message: ") + message);
     sendCommand(message, kCommandPauseMs, true);
 }
