@@ -34,6 +34,9 @@ TEST_F(FirmwareMenu, ARecentFirmwareIsAskedFirstThenEntersItsBootloader)
     trigger("menuFirmwareUpgradeMode");
     ASSERT_TRUE(settle());
     EXPECT_EQ(sent(), QStringList({"0D 01", "05 00 01 02 03 04 05 06", "7F"}));
+    const QList<sim::ReceivedMessage> got = pedal.received();
+    ASSERT_EQ(got.size(), 3);
+    EXPECT_GE(got[2].msecsSinceEpoch - got[1].msecsSinceEpoch, 10) << "the pedal restarts into its bootloader first";
     EXPECT_EQ(prompt.messages.last(), "Connection to bootloader succeeded. Release SHIFT button and go to Upgrade "
                                       "Firmware menu and click Start Firmware Upgrade.");
     EXPECT_TRUE(logHas("received Byte: 79"));
