@@ -587,6 +587,7 @@ TEST_F(Cli, TheSettingsMemoryIsReadIntoAFileAndErased)
     EXPECT_EQ(readAll(file("dump.bin")).size(), 16384);
     EXPECT_EQ(read.out, "16384 bytes of memory 50 written to " + file("dump.bin") + "\n");
     EXPECT_EQ(run("eeprom|read|-o|" + file("dump.bin")).exitCode, 2) << "an existing file needs --yes";
+    EXPECT_EQ(run("eeprom|erase").exitCode, 2) << "erasing needs --yes";
     const Outcome erase = run("--yes|eeprom|erase|--address|51");
     ASSERT_EQ(erase.exitCode, 0) << shown(erase);
     EXPECT_EQ(newMessages(2), QStringList({"0C 50 00 00 00 00", "0B 51 00 00 00"}));
@@ -607,6 +608,12 @@ TEST(CliCoeff, PrintsTheTableRowWithoutAPedal)
                   .out.split('\n')[0],
               "C3_20db_cut_Q12 : array[0..19] of string =");
     EXPECT_EQ(vadrelon(dir.filePath("announce"), dir.path(), {"coeff", "D2", "--q", "0"}).exitCode, 2);
+    // A design the DSP's word cannot hold is a failure, not a table of wrapped numbers.
+    const Outcome steep =
+        vadrelon(dir.filePath("announce"), dir.path(), {"coeff", "A1", "--gain", "60", "--q", "0.001"});
+    EXPECT_EQ(steep.exitCode, 1) << shown(steep);
+    EXPECT_EQ(steep.out, "");
+    EXPECT_TRUE(steep.err.startsWith("vadrelon: warning: b0 = ")) << shown(steep);
 }
 
 } // namespace
