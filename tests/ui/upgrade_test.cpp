@@ -63,7 +63,14 @@ public:
 TEST_F(FirmwareUpgrade, WritesVerifiesRecordsAndStartsInThatOrder)
 {
     ready();
+    QList<int> bar;
+    QObject::connect(find<QProgressBar>("ProgressBar1"), &QProgressBar::valueChanged,
+                     [&bar](int value) { bar << value; });
     upgradeFromFile();
+    ASSERT_GE(bar.size(), 3);
+    EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end() - 1)) << "the bar only moves forward while the upgrade runs";
+    EXPECT_GE(*std::max_element(bar.begin(), bar.end()), 95) << "through every phase, the start included";
+    EXPECT_EQ(bar.last(), 0) << "reset at the end";
     EXPECT_EQ(prompt.messages, QStringList({"Firmware Upgrade Complete, device will now restart"}));
     const QStringList got = sent();
     const QStringList head = {"43 BC", "FF 00", "31 CE", "08 00 00 00 08"};
