@@ -10,7 +10,7 @@ packages=(
   libgtest-dev googletest
   xvfb xauth xdotool imagemagick
   fonts-liberation fonts-dejavu-core
-  stm32flash clang-format
+  stm32flash clang-format openssl
 )
 
 missing=()

@@ -20,6 +20,7 @@ QString errorText(const Error &error)
     case ErrorCode::UntrustedReply:
     case ErrorCode::Missing:
     case ErrorCode::BadInput:
+    case ErrorCode::UpdateFailed:
         return error.detail;
     case ErrorCode::PortGone:
         return QStringLiteral("The pedal is no longer connected. Plug it in again and choose Connection → Link.");

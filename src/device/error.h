@@ -37,6 +37,7 @@ enum class ErrorCode {
     UpgradeFailed,       // a bootloader step failed; detail: the step, its address and what came back
     PresetNotLoaded,     // a preset file could not be read or is not one; detail: "<path>": <reason>
     PresetNotSaved,      // a preset file could not be written; detail as PresetNotLoaded
+    UpdateFailed,        // the update server gave no usable answer, or an update step failed; detail: the sentence
 };
 
 struct Error {
