@@ -88,7 +88,8 @@ int main(int argc, char **argv)
 
     vadrelon::PosixSerialDriver driver;
     vadrelon::DialogPrompt prompt;
-    vadrelon::Editor editor(driver, prompt, vadrelon::SettingsStore::defaultDocumentsFolder());
+    vadrelon::Editor editor(driver, prompt, vadrelon::SettingsStore::defaultDocumentsFolder(), {},
+                            vadrelon::UpdateSettings::fromEnvironment());
     prompt.setParent(editor.mainWindow.get());
     if (g_endBeforeMainLoop)
         return 0;

@@ -139,6 +139,14 @@ std::optional<Error> SettingsStore::showUpdateMessageClicked(bool nowChecked)
     return clickYesNo(ShowUpdateMessageFile, nowChecked, showUpdateMessage);
 }
 
+std::optional<Error> SettingsStore::stopUpdateMessage()
+{
+    const QString path = QDir(productFolder()).filePath(ShowUpdateMessageFile);
+    if (!QFileInfo::exists(path))
+        return std::nullopt;
+    return writeText(path, No);
+}
+
 std::optional<Error> SettingsStore::clickYesNo(const char *fileName, bool nowChecked, bool &field)
 {
     const QString path = QDir(productFolder()).filePath(fileName);

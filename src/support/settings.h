@@ -53,6 +53,9 @@ public:
     // follows the new check mark and the file is rewritten.
     [[nodiscard]] std::optional<Error> reportUsbErrorsClicked(bool nowChecked);
     [[nodiscard]] std::optional<Error> showUpdateMessageClicked(bool nowChecked);
+    // "Don't Show This Message Again": "NO" into the file when it exists; the menu's mark and
+    // this run's setting stay as they are.
+    [[nodiscard]] std::optional<Error> stopUpdateMessage();
 
     // The saved look index from "style.txt" in the maker folder: 0 when the file is missing
     // or does not hold a whole number (no blanks or line breaks around it), otherwise the

@@ -48,8 +48,9 @@ UpdaterHooks systemUpdaterHooks()
             quoted << QLatin1Char('"') + QDir::toNativeSeparators(a) + QLatin1Char('"');
         const std::wstring file = QDir::toNativeSeparators(program).toStdWString();
         const std::wstring parameters = quoted.join(QLatin1Char(' ')).toStdWString();
-        const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
-            nullptr, L"runas", file.c_str(), parameters.empty() ? nullptr : parameters.c_str(), nullptr, SW_SHOWNORMAL));
+        const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"runas", file.c_str(),
+                                                                    parameters.empty() ? nullptr : parameters.c_str(),
+                                                                    nullptr, SW_SHOWNORMAL));
         return result > 32;
     };
     return hooks;
@@ -65,8 +66,7 @@ UpdaterHooks systemUpdaterHooks()
 UpdaterFlow::UpdaterFlow(UpdateServer &server, ConsoleLog &log, Prompt &prompt, UpdaterHooks hooks, Places places,
                          QObject *parent)
     : QObject(parent), server_(server), log_(log), prompt_(prompt), hooks_(std::move(hooks)), places_(std::move(places))
-{
-}
+{}
 
 QString UpdaterFlow::updater() const
 {

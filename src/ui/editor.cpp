@@ -6,12 +6,14 @@
 #include "ui/mainwindow.h"
 #include "ui/notecutwindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFont>
 
 namespace vadrelon {
 
-Editor::Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFolder, const Timing &timing)
+Editor::Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFolder, const Timing &timing,
+               const UpdateSettings &updateSettings)
     : transport(driver), link(transport, log, timing), settings(documentsFolder)
 {
     // Every window's text, sized for the design's small fixed windows.
@@ -24,12 +26,19 @@ Editor::Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFol
     noteCutWindow = std::make_unique<NoteCutWindow>(link, log);
     firmwareWindow = std::make_unique<FirmwareWindow>(log);
     mainWindow->attachWindows(consoleWindow.get(), effectWindow.get(), firmwareWindow.get());
+    const auto item = [this](const char *name) { return mainWindow->findChild<QAction *>(QLatin1String(name)); };
+    updates =
+        std::make_unique<UpdateController>(updateSettings,
+                                           UpdateController::Items{item("menuNewAppVersion"), item("menuUpdateNow"),
+                                                                   item("menuCheckForUpdates"), item("menuSupport")},
+                                           log, settings, prompt, mainWindow.get());
 }
 
 Editor::~Editor()
 {
     // A job's caller is a window: the job goes before the windows do.
     link.abandon();
+    updates.reset();
     firmwareWindow.reset();
     effectWindow.reset();
     consoleWindow.reset();

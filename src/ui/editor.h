@@ -8,6 +8,7 @@
 #include "effect/parameters.h"
 #include "support/consolelog.h"
 #include "support/settings.h"
+#include "ui/updatecontroller.h"
 
 #include <memory>
 
@@ -23,7 +24,8 @@ class NoteCutWindow;
 
 class Editor {
 public:
-    Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFolder, const Timing &timing = {});
+    Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFolder, const Timing &timing = {},
+           const UpdateSettings &updateSettings = {});
     ~Editor();
 
     ConsoleLog log;
@@ -40,6 +42,7 @@ public:
     std::unique_ptr<EffectWindow> effectWindow;
     std::unique_ptr<FirmwareWindow> firmwareWindow;
     std::unique_ptr<NoteCutWindow> noteCutWindow; // built hidden; nothing shows it
+    std::unique_ptr<UpdateController> updates;
 };
 
 } // namespace vadrelon

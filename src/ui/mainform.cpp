@@ -56,10 +56,11 @@ constexpr MenuEntry kMenus[] = {
     {"menuFirmwareUpgrade", "menuStartFirmwareUpgrade", "Start Firmware Upgrade", MenuEntry::Item},
     {"menuFirmwareUpgrade", "menuEraseSettings", "Erase Settings", MenuEntry::Item},
     {"", "menuInfo", "Info", MenuEntry::Menu},
-    {"menuInfo", "menuSupport", "Support", MenuEntry::Disabled},
+    {"menuInfo", "menuSupport", "Support", MenuEntry::Item},
     {"menuInfo", "menuAppVersion", "Editor Version: ", MenuEntry::Disabled},
     {"menuInfo", "menuNewAppVersion", "New version available:", MenuEntry::Disabled},
     {"menuInfo", "menuUpdateNow", "Update Now", MenuEntry::Disabled},
+    {"menuInfo", "menuCheckForUpdates", "Check for Updates", MenuEntry::Item},
     {"menuInfo", "menuShowUpdateMsg", "Show Update Message", MenuEntry::Check},
     {"menuInfo", "menuSerialNumber", "Device Serial: ", MenuEntry::Disabled},
 };

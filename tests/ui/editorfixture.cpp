@@ -30,7 +30,7 @@ Editor &EditorFixture::start(std::initializer_list<sim::VirtualPedal *> pedals)
     for (sim::VirtualPedal *p : pedals)
         driver.attach(p);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.15.0.0"));
-    editor = std::make_unique<Editor>(driver, prompt, docs.path(), timing);
+    editor = std::make_unique<Editor>(driver, prompt, docs.path(), timing, updates);
     return *editor;
 }
 

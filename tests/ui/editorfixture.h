@@ -8,6 +8,7 @@
 #include "virtualpedal.h"
 
 #include "device/link.h"
+#include "ui/updatecontroller.h"
 
 #include <QAction>
 #include <QApplication>
@@ -64,6 +65,7 @@ public:
     bool enabled(const char *name);
 
     Timing timing;
+    UpdateSettings updates; // no check at start-up unless a test asks for one
     QTemporaryDir docs;
     ScriptedPrompt prompt;
     sim::InProcessDriver driver;

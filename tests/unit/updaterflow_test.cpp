@@ -79,7 +79,8 @@ protected:
 TEST_F(UpdaterFlowTest, WithoutALocalUpdaterItIsDownloadedAndTheUpdaterStarted)
 {
     EXPECT_EQ(run(), std::nullopt);
-    EXPECT_TRUE(log.lines().contains("Local updater not found, proceed with download...")) << log.lines().join(" | ").toStdString();
+    EXPECT_TRUE(log.lines().contains("Local updater not found, proceed with download..."))
+        << log.lines().join(" | ").toStdString();
     EXPECT_EQ(prompt.messages, QStringList{"New updater downloaded! Click OK to proceed with the update."});
     QFile file(downloaded());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -101,7 +102,8 @@ TEST_F(UpdaterFlowTest, TheLocalUpdaterIsReplacedOnlyWhenTheServerHasANewerOne)
         launches.clear();
         localVersion = QVersionNumber::fromString(c.local);
         EXPECT_EQ(run(), std::nullopt);
-        EXPECT_EQ(server.requested.contains(updatepath::kUpdater), c.downloads) << server.requested.join(" ").toStdString();
+        EXPECT_EQ(server.requested.contains(updatepath::kUpdater), c.downloads)
+            << server.requested.join(" ").toStdString();
         EXPECT_EQ(QFile::exists(downloaded()), c.downloads);
         EXPECT_EQ(launches.back(), (Launch{updater(), withPaths()}));
     }
@@ -119,7 +121,10 @@ TEST_F(UpdaterFlowTest, NothingIsWrittenOrStartedFromAnAnswerThatIsNotClean)
         {"the version not found", {404, "Not Found", "1.2"}, {200, "OK", kNewUpdater}, "Error: Not Found", false},
         {"the version garbled", {200, "OK", "<html>"}, {200, "OK", kNewUpdater}, "no version", false},
         {"the version too late", {200, "OK", "1.2", 1500}, {200, "OK", kNewUpdater}, "did not answer", false},
-        {"the program not found", {200, "OK", "1.2"}, {404, "Not Found", kNewUpdater}, "Download failed: Error: Not Found",
+        {"the program not found",
+         {200, "OK", "1.2"},
+         {404, "Not Found", kNewUpdater},
+         "Download failed: Error: Not Found",
          true},
         {"the program broken off", {200, "OK", "1.2"}, {200, "OK", kNewUpdater, 0, 100}, "Download failed:", true},
         {"the program too late", {200, "OK", "1.2"}, {200, "OK", kNewUpdater, 1500}, "Download failed:", true},
