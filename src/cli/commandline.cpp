@@ -82,6 +82,7 @@ constexpr Spec kCommands[] = {
     {"eeprom read", Verb::EepromRead, 0, "eeprom read [--address 50|51] -o FILE"},
     {"eeprom erase", Verb::EepromErase, 0, "eeprom erase [--address 50|51]"},
     {"coeff", Verb::Coeff, 1, "coeff NOTE [--gain G] [--q Q]"},
+    {"check-update", Verb::CheckUpdate, 0, "check-update"},
 };
 
 // The arguments after the command's words, checked and put into the command line.
@@ -319,6 +320,8 @@ QString usageText()
         "  eeprom erase [--address 50|51]          erase it\n"
         "  coeff NOTE [--gain G] [--q Q] the filter coefficient table for a note (A1 … G#5),\n"
         "                                -6 dB and Q 11 unless given; needs no pedal\n"
+        "  check-update                  this version, the newest on the update server, and whether\n"
+        "                                it is newer; needs no pedal\n"
         "\n"
         "Without --serial or --port the only pedal found is used. store, tuning upload, instrument,\n"
         "algorithm upload, upgrade and eeprom erase change what the pedal keeps and need --yes; preset save needs it "

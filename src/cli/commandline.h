@@ -25,6 +25,7 @@ enum class Verb {
     EepromRead,
     EepromErase,
     Coeff,
+    CheckUpdate,
 };
 
 struct CommandLine {

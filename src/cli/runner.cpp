@@ -12,6 +12,8 @@
 #include "firmware/upgradejob.h"
 #include "support/consolelog.h"
 #include "support/safefile.h"
+#include "support/updateserver.h"
+#include "support/versioncheck.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -84,6 +86,10 @@ void CommandRunner::start()
                            {QStringLiteral("lines"), QJsonArray::fromStringList(lines)}});
         return;
     }
+    if (line_.verb == Verb::CheckUpdate) {
+        checkUpdate();
+        return;
+    }
     if (!checkFilesFirst())
         return;
     const Discovered found = discover_();
@@ -102,6 +108,38 @@ void CommandRunner::start()
     }
     run(std::make_unique<OpenJob>(QString::fromLatin1(std::get<PortInfo>(pedal).serialNumber), false),
         [this] { dispatch(); });
+}
+
+// The editor's version against the update server's, where the window's Info menu would say it.
+void CommandRunner::checkUpdate()
+{
+    const Result<QUrl> base = updateBaseUrl(qEnvironmentVariable("VADRELON_UPDATE_BASE_URL"));
+    const Result<QSslConfiguration> tls = updateTlsConfiguration(qEnvironmentVariable("VADRELON_UPDATE_CA_FILE"));
+    for (const Error *error : {std::get_if<Error>(&base), std::get_if<Error>(&tls)}) {
+        if (error) {
+            fail(*error);
+            return;
+        }
+    }
+    updateServer_ = std::make_unique<UpdateServer>(std::get<QUrl>(base), std::get<QSslConfiguration>(tls));
+    updateServer_->fetchVersion(QLatin1String(updatepath::kEditorVersion), [this](const Result<QVersionNumber> &r) {
+        if (const Error *error = std::get_if<Error>(&r)) {
+            fail(*error);
+            return;
+        }
+        const QVersionNumber own = parseEditorVersion(VADRELON_EDITOR_VERSION).value_or(QVersionNumber());
+        const QVersionNumber newest = std::get<QVersionNumber>(r);
+        const bool newer = isNewerVersion(newest, own);
+        const QString page = updateServer_->address(QLatin1String(updatepath::kDownloadPage)).toString();
+        answer(QStringLiteral("Editor version: %1\nServer version: %2\n%3\n")
+                   .arg(own.toString(), newest.toString(),
+                        newer ? QStringLiteral("An update is available: ") + page
+                              : QStringLiteral("No update available.")),
+               QJsonObject{{QStringLiteral("editorVersion"), own.toString()},
+                           {QStringLiteral("serverVersion"), newest.toString()},
+                           {QStringLiteral("updateAvailable"), newer},
+                           {QStringLiteral("downloadPage"), page}});
+    });
 }
 
 // Everything that can be refused without the pedal is refused before it is linked, so that a
@@ -249,6 +287,7 @@ void CommandRunner::dispatch()
         return;
     }
     case Verb::Coeff:
+    case Verb::CheckUpdate:
     case Verb::Help:
     case Verb::List:
         return;

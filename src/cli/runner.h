@@ -11,6 +11,7 @@
 #include "device/jobs.h"
 #include "device/link.h"
 #include "effect/parameters.h"
+#include "support/updateserver.h"
 
 #include <QElapsedTimer>
 #include <QJsonObject>
@@ -52,6 +53,7 @@ private:
     using Step = std::function<void()>;
 
     bool checkFilesFirst();
+    void checkUpdate();
     void dispatch();
     void run(std::unique_ptr<Job> job, Step next);
     void send(const QList<SendJob::Part> &parts, Step next);
@@ -97,6 +99,7 @@ private:
     QTimer progress_;
     QString progressWhat_;
     QElapsedTimer progressClock_;
+    std::unique_ptr<UpdateServer> updateServer_;
 };
 
 } // namespace vadrelon::cli

@@ -1,8 +1,11 @@
 // The built `vadrelon` against vadrelon-pedal-sim over a pseudo-terminal: what each command
 // prints, the exit status, and what the pedal received (its --log, one line of hex a message).
 #include "content/preset.h"
+#include "support/httpsserver.h"
 #include "support/printers.h"
 #include "support/synthetic_images.h"
+#include "support/updateserver.h"
+#include "support/waitfor.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -614,6 +617,50 @@ TEST(CliCoeff, PrintsTheTableRowWithoutAPedal)
     EXPECT_EQ(steep.exitCode, 1) << shown(steep);
     EXPECT_EQ(steep.out, "");
     EXPECT_TRUE(steep.err.startsWith("vadrelon: warning: b0 = ")) << shown(steep);
+}
+
+// The built command against a local HTTPS server, which answers while the command runs.
+TEST(CliCheckUpdate, SaysWhetherTheServerHasANewerEditor)
+{
+    test::HttpsServer server;
+    ASSERT_EQ(server.problem(), "");
+    struct Case {
+        const char *name;
+        test::HttpsServer::Answer answer;
+        int exitCode;
+        const char *printed; // on stdout, or the start of stderr
+    };
+    const QString page = server.base().toString() + "/download/";
+    const Case cases[] = {
+        {"a newer release",
+         {200, "OK", "1.16.0.0\n"},
+         0,
+         "Editor version: 1.15.0.0\nServer version: 1.16.0.0\nAn update is available: "},
+        {"the same one",
+         {200, "OK", "1.15"},
+         0,
+         "Editor version: 1.15.0.0\nServer version: 1.15\nNo update available.\n"},
+        {"not found", {404, "Not Found", ""}, 1, "vadrelon: Error: Not Found (status 404"},
+        {"garbage", {200, "OK", "<html>"}, 1, "vadrelon: The update server's answer is no version"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        server.answer(updatepath::kEditorVersion, c.answer);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("VADRELON_UPDATE_BASE_URL", server.base().toString());
+        env.insert("VADRELON_UPDATE_CA_FILE", server.caFile());
+        p.setProcessEnvironment(env);
+        p.start(kBin + "/vadrelon", {"check-update"});
+        ASSERT_TRUE(test::waitFor([&] { return p.state() == QProcess::NotRunning; }, 15000));
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        EXPECT_EQ(p.exitCode(), c.exitCode) << err.toStdString();
+        EXPECT_TRUE((c.exitCode == 0 ? out : err).startsWith(c.printed)) << out.toStdString() << err.toStdString();
+        if (c.exitCode == 0) {
+            EXPECT_EQ(out.endsWith(page + "\n"), c.answer.body.startsWith("1.16"));
+        }
+    }
 }
 
 } // namespace
