@@ -13,14 +13,14 @@ NewVersionWindow::NewVersionWindow(QWidget *parent)
 {
     setObjectName(QStringLiteral("TformNewVersionMsg"));
     setWindowTitle(QStringLiteral("New Version"));
-    QFont arial(QStringLiteral("Arial"));
-    arial.setPointSize(11);
-    setFont(arial);
+    // A little larger than the editor's other text: this window has one thing to say.
+    QFont larger = font();
+    larger.setPixelSize(14);
+    setFont(larger);
 
     headline_ = new QLabel(this);
     headline_->setObjectName(QStringLiteral("Label1"));
     headline_->setAlignment(Qt::AlignCenter);
-    headline_->setWordWrap(true);
     versions_ = new QLabel(this);
     versions_->setObjectName(QStringLiteral("Label2"));
     versions_->setAlignment(Qt::AlignCenter);
