@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
+#include <tuple>
 
 using namespace vadrelon;
 
@@ -83,6 +85,29 @@ TEST_F(ConsoleTools, ReadTakesTheWholeDumpListsItAndSavesIt)
     QFile saved(docs.filePath("dump.bin"));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll(), pattern());
+}
+
+// The dump comes in pieces, as a real line delivers it; the read ends when the last byte is in,
+// and meanwhile the window goes on: its timers fire.
+TEST_F(ConsoleTools, ADumpInPiecesIsJoinedWhileTheWindowGoesOn)
+{
+    linkAndClear();
+    pedal.faults().silent = true;
+    const QByteArray dump = QByteArray(1, char(0xAB)) + pattern();
+    int ticks = 0;
+    QTimer clock;
+    QObject::connect(&clock, &QTimer::timeout, [&] { ++ticks; });
+    clock.start(5);
+    click("btnReadEEPROM");
+    for (const auto &[at, from, length] :
+         {std::tuple{0, 0, 1}, std::tuple{40, 1, 999}, std::tuple{80, 1000, 8000}, std::tuple{120, 9000, 7385}})
+        QTimer::singleShot(at, [this, piece = dump.mid(from, length)] { emit pedal.toHost(piece); });
+    ASSERT_TRUE(settle(5000));
+    EXPECT_GE(ticks, 10) << "the window's timers stood still during the read";
+    EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('|').toStdString();
+    EXPECT_TRUE(logHas("0: 03"));
+    EXPECT_TRUE(logHas("16383: " + QString::number(quint8(16383 * 7 + 3), 16).toUpper().rightJustified(2, '0')));
+    EXPECT_TRUE(enabled("btnSaveDump"));
 }
 
 // A dump that stops short is said to be short; nothing of it is kept or padded.
