@@ -28,6 +28,14 @@ double noteFrequency(int noteNumber)
     return 440.0 * std::pow(2.0, (noteNumber - 69) / 12.0);
 }
 
+std::optional<qint32> dspFixedWord(double coefficient)
+{
+    if (!std::isfinite(coefficient) || coefficient < -kFixedLimit || coefficient >= kFixedLimit)
+        return std::nullopt;
+    // To the nearest, halves to the even neighbour, as the maker's tables were rounded.
+    return static_cast<qint32>(std::nearbyint(coefficient * kFixedOne));
+}
+
 Biquad peakingBiquad(double frequencyHz, double gainDb, double q)
 {
     const double w0 = 2.0 * M_PI * frequencyHz / kSampleRate;
@@ -38,10 +46,9 @@ Biquad peakingBiquad(double frequencyHz, double gainDb, double q)
     out.coefficients = {(1.0 + alpha * a) / a0, -2.0 * std::cos(w0) / a0, (1.0 - alpha * a) / a0,
                         2.0 * std::cos(w0) / a0, -(1.0 - alpha / a) / a0};
     for (size_t i = 0; i < out.coefficients.size(); ++i) {
-        const double c = out.coefficients[i];
-        out.inRange[i] = std::isfinite(c) && c >= -kFixedLimit && c < kFixedLimit;
-        // To the nearest, halves to the even neighbour, as the maker's tables were rounded.
-        out.fixed[i] = out.inRange[i] ? static_cast<qint32>(std::nearbyint(c * kFixedOne)) : 0;
+        const std::optional<qint32> word = dspFixedWord(out.coefficients[i]);
+        out.inRange[i] = word.has_value();
+        out.fixed[i] = word.value_or(0);
     }
     return out;
 }

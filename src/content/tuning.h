@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <optional>
 
 namespace vadrelon {
 
@@ -31,6 +32,9 @@ struct Biquad {
     // The DSP's words hold −16 up to (not including) +16; a value outside would wrap.
     std::array<bool, 5> inRange{};
 };
+
+// A coefficient as the DSP's 5.23 word holds it; nothing when it would wrap.
+std::optional<qint32> dspFixedWord(double coefficient);
 
 // Equal-tempered, A4 (note 69) = 440 Hz.
 double noteFrequency(int noteNumber);

@@ -123,6 +123,27 @@ TEST(CoefficientCalculator, NamesItsNotesAndItsKind)
     EXPECT_EQ(coefficientTableLines("A2", 45, 3.5, 2)[0], "A2_3.5db_boost_Q2 : array[0..19] of string =");
 }
 
+TEST(CoefficientCalculator, PutsEachCoefficientIntoTheDspsWord)
+{
+    EXPECT_DOUBLE_EQ(noteFrequency(kCalculatorFirstNote), 55.0) << "A1";
+    struct Case {
+        double value;
+        std::optional<quint32> word;
+    };
+    const Case cases[] = {
+        {1.0, 0x00800000u},        {-1.0, 0xFF800000u},  {0.5, 0x00400000u},          {-16.0, 0xF8000000u},
+        {15.9999999, 0x07FFFFFFu}, {16.0, std::nullopt}, {-16.0000001, std::nullopt}, {0.5 / 8388608, 0u},
+        {1.5 / 8388608, 2u},       {2.5 / 8388608, 2u},  {NAN, std::nullopt},
+    };
+    for (const Case &c : cases) {
+        const std::optional<qint32> word = dspFixedWord(c.value);
+        ASSERT_EQ(word.has_value(), c.word.has_value()) << c.value;
+        if (word) {
+            EXPECT_EQ(static_cast<quint32>(*word), *c.word) << c.value;
+        }
+    }
+}
+
 // The DSP's word holds -16 up to 16: a design beyond it is not printed as a wrapped number.
 TEST(CoefficientCalculator, WarnsInsteadOfWrapping)
 {
