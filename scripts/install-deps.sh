@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the editor, its virtual pedal and its tests need.
+# Installs the Debian packages the editor, its virtual pedal, its tests and its Debian package
+# (scripts/package.sh, scripts/check-packaging.sh) need.
 # Idempotent: packages already present are left alone, and apt is not touched at all when
 # nothing is missing.
 set -euo pipefail
@@ -11,6 +12,7 @@ packages=(
   xvfb xauth xdotool imagemagick
   fonts-liberation fonts-dejavu-core
   stm32flash clang-format
+  dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()
