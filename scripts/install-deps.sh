@@ -8,11 +8,11 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
+  dpkg-dev file lintian desktop-file-utils appstream
   libgtest-dev googletest
   xvfb xauth xdotool imagemagick
   fonts-liberation fonts-dejavu-core
   stm32flash clang-format
-  dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()
