@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the editor, its virtual pedal and its tests need.
+# Installs the Debian packages the editor, its virtual pedal, its tests and its Debian package
+# (scripts/package.sh, scripts/check-packaging.sh) need.
 # Idempotent: packages already present are left alone, and apt is not touched at all when
 # nothing is missing.
 set -euo pipefail
@@ -7,6 +8,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
+  dpkg-dev file lintian desktop-file-utils appstream
   libgtest-dev googletest
   xvfb xauth xdotool imagemagick
   fonts-liberation fonts-dejavu-core

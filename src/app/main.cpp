@@ -84,6 +84,8 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Vadrelon Editor"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vadrelon Editor"));
     QApplication::setApplicationVersion(QStringLiteral(VADRELON_EDITOR_VERSION));
+    // Wayland shells match a window to its menu entry, and so to its icon, by this name.
+    QApplication::setDesktopFileName(QStringLiteral("com.nerov.VadrelonEditor"));
     quitOnTerminationSignals(app);
 
     vadrelon::PosixSerialDriver driver;
