@@ -109,4 +109,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Dependencies are the libraries the programs link, as dpkg-shlibdeps names them (Debian's
 # libqt6gui6 carries the xcb platform plugin itself).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The windows are laid out for Arial's widths; Liberation Sans has the same metrics, where the
+# system's default (DejaVu Sans) is wider and pushes the Info menu out of the menu bar.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
 include(CPack)
