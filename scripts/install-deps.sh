@@ -12,7 +12,7 @@ packages=(
   libgtest-dev googletest
   xvfb xauth xdotool imagemagick
   fonts-liberation fonts-dejavu-core
-  stm32flash clang-format openssl
+  stm32flash clang-format openssl clang libclang-rt-14-dev
 )
 
 missing=()
