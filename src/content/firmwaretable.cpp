@@ -30,8 +30,9 @@ QStringList firmwareListNames()
 
 std::optional<int> firmwareVersionFromFileName(const QString &fileName)
 {
-    static const QRegularExpression pattern(QStringLiteral("^FIRMWARE_([0-9]{1,3})\\.BIN$"),
-                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("FIRMWARE_([0-9]{1,3})\\.BIN")),
+        QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = pattern.match(fileName);
     if (!match.hasMatch())
         return std::nullopt;

@@ -13,7 +13,8 @@ constexpr int kDumpBoundMs = 4000;
 
 bool isHex(const QString &text, int digits)
 {
-    static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]*$"));
+    // Anchored at the very end: "$" alone lets a final line break through.
+    static const QRegularExpression hex(QRegularExpression::anchoredPattern(QStringLiteral("[0-9A-Fa-f]*")));
     return text.size() == digits && hex.match(text).hasMatch();
 }
 

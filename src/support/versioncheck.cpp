@@ -16,7 +16,8 @@ Result<QUrl> updateBaseUrl(const QString &override)
 
 std::optional<QVersionNumber> parseEditorVersion(const QByteArray &body)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[0-9]{1,9}(\\.[0-9]{1,9}){0,3}$"));
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{1,9}(\\.[0-9]{1,9}){0,3}")));
     const QString text = QString::fromLatin1(body.trimmed());
     if (body.size() > 64 || !pattern.match(text).hasMatch())
         return std::nullopt;

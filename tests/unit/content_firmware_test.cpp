@@ -84,3 +84,27 @@ TEST(ContentFirmwareImage, SizesOutsideTheFlashGiveNoImage)
 }
 
 } // namespace
+
+namespace {
+
+// The file's own name says the version, and only a name that is exactly of that form does.
+TEST(FirmwareFileName, GivesTheVersionOnlyForTheMakersForm)
+{
+    struct Case {
+        const char *name;
+        std::optional<int> version;
+    };
+    const Case cases[] = {
+        {"FIRMWARE_12.bin", 12},
+        {"firmware_9.BIN", 9},
+        {"FIRMWARE_12.bin\n", std::nullopt},
+        {"FIRMWARE_12.bin.exe", std::nullopt},
+        {"my FIRMWARE_12.bin", std::nullopt},
+        {"FIRMWARE_1234.bin", std::nullopt},
+        {"FIRMWARE_.bin", std::nullopt},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(firmwareVersionFromFileName(c.name), c.version) << '"' << c.name << '"';
+}
+
+} // namespace
