@@ -326,10 +326,14 @@ struct VirtualPedal::Impl {
     {
         if (isUnplugged)
             return;
-        // Bytes sent with the other face's framing arrive as framing errors and are lost.
+        // Bytes sent with the other face's framing arrive as framing errors and are lost, but
+        // for the parity alone once the bootloader has been greeted: its receiver then takes
+        // any byte of the right rate as a command byte (a status request 02 00 at no parity is
+        // a command with a wrong complement, and NACKed).
         const quint8 wantedParity = face == Face::Bootloader ? 2 : 0;
+        const bool parityForgiven = face == Face::Bootloader && stage != Stage::Sync;
         if (framing.parityKnown &&
-            (framing.parity != wantedParity || framing.baud != kLineBaud || framing.dataBits != 8))
+            (framing.baud != kLineBaud || framing.dataBits != 8 || (framing.parity != wantedParity && !parityForgiven)))
             return;
         if (face == Face::Firmware) {
             firmwareRx += bytes;

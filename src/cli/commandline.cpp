@@ -9,6 +9,8 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <cmath>
+
 namespace vadrelon::cli {
 
 namespace {
@@ -173,7 +175,7 @@ bool readDecimal(const QString &text, double &out)
 {
     bool ok = false;
     out = QLocale::c().toDouble(text, &ok);
-    return ok;
+    return ok && std::isfinite(out); // "nan" and "inf" read as numbers, but are none
 }
 
 } // namespace
@@ -211,6 +213,10 @@ std::variant<CommandLine, UsageError> parseCommandLine(const QStringList &args)
                 line.verb = Verb::Help;
                 return line;
             }
+            // A word of a dash and a letter is an option, however much it looks like a word
+            // of the command; a dash and a digit is a number ("tuning set 3 -1").
+            if (!optionsEnded && arg.size() >= 2 && arg[0] == QLatin1Char('-') && !arg[1].isDigit())
+                return usage(QStringLiteral("unknown option %1").arg(arg));
             words << arg;
             continue;
         }

@@ -8,9 +8,13 @@
 #include "support/consolelog.h"
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -30,6 +34,29 @@ void qtMessage(QtMsgType type, const QMessageLogContext &, const QString &messag
 {
     if (g_traceQtMessages || type == QtFatalMsg)
         write(stderr, message + QLatin1Char('\n'));
+}
+
+// SIGINT and SIGTERM end the command, but not before it says what the pedal is left with: an
+// upload cut off half-way leaves it waiting for the rest. The handler only writes the
+// signal's number into a pipe, which the event loop reads.
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int signal)
+{
+    const char number = static_cast<char>(signal);
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &number, 1);
+}
+
+bool catchSignals()
+{
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false; // the default: ended without a word
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    return true;
 }
 
 } // namespace
@@ -61,6 +88,23 @@ int main(int argc, char **argv)
     cli::Streams streams{[](const QString &text) { write(stdout, text); },
                          [](const QString &text) { write(stderr, text); }, ::isatty(STDERR_FILENO) == 1};
     cli::CommandRunner runner(line, link, streams);
+    std::optional<QSocketNotifier> signalled;
+    if (catchSignals())
+        signalled.emplace(g_signalPipe[0], QSocketNotifier::Read);
+    if (signalled)
+        QObject::connect(&*signalled, &QSocketNotifier::activated, &app, [&] {
+            char number = 0;
+            if (::read(g_signalPipe[0], &number, 1) != 1)
+                return;
+            // A second signal ends the program at once.
+            ::signal(SIGINT, SIG_DFL);
+            ::signal(SIGTERM, SIG_DFL);
+            const QString state = link.interruptedState();
+            write(stderr, QStringLiteral("%1vadrelon: %2\n")
+                              .arg(streams.errIsTerminal ? QStringLiteral("\r\033[K") : QString(),
+                                   state.isEmpty() ? line.commandName + QStringLiteral(" was interrupted") : state));
+            QCoreApplication::exit(128 + number);
+        });
     QObject::connect(
         &runner, &cli::CommandRunner::finished, &app, [](int exitCode) { QCoreApplication::exit(exitCode); },
         Qt::QueuedConnection);

@@ -464,7 +464,7 @@ void CommandRunner::uploadTuningData()
     link_.log().print(QStringLiteral("tuning data: ") + bytesToHex(message).mid(2));
     link_.log().print(QStringLiteral("num_of_bytes: %1").arg(message.size()));
     startProgress(QStringLiteral("Uploading the tuning data"));
-    send(parts, [this, size = message.size()] {
+    run(tuningDataUploadJob(), [this, size = message.size()] {
         // The upload bypassed the pedal: what it reports now is what the player hears.
         readStatus([this, size](const QByteArray &values) {
             stopProgress();
@@ -546,7 +546,7 @@ void CommandRunner::enterBootloader()
     status->whenFinished([this, reply](const std::optional<Error> &error) {
         if (finished_)
             return;
-        if (error && error->code == ErrorCode::NoAnswer) {
+        if (error && (error->code == ErrorCode::NoAnswer || error->code == ErrorCode::InBootloader)) {
             auto greeting = std::make_unique<GreetBootloaderJob>();
             GreetBootloaderJob *greeted = greeting.get();
             run(std::move(greeting), [this, greeted] {
@@ -636,7 +636,7 @@ void CommandRunner::fail(const Error &error, int exitCode)
     if (finished_)
         return;
     stopProgress();
-    streams_.err(QStringLiteral("vadrelon: ") + errorText(error) + QLatin1Char('\n'));
+    streams_.err(QStringLiteral("vadrelon: ") + errorText(error, Audience::Command) + QLatin1Char('\n'));
     finish(exitCode);
 }
 

@@ -143,6 +143,13 @@ QList<SendJob::Part> tuningDataUpload()
             {hexToBytes(buildTuningDataMessage()), kCommandPauseMs, true}};
 }
 
+std::unique_ptr<SendJob> tuningDataUploadJob()
+{
+    auto job = std::make_unique<SendJob>(tuningDataUpload());
+    job->nameSequence(QStringLiteral("tuning data upload"));
+    return job;
+}
+
 TracedMessage buildInstrumentMessage(bool guitar)
 {
     QString text = QStringLiteral("0F") + hex2(guitar ? kGuitar : kBass) +

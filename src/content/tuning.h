@@ -60,6 +60,8 @@ QString buildTuningDataMessage();
 // The whole upload as it goes to the pedal: the bypass, 400 ms for the pedal to go quiet, then
 // the table after a purge, and the pedal's time to take it in. It leaves the pedal bypassed.
 QList<SendJob::Part> tuningDataUpload();
+// That upload as one job, named so that cutting it off half-way is told.
+std::unique_ptr<SendJob> tuningDataUploadJob();
 
 // The instrument codes of the pedal's settings.
 constexpr quint8 kGuitar = 0xFF;

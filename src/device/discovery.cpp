@@ -38,9 +38,11 @@ std::optional<QString> notATerminal(const QString &path)
         const int error = errno;
         struct stat seen {};
         // A terminal that a program holds for itself (TIOCEXCL: another editor linked to the
-        // pedal, or this one) refuses the open; it is still the pedal's, and linking to it
-        // must say that it is in use rather than find nothing.
-        if (error == EBUSY && ::stat(name.constData(), &seen) == 0 && S_ISCHR(seen.st_mode))
+        // pedal, or this one), or that this user may not open, refuses the open; it is still
+        // the pedal's, and linking to it must say why it cannot be opened rather than find
+        // nothing.
+        const bool refusedToUs = error == EBUSY || error == EACCES || error == EPERM;
+        if (refusedToUs && ::stat(name.constData(), &seen) == 0 && S_ISCHR(seen.st_mode))
             return std::nullopt;
         return QStringLiteral("%1 cannot be opened: %2").arg(path, qt_error_string(error));
     }

@@ -16,9 +16,11 @@ enum class ErrorCode {
     PermissionDenied,    // the user may not open the pedal's port; detail: the port's path
     NotASerialPort,      // the pedal's path names no serial port; detail: the path
     NoAnswer,            // the pedal stayed silent; detail: what went unanswered
+    NoAnswerAfterCut,    // no status reply after an upload was cut off; detail: how it was left
     ShortReply,          // a status reply with too few values; detail: "<got> of <wanted>"
     GarbledReply,        // a reply that is no status reply; detail: the reader's reason
     UntrustedReply,      // a reply that reads but cannot be so; detail: the sentence
+    InBootloader,        // the pedal's bootloader answered a request of the firmware; detail: what came back
     Busy,                // another exchange runs
     NotRead,             // the pedal's settings were not read since it was linked
     NotLinked,           // no pedal is linked
@@ -35,6 +37,8 @@ enum class ErrorCode {
     BadInput,            // a text typed in a tool that is no valid message; detail: the sentence
     BadFirmwareImage,    // a firmware image that cannot be installed; detail: why
     UpgradeFailed,       // a bootloader step failed; detail: the step, its address and what came back
+    UpgradeCut,          // the pedal went away during the upgrade; detail: the step and its address
+    StartNotConfirmed,   // the image was verified and recorded, but Go failed; detail: the step and what came back
     PresetNotLoaded,     // a preset file could not be read or is not one; detail: "<path>": <reason>
     PresetNotSaved,      // a preset file could not be written; detail as PresetNotLoaded
     UpdateFailed,        // the update server gave no usable answer, or an update step failed; detail: the sentence
@@ -49,7 +53,11 @@ struct Error {
 template <typename T>
 using Result = std::variant<T, Error>;
 
+// Who reads an error: a player at the windows, or at a shell. The facts are the same for
+// both; the way out names the controls of the one or the commands of the other.
+enum class Audience { Window, Command };
+
 // The sentence a person reads for an error.
-QString errorText(const Error &error);
+QString errorText(const Error &error, Audience audience = Audience::Window);
 
 } // namespace vadrelon

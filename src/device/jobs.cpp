@@ -9,8 +9,6 @@ namespace vadrelon {
 namespace {
 
 constexpr quint8 kBootloaderSync = 0x7F;
-constexpr quint8 kBootloaderAck = 0x79;
-constexpr quint8 kBootloaderNack = 0x1F;
 constexpr int kBootloaderEntryPauseMs = 100; // the pedal restarts into its bootloader
 constexpr int kUploadBypassPauseMs = 40;
 constexpr int kFileUploadBypassPauseMs = 400; // a file upload has always given the pedal longer
@@ -112,7 +110,7 @@ void BootloaderGreeting::greeted(const QByteArray &bytes)
     log().print(QStringLiteral("num of bytes received: %1").arg(bytes.size()));
     log().appendLine(QStringLiteral("received Byte: ") + bytesToHex(bytes.left(1)));
     const quint8 first = bytes.isEmpty() ? 0 : static_cast<quint8>(bytes[0]);
-    acknowledged_ = first == kBootloaderAck || first == kBootloaderNack;
+    acknowledged_ = first == kBootloaderAckByte || first == kBootloaderNackByte;
     if (acknowledged_) {
         link().enterState(LinkState::Bootloader);
     } else {
@@ -180,6 +178,9 @@ void StatusJob::bytesArrived(const QByteArray &bytes)
         return;
     case StatusReading::State::Complete:
         log().printLines(statusTrace(reading.values));
+        if (!reading.following.isEmpty())
+            log().print(QStringLiteral("bytes after the reply's %1 values, ignored: ").arg(kStatusValueCount) +
+                        bytesToHex(reading.following));
         values_ = reading.values;
         if (!check("FT_Purge RX", link().transport().purgeRx()))
             return;
@@ -191,7 +192,10 @@ void StatusJob::bytesArrived(const QByteArray &bytes)
 void StatusJob::timeout()
 {
     if (reply_.isEmpty()) {
-        fail(Error{ErrorCode::NoAnswer, QStringLiteral("status request")});
+        // A pedal still taking an image reads the request as more of it.
+        const QString &cut = link().lastInterruption();
+        fail(cut.isEmpty() ? Error{ErrorCode::NoAnswer, QStringLiteral("status request")}
+                           : Error{ErrorCode::NoAnswerAfterCut, cut});
         return;
     }
     const StatusReading reading = readStatusReply(reply_);
@@ -221,6 +225,26 @@ void SendJob::sendNext()
         arm(part.pauseMs);
     else
         sendNext();
+}
+
+QString SendJob::interruptedState() const
+{
+    if (what_.isEmpty() || next_ == 0)
+        return {};
+    qsizetype total = 0;
+    qsizetype handedOver = 0;
+    for (int k = 0; k < parts_.size(); ++k) {
+        total += parts_[k].message.size();
+        if (k < next_)
+            handedOver += parts_[k].message.size();
+    }
+    const qsizetype out = handedOver - std::min(handedOver, link().unsentBytes());
+    // The last part's pause is the pedal's time to take it in: until it ends, nothing is done.
+    return QStringLiteral("the %1 was interrupted after %2 of %3 bytes; the pedal may hold only part of it: upload "
+                          "again")
+        .arg(what_)
+        .arg(out)
+        .arg(total);
 }
 
 // ---- UploadJob ----
@@ -262,11 +286,27 @@ void UploadJob::sendImage()
     const QByteArray bytes = imageBytes();
     // Whatever the pedal said before the image is not its answer to it.
     reply_.clear();
+    imageSize_ = bytes.size();
     if (!send(bytes))
         return;
     log().print(fromFile_ ? QStringLiteral("%1 Bytes Sent ...").arg(bytes.size()) : QStringLiteral("write to device"));
     step_ = Step::AwaitFirst;
     arm(timing().uploadAnswerBoundMs);
+}
+
+QString UploadJob::interruptedState() const
+{
+    if (imageSize_ == 0)
+        return {}; // only the bypass went out
+    const qsizetype out = imageSize_ - std::min(imageSize_, link().unsentBytes());
+    if (out == imageSize_)
+        return QStringLiteral("the algorithm upload was interrupted after all %1 bytes, before the pedal confirmed "
+                              "it: upload again")
+            .arg(imageSize_);
+    return QStringLiteral("the algorithm upload was interrupted after %1 of %2 bytes; the pedal may wait for the "
+                          "rest: upload again")
+        .arg(out)
+        .arg(imageSize_);
 }
 
 void UploadJob::bytesArrived(const QByteArray &bytes)

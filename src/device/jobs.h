@@ -107,6 +107,10 @@ public:
     };
     SendJob(QByteArray message, int pauseMs, bool purgeFirst = false);
     explicit SendJob(QList<Part> parts);
+    // Names a sequence whose parts belong together ("tuning data upload"), so that cutting it
+    // off half-way is told; an unnamed one leaves nothing at stake.
+    void nameSequence(QString what) { what_ = std::move(what); }
+    QString interruptedState() const override;
 
 protected:
     void start() override { sendNext(); }
@@ -116,6 +120,7 @@ private:
     void sendNext();
     QList<Part> parts_;
     int next_ = 0;
+    QString what_;
 };
 
 // An algorithm image: the bypass message, a pause for the pedal to go quiet, the whole image
@@ -128,6 +133,7 @@ public:
     static std::unique_ptr<UploadJob> fromFile(QByteArray bytes);
     // The first 17 bytes of the answer as text, once the job has finished.
     const QString &answer() const { return answer_; }
+    QString interruptedState() const override;
 
 protected:
     void start() override;
@@ -144,6 +150,7 @@ private:
     bool fromFile_ = false;
     QByteArray reply_;
     QString answer_;
+    qsizetype imageSize_ = 0; // once the image has been handed to the link
 };
 
 } // namespace vadrelon

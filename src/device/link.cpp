@@ -72,17 +72,18 @@ PedalLink::PedalLink(UsbTransport &transport, ConsoleLog &log, Timing timing, QO
     writeBound_.setSingleShot(true);
     connect(&writeBound_, &QTimer::timeout, this, [this] {
         const Error error{ErrorCode::WriteStalled, QStringLiteral("%1 bytes not sent").arg(outgoing_.size())};
+        const QString cut = interruptedState();
         outgoing_.clear();
         if (job_)
-            endJob(error);
+            endJob(error, cut);
         else
             emit failed(error);
     });
     connect(&transport_.driver(), &SerialDriver::bytesArrived, this, &PedalLink::bytesArrived);
     connect(&transport_.driver(), &SerialDriver::writable, this, &PedalLink::writeMore);
-    connect(&pacer_, &SendPacer::due, this, [this](const QByteArray &message) {
+    connect(&pacer_, &SendPacer::due, this, [this](const QList<QByteArray> &messages) {
         if (canSendLive())
-            write(message);
+            write(messages.join());
     });
 }
 
@@ -110,7 +111,7 @@ bool PedalLink::run(std::unique_ptr<Job> job)
 {
     if (job_ || (job->needsLink() && !transport_.isOpen()))
         return false;
-    const QByteArray paced = pacer_.takePending();
+    const QByteArray paced = pacer_.takePending().join();
     if (!paced.isEmpty() && !write(paced))
         return false;
     job_ = std::move(job);
@@ -122,6 +123,7 @@ bool PedalLink::run(std::unique_ptr<Job> job)
 
 void PedalLink::unlink()
 {
+    const QString cut = interruptedState();
     pacer_.clear();
     outgoing_.clear();
     writeBound_.stop();
@@ -131,7 +133,7 @@ void PedalLink::unlink()
     const bool hadJob = job_ != nullptr;
     enterState(LinkState::Unlinked);
     if (hadJob)
-        endJob(Error{ErrorCode::NotLinked, {}});
+        endJob(Error{ErrorCode::NotLinked, {}}, cut);
 }
 
 void PedalLink::abandon()
@@ -152,11 +154,11 @@ bool PedalLink::sendLive(const QByteArray &message)
     return canSendLive() && write(message);
 }
 
-bool PedalLink::sendPaced(const QByteArray &message)
+bool PedalLink::sendPaced(int slot, const QByteArray &message)
 {
     if (!canSendLive())
         return false;
-    pacer_.offer(message);
+    pacer_.offer(slot, message);
     return true;
 }
 
@@ -232,6 +234,7 @@ void PedalLink::failure(const char *operation, FT_STATUS status)
 
 void PedalLink::lose()
 {
+    const QString cut = interruptedState();
     transport_.close();
     outgoing_.clear();
     writeBound_.stop();
@@ -240,14 +243,15 @@ void PedalLink::lose()
     enterState(LinkState::Unlinked);
     const Error error{ErrorCode::PortGone, {}};
     if (hadJob)
-        endJob(error);
+        endJob(error, cut);
     else
         emit failed(error);
 }
 
-void PedalLink::endJob(const std::optional<Error> &error)
+void PedalLink::endJob(const std::optional<Error> &error, const std::optional<QString> &cut)
 {
     jobTimer_.stop();
+    lastInterruption_ = !error ? QString() : cut ? *cut : job_->interruptedState();
     // The job may still be on the stack (it called finish()); it is deleted with the next
     // one that ends, or with the link.
     ended_ = std::move(job_);

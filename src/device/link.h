@@ -53,6 +53,9 @@ public:
     void whenFinished(Finished finished) { finished_ = std::move(finished); }
     // Most jobs need an open port; the one that opens it does not.
     virtual bool needsLink() const { return true; }
+    // What the pedal is left with when the job is cut off now (the program quits, the cable
+    // is pulled): one sentence, or nothing when no harm is done.
+    virtual QString interruptedState() const { return {}; }
 
 protected:
     virtual void start() = 0;
@@ -100,6 +103,12 @@ public:
     // Bytes written that the port has not taken yet. A program that ends after its last job
     // waits for them, or for the write bound's failure.
     bool hasUnsentBytes() const { return !outgoing_.isEmpty(); }
+    qsizetype unsentBytes() const { return outgoing_.size(); }
+    // The running job's interruptedState().
+    QString interruptedState() const { return job_ ? job_->interruptedState() : QString(); }
+    // What the last job that failed left the pedal with, by its interruptedState(); cleared
+    // when a job finishes well.
+    const QString &lastInterruption() const { return lastInterruption_; }
 
     // The attached FTDI devices (and announced virtual pedals), in the driver's order. A
     // list that cannot be had is an empty one: there is nothing to link either way.
@@ -119,10 +128,11 @@ public:
     // refused (false) otherwise, so that none ever lands between a job's bytes.
     bool canSendLive() const;
     bool sendLive(const QByteArray &message);
-    // A knob message, paced by the send pacer.
-    bool sendPaced(const QByteArray &message);
+    // A knob message, paced by the send pacer; slot names the knob (its place in the order in
+    // which waiting messages go out).
+    bool sendPaced(int slot, const QByteArray &message);
     bool hasPacedMessage() const { return pacer_.hasPending(); }
-    // A knob message still waiting is forgotten: what comes next supersedes it.
+    // Knob messages still waiting are forgotten: what comes next supersedes them.
     void dropPacedMessage() { pacer_.clear(); }
 
     // Used by the job that opens the port.
@@ -142,7 +152,8 @@ private:
     // A driver call failed: a device that has gone is lost, anything else is an error of
     // the running job or, while idle, of the link.
     void failure(const char *operation, FT_STATUS status);
-    void endJob(const std::optional<Error> &error);
+    // cut: the job's interruptedState() from before the port was dropped, when it was.
+    void endJob(const std::optional<Error> &error, const std::optional<QString> &cut = std::nullopt);
     void lose();
     void bytesArrived();
     void poll();
@@ -162,6 +173,7 @@ private:
     SendPacer pacer_;
     QByteArray outgoing_; // what the port has not taken yet
     QByteArray dump_;     // a memory dump gathered across periodic reads
+    QString lastInterruption_;
     qint64 dumpLastBytesMs_ = 0;
 };
 

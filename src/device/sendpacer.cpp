@@ -9,25 +9,27 @@ SendPacer::SendPacer(QObject *parent) : QObject(parent)
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setInterval(kPeriodMs);
     connect(&timer_, &QTimer::timeout, this, [this] {
-        const QByteArray message = takePending();
-        if (!message.isEmpty())
-            emit due(message);
+        const QList<QByteArray> messages = takePending();
+        if (!messages.isEmpty())
+            emit due(messages);
     });
 }
 
-void SendPacer::offer(const QByteArray &message)
+void SendPacer::offer(int slot, const QByteArray &message)
 {
-    pending_ = message;
+    pending_[slot] = message;
     if (!timer_.isActive())
         timer_.start();
 }
 
-QByteArray SendPacer::takePending()
+QList<QByteArray> SendPacer::takePending()
 {
     timer_.stop();
-    QByteArray message;
-    message.swap(pending_);
-    return message;
+    QList<QByteArray> messages;
+    for (const auto &[slot, message] : pending_)
+        messages.append(message);
+    pending_.clear();
+    return messages;
 }
 
 void SendPacer::clear()

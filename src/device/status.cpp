@@ -35,17 +35,22 @@ Error garbled(int valueIndex, const QByteArray &text)
 StatusReading readStatusReply(const QByteArray &received)
 {
     StatusReading r;
+    // A bootloader greeted before reads the request as a command with a wrong complement and
+    // answers it with one NACK (or, by chance, an ACK); no reply of the firmware starts so.
+    if (!received.isEmpty() &&
+        (quint8(received[0]) == kBootloaderNackByte || quint8(received[0]) == kBootloaderAckByte)) {
+        r.state = StatusReading::State::Refused;
+        r.error = {ErrorCode::InBootloader,
+                   QStringLiteral("status request answered with ") + bytesToHex(received.left(1))};
+        return r;
+    }
     int pos = 0;
     const int size = static_cast<int>(received.size());
     while (pos < size) {
         if (r.values.size() == kStatusValueCount) {
-            // The LF of the last value may follow it; nothing else may.
-            if (pos == size - 1 && received[pos] == '\n')
-                break;
-            r.state = StatusReading::State::Refused;
-            r.error = {ErrorCode::GarbledReply,
-                       QStringLiteral("%1 bytes after value %2").arg(size - pos).arg(kStatusValueCount)};
-            return r;
+            // A later firmware may append values; they are not ours to judge.
+            r.following = received.mid(pos);
+            break;
         }
         const int cr = static_cast<int>(received.indexOf('\r', pos));
         const QByteArray text = received.mid(pos, cr < 0 ? size - pos : cr - pos);

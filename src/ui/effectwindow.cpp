@@ -369,7 +369,7 @@ void EffectWindow::onDialChanged(const DialRow &row)
     if (!text)
         return;
     log_.print(parameterSendTrace(parameters_.row(row.parameter).name, *text));
-    link_.sendPaced(hexToBytes(*text));
+    link_.sendPaced(row.parameter, hexToBytes(*text));
     noteSent(row.parameter, v.value);
 }
 

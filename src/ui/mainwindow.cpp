@@ -25,6 +25,7 @@
 #include "ui/firmwarewindow.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -230,12 +231,13 @@ void MainWindow::onLinkTriggered()
     start(std::move(job));
 }
 
-// A pedal that does not answer the status request may be waiting in its bootloader, where an
-// upgrade that stopped half-way leaves it: the greeting finds out, and the player is told how
-// to finish the upgrade instead of being told the pedal is silent.
+// A pedal that does not answer the status request, or answers it as a bootloader does, may be
+// waiting in its bootloader, where an upgrade that stopped half-way leaves it: the greeting
+// finds out, and the player is told how to finish the upgrade instead of being told the pedal
+// is silent or garbled.
 void MainWindow::probeBootloader(const Error &statusError)
 {
-    if (statusError.code != ErrorCode::NoAnswer) {
+    if (statusError.code != ErrorCode::NoAnswer && statusError.code != ErrorCode::InBootloader) {
         showError(statusError);
         return;
     }
@@ -678,7 +680,7 @@ void MainWindow::onUploadTuningDataTriggered()
         return;
     const QList<SendJob::Part> parts = tuningDataUpload();
     log_.print(QStringLiteral("num_of_bytes: %1").arg(parts.last().message.size()));
-    auto job = std::make_unique<SendJob>(parts);
+    std::unique_ptr<SendJob> job = tuningDataUploadJob();
     job->whenFinished([this](const std::optional<Error> &error) {
         if (error) {
             showError(*error);
@@ -910,6 +912,15 @@ void MainWindow::onLookTriggered(int index)
 // Closing the main window ends the editor, even with the console still open.
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // An upload cut off leaves the pedal waiting for the rest of it: the player decides, knowing.
+    const QString state = link_.interruptedState();
+    if (!state.isEmpty()) {
+        if (!prompt_.askYesNo(QStringLiteral("The pedal is busy. Quit anyway? If you quit now, %1.").arg(state))) {
+            event->ignore();
+            return;
+        }
+        log_.print(QStringLiteral("quit during an exchange: ") + state);
+    }
     QMainWindow::closeEvent(event);
     QCoreApplication::quit();
 }

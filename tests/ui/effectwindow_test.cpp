@@ -139,6 +139,25 @@ TEST_F(EffectWindowTest, ATurningKnobSendsAtMostOneMessagePerPeriodWithTheLastPo
     EXPECT_EQ(editor->parameters.Dry.value, 0x3FC000u);
 }
 
+// A player's hand goes from knob to knob faster than the period: PgUp on Dry, then on Sub Mix.
+TEST_F(EffectWindowTest, TwoKnobsTurnedWithinAPeriodBothReachThePedal)
+{
+    start({&pedal});
+    linkAndClear();
+    QTest::keyClick(find<DialWidget>("dialSubMix"), Qt::Key_PageUp);
+    QTest::keyClick(find<DialWidget>("dialDry"), Qt::Key_PageUp);
+    flush();
+    const QStringList got = sent();
+    ASSERT_EQ(got.size(), 2) << got.join(" | ").toStdString();
+    const auto addressed = [](quint16 address) {
+        return QString::asprintf("01 %02X %02X", address >> 8, address & 0xFF);
+    };
+    EXPECT_TRUE(got[0].startsWith(addressed(editor->parameters.Dry.address))) << "Dry, first in block order";
+    EXPECT_TRUE(got[1].startsWith(addressed(editor->parameters.SubMix.address))) << "Sub Mix";
+    EXPECT_EQ(pedal.state().parameters[Dry], editor->parameters.Dry.value) << "the pedal holds what is shown";
+    EXPECT_EQ(pedal.state().parameters[SubMix], editor->parameters.SubMix.value);
+}
+
 TEST_F(EffectWindowTest, TheWaitingDialMessageSurvivesOtherMessages)
 {
     start({&pedal});

@@ -404,8 +404,6 @@ TEST_F(StatusExchange, RepliesThatCannotBeTrustedChangeNothing)
          "The pedal's answer was garbled (value 41 was \"300\"). Press Request to try again."},
         {"a stray CR LF first", [](sim::VirtualPedal &p) { p.faults().replyPrefix = "\r\n"; },
          "The pedal's answer was garbled (value 1 was \"\"). Press Request to try again."},
-        {"stray bytes after it", [](sim::VirtualPedal &p) { p.faults().replySuffix = "OK\r\n"; },
-         "The pedal's answer was garbled (4 bytes after value 90). Press Request to try again."},
         {"no answer to a second request", [](sim::VirtualPedal &p) { p.faults().statusRequestsAnswered = 1; },
          "The pedal did not answer the status request. Check that it is powered and linked, then try again."},
         {"a late answer", [](sim::VirtualPedal &p) { p.faults().answerDelayMs = 400; },
@@ -445,6 +443,29 @@ TEST_F(StatusExchange, RepliesThatCannotBeTrustedChangeNothing)
         EXPECT_EQ(received(p), QStringList({"01 00 25 00 6A 80 00"})) << "the effect window is still live";
         editor.reset();
         driver.detach(&p);
+    }
+}
+
+// A later firmware may append values to its reply: what follows the 90th is traced, not held
+// against the reply.
+TEST_F(StatusExchange, WhatFollowsTheNinetiethValueIsTracedAndTheReplyTaken)
+{
+    for (const char *suffix : {"7\r\n", "\r\n", "OK\r\n"}) {
+        SCOPED_TRACE(suffix);
+        sim::VirtualPedal p;
+        start({&p});
+        link();
+        prompt.messages.clear();
+        p.state().parameters[0] = 0x3FC000; // Dry at 91 degrees
+        p.state().firmwareVersion = 12;
+        p.faults().replySuffix = suffix;
+        click("btnRequest");
+        ASSERT_TRUE(settle());
+        EXPECT_EQ(prompt.messages, QStringList());
+        EXPECT_EQ(text("lblFirmwareVersion"), "Device Firmware: 12");
+        EXPECT_EQ(find<DialWidget>("dialDry")->angle(), 91);
+        EXPECT_TRUE(logHas(QStringLiteral("bytes after the reply's 90 values, ignored: ") +
+                           QString::fromLatin1(QByteArray(suffix).toHex().toUpper())));
     }
 }
 

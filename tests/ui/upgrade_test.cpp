@@ -189,8 +189,8 @@ TEST_F(FirmwareUpgrade, EveryFaultStopsItBeforeTheStartAndASecondUpgradeRecovers
         ASSERT_EQ(prompt.messages.size(), 1) << prompt.messages.join('|').toStdString();
         EXPECT_EQ(prompt.messages[0],
                   QStringLiteral("The firmware upgrade stopped at %1. The pedal waits in its bootloader without "
-                                 "working firmware. Link to it again (Connection → Link finds it there), then "
-                                 "choose Firmware Upgrade → Start Firmware Upgrade.")
+                                 "working firmware. Run the upgrade again (Upgrade Firmware or From File…). A new "
+                                 "link finds the pedal there too: Connection → Unlink, then Connection → Link.")
                       .arg(QString::fromLatin1(c.step).arg(hex2(stuck), hex2(stuck | 1u),
                                                            hex8(0x08000000u + quint32(offset)))));
         const QStringList got = sent();

@@ -147,6 +147,11 @@ TEST(CliCommandLine, RefusesLinesThatCannotBeCarriedOutAsWritten)
         {"status|--serial", "--serial needs a value"},
         {"--serial|--yes|store", "--serial needs a value"},
         {"--verbose|status", "unknown option --verbose"},
+        {"-y|store", "unknown option -y"},
+        {"status|-v", "unknown option -v"},
+        {"coeff|A2|--gain|nan", "--gain needs a number, not \"nan\""},
+        {"coeff|A2|--gain|-inf", "--gain needs a number"},
+        {"coeff|A2|--q|inf", "--q needs a number"},
         // Commands that change what the pedal keeps, without --yes.
         {"store", "store changes what the pedal keeps: give --yes"},
         {"tuning|upload", "tuning upload changes what the pedal keeps"},

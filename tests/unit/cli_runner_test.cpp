@@ -91,7 +91,8 @@ TEST_F(CliRunner, APortThatTakesNoMoreEndsTheCommandInOneLine)
     driver.stalled = true;
     link.setTiming(Timing{0.05}); // the write bound in a tenth of a second
     EXPECT_EQ(run({"midi", "omni"}), kFailureExitCode);
-    EXPECT_EQ(err, "vadrelon: The pedal stopped taking data (2 bytes not sent). Check the cable and link again.\n");
+    EXPECT_EQ(err, "vadrelon: The pedal stopped taking data (2 bytes not sent). Check the cable and run the command "
+                   "again.\n");
     EXPECT_EQ(out, "");
     EXPECT_FALSE(link.isLinked());
 }
@@ -118,8 +119,8 @@ TEST_F(CliRunner, AnAlgorithmUploadEndsWithThePedalsAnswerOrFails)
     pedal.clearReceived();
     pedal.faults().silent = true;
     EXPECT_EQ(run(command), kFailureExitCode);
-    EXPECT_EQ(err, "vadrelon: The pedal did not answer the algorithm upload. Check that it is powered and linked, "
-                   "then try again.\n");
+    EXPECT_EQ(err, "vadrelon: The pedal did not answer the algorithm upload. Check that it is powered and its cable "
+                   "plugged in, then run the command again.\n");
     EXPECT_EQ(out, "");
     EXPECT_EQ(received().size(), 2) << "the bypass and the image went out";
 }
