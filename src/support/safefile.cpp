@@ -2,7 +2,8 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
 
@@ -53,6 +54,16 @@ private:
     int fd_;
 };
 
+// The file that a write to path lands in: links are followed to their end, as the shell's ">"
+// does, so that a link the user keeps stays a link and the file it names gets the content.
+QString linkedFile(const QString &path)
+{
+    QFileInfo info(path);
+    for (int depth = 0; depth < 40 && info.isSymLink(); ++depth)
+        info.setFile(info.symLinkTarget());
+    return info.filePath();
+}
+
 } // namespace
 
 Result<QByteArray> readRegularFile(const QString &path, qint64 cap)
@@ -97,11 +108,62 @@ Result<QByteArray> readRegularFile(const QString &path, qint64 cap)
 
 std::optional<Error> writeWholeFile(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    const auto failed = [&](const QString &reason) {
         return Error{ErrorCode::FileNotWritten,
-                     QStringLiteral("\"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString())};
-    return std::nullopt;
+                     QStringLiteral("\"%1\": %2").arg(QDir::toNativeSeparators(path), reason)};
+    };
+    if (path.isEmpty())
+        return failed(qt_error_string(ENOENT));
+
+    // Looked at, never opened: opening a named pipe for writing waits for a reader, and opening
+    // a device can do things of its own. Only a regular file is ever replaced.
+    const QByteArray name = QFile::encodeName(path);
+    struct stat seen {};
+    const bool exists = ::stat(name.constData(), &seen) == 0;
+    if (!exists && errno != ENOENT)
+        return failed(qt_error_string(errno));
+    if (exists && !S_ISREG(seen.st_mode))
+        return failed(notAFile(seen.st_mode));
+    // The folder would let the file be replaced, but a file made read-only is kept.
+    if (exists && ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0)
+        return failed(qt_error_string(errno));
+
+    const QByteArray target = QFile::encodeName(linkedFile(path));
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        // 0666 leaves a new file's permissions to the umask, as for any other file the user makes.
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return failed(qt_error_string(errno));
+    }
+    if (fd < 0)
+        return failed(qt_error_string(EEXIST));
+
+    // A replaced file keeps its permissions, but not a set-user-ID bit for content it never had.
+    int error = exists && ::fchmod(fd, seen.st_mode & 0777) != 0 ? errno : 0;
+    for (qsizetype done = 0; error == 0 && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n > 0)
+            done += n;
+        else // a write that takes nothing and gives no reason would be tried for ever
+            error = n < 0 ? errno : EIO;
+    }
+    // On the disk before the name points to it: after a crash the name holds the old content
+    // or the new, not an empty file.
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
+        error = errno;
+    if (error == 0)
+        return std::nullopt;
+    ::unlink(temporary.constData());
+    return failed(qt_error_string(error));
 }
 
 } // namespace vadrelon

@@ -24,8 +24,11 @@ constexpr qint64 kFirmwareImageCap = 128 * 1024;
 [[nodiscard]] Result<QByteArray> readRegularFile(const QString &path, qint64 cap);
 
 // The whole file written aside and renamed into place, so that a full disk or a crash never
-// leaves half a file behind and an old file of that name stays whole on failure. A failure is
-// FileNotWritten with the detail `"<path>": <reason>`.
+// leaves half a file behind and an old file of that name stays whole on failure. Only a
+// regular file is replaced, keeping its permissions; a link is followed and the file it names
+// replaced. Anything else at path (a folder, a named pipe, a device) is refused without being
+// opened, and so is a file made read-only. A failure is FileNotWritten with the detail
+// `"<path>": <reason>`, the reason the system's where it gave one.
 [[nodiscard]] std::optional<Error> writeWholeFile(const QString &path, const QByteArray &bytes);
 
 } // namespace vadrelon

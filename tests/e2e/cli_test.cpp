@@ -23,6 +23,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace vadrelon;
@@ -421,6 +422,20 @@ TEST_F(Cli, APedalThatFailsIsToldInOneLine)
         EXPECT_EQ(pedal.messages(static_cast<int>(c.messages.size())), c.messages);
     }
     EXPECT_FALSE(QFile::exists(file("never.txt")));
+}
+
+// --yes lets a save replace a file of that name, not a named pipe standing in its place.
+TEST_F(Cli, ASaveRefusesANamedPipeEvenWithYes)
+{
+    startPedal();
+    const QString pipe = file("pipe.txt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const Outcome o = run("--yes|preset|save|" + pipe);
+    EXPECT_EQ(o.exitCode, 1) << shown(o);
+    EXPECT_EQ(o.err, "vadrelon: Error saving file: \"" + pipe + "\": it is a named pipe, not a file\n");
+    EXPECT_EQ(o.out, "");
+    struct stat seen {};
+    EXPECT_TRUE(::stat(QFile::encodeName(pipe).constData(), &seen) == 0 && S_ISFIFO(seen.st_mode));
 }
 
 TEST_F(Cli, APortHeldByAnotherProgramIsToldInOneLine)
