@@ -72,6 +72,12 @@ QList<QByteArray> splitIntoBlocks(const QByteArray &image)
     return blocks;
 }
 
+QByteArray wordAligned(const QByteArray &block)
+{
+    const int words = (int(block.size()) + 3) / 4;
+    return block.leftJustified(words * 4, char(0xFF));
+}
+
 QStringList splitTrace(const QByteArray &image)
 {
     return {QStringLiteral("num of chunks: %1").arg(image.size() / kBlockSize),

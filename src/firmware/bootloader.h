@@ -37,6 +37,10 @@ QByteArray versionRecord(quint8 version);
 
 // The image in blocks of 256 bytes from its start, the last one holding the rest.
 QList<QByteArray> splitIntoBlocks(const QByteArray &image);
+// A block as Write Memory takes it: whole 32-bit words, so a last block of another size is
+// filled up with FF, which is what the erased flash holds there anyway. Only the block's own
+// bytes are read back and compared.
+QByteArray wordAligned(const QByteArray &block);
 // The console lines of the split: the whole blocks, the bytes of the last.
 QStringList splitTrace(const QByteArray &image);
 

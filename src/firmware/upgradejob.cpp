@@ -67,7 +67,8 @@ void FirmwareUpgradeJob::planImage()
         const quint32 address = kFlashStart + quint32(k) * kBlockSize;
         const QString block = QStringLiteral("block %1 (%2)").arg(k).arg(at(address));
         const QByteArray addressBytes = addressFrame(address);
-        const QByteArray data = dataFrame(blocks_[k]);
+        const QByteArray written = wordAligned(blocks_[k]);
+        const QByteArray data = dataFrame(written);
         plan_.append({commandFrame(kWriteMemory),
                       0,
                       false,
@@ -85,9 +86,11 @@ void FirmwareUpgradeJob::planImage()
              k,
              QStringLiteral("the data of ") + block,
              {QStringLiteral("SEND N BYTE + DATA + CHECKSUM"), QStringLiteral("N_byte: ") + hex2(quint8(data.front())),
-              QStringLiteral("chunk size: %1").arg(blocks_[k].size()),
+              QStringLiteral("chunk size: %1").arg(written.size()),
               QStringLiteral("data checksum: ") + hex2(quint8(data.back()))}});
     }
+    // Each block reads back its own bytes only: the FF that filled up the last one is no part
+    // of the image, and the comparison goes by the image.
     for (int k = 0; k < blocks_.size(); ++k) {
         const quint32 address = kFlashStart + quint32(k) * kBlockSize;
         const QString block = QStringLiteral("block %1 (%2)").arg(k).arg(at(address));

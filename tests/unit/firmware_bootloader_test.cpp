@@ -29,6 +29,17 @@ TEST(UpgradeBlocks, AreWholeBlocksOf256ThenTheRest)
     EXPECT_EQ(splitTrace(QByteArray(53840, 'x')), QStringList({"num of chunks: 210", "num of bytes last chunk: 80"}));
 }
 
+// Write Memory takes whole 32-bit words: a last block of another size is filled up with FF,
+// which the erased flash holds anyway.
+TEST(UpgradeBlocks, AreWrittenAsWholeWords)
+{
+    const std::pair<int, int> cases[] = {{1, 4}, {2, 4}, {3, 4}, {4, 4}, {5, 8}, {153, 156}, {255, 256}, {256, 256}};
+    for (const auto &[size, written] : cases) {
+        const QByteArray block(size, '\x5A');
+        EXPECT_EQ(bytesToHex(wordAligned(block)), bytesToHex(block + QByteArray(written - size, char(0xFF)))) << size;
+    }
+}
+
 TEST(UpgradeFrames, CarryTheirChecksums)
 {
     struct Case {
