@@ -320,6 +320,9 @@ int main(int argc, char **argv)
         "block and checksum) or erase (erase's page list or global-erase code); without it, the command's last step. "
         "Examples: write:address, 0x31:data, erase, 0x43:command.",
         "COMMAND[:STEP]");
+    const QCommandLineOption nackTimesOpt(
+        "nack-times", "With --nack: the NACK comes only the first N times (a stopped upgrade that a second one mends).",
+        "N");
     const QCommandLineOption unplugOpt(
         "unplug-after",
         "Fault: the pedal is pulled out after N received messages: once the editor has read what the pedal sent (or "
@@ -379,7 +382,7 @@ int main(int argc, char **argv)
                        logOpt,         announceOpt,    delayOpt,    silentOpt,    cutOpt,        splitOpt,
                        splitGapOpt,    garbleOpt,      valuesOpt,   valueTextOpt, prefixOpt,     suffixOpt,
                        answerFirstOpt, chatterOpt,     nackOpt,     unplugOpt,    dieOpt,        leaveAnnouncementOpt,
-                       stopReadingOpt, stuckBitOpt});
+                       stopReadingOpt, stuckBitOpt,    nackTimesOpt});
     parser.process(app);
 
     bool ok = false;
@@ -417,6 +420,8 @@ int main(int argc, char **argv)
         !parseNack(parser.value(nackOpt), faults.nackAtBootloaderCommand, faults.nackAtBootloaderStep))
         return fail(QStringLiteral("--nack takes COMMAND[:STEP] with a step that command has, e.g. write:address "
                                    "(see --help)"));
+    if (!parseCount(parser, nackTimesOpt, 1, faults.nackTimes))
+        return fail(QStringLiteral("--nack-times takes a number from 1 up"));
     if (!parseCount(parser, unplugOpt, 1, faults.unplugAfterMessages))
         return fail(QStringLiteral("--unplug-after takes a number of messages from 1 up"));
     if (!parseCount(parser, valuesOpt, 0, faults.replyValueCount) ||

@@ -671,8 +671,12 @@ struct VirtualPedal::Impl {
         // The refusal comes before the frame is looked at: a refused write writes nothing, a
         // refused erase erases nothing, a refused Go stays here.
         const quint8 cmd = stage == Stage::Command ? byteAt(f, 0) : command;
-        if (faults.nackAtBootloaderCommand == cmd && faults.nackAtBootloaderStep == stepOf(stage))
+        if (faults.nackAtBootloaderCommand == cmd && faults.nackAtBootloaderStep == stepOf(stage) &&
+            faults.nackTimes != 0) {
+            if (faults.nackTimes > 0)
+                --faults.nackTimes;
             return nack();
+        }
         switch (stage) {
         case Stage::Sync:
             return;

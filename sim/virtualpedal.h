@@ -79,6 +79,7 @@ struct Faults {
     bool garbleReplyDigits = false;   // digits garbled, CR LF kept: the right number of lines, none a number
     int nackAtBootloaderCommand = -1; // AN3155 command byte (0x31 write, 0x43 erase, 0x21 go …) answered
     BootloaderStep nackAtBootloaderStep = BootloaderStep::Command; // with NACK at this step
+    int nackTimes = -1;                                            // how many times that NACK comes; -1: every time
     int unplugAfterMessages = -1; // the device disappears after this many received messages
 
     // The status reply's text. Byte offsets (cutReplyAfterBytes, the splits, dieAfterReplyBytes)

@@ -252,13 +252,14 @@ void PedalLink::endJob(const std::optional<Error> &error, const std::optional<QS
 {
     jobTimer_.stop();
     lastInterruption_ = !error ? QString() : cut ? *cut : job_->interruptedState();
+    const std::optional<Error> told = error ? std::optional<Error>(job_->explain(*error)) : std::nullopt;
     // The job may still be on the stack (it called finish()); it is deleted with the next
     // one that ends, or with the link.
     ended_ = std::move(job_);
     Job::Finished finished = std::move(ended_->finished_);
     setBusy(false);
     if (finished)
-        finished(error);
+        finished(told);
 }
 
 void PedalLink::setBusy(bool busy)

@@ -56,6 +56,9 @@ public:
     // What the pedal is left with when the job is cut off now (the program quits, the cable
     // is pulled): one sentence, or nothing when no harm is done.
     virtual QString interruptedState() const { return {}; }
+    // The link's own reason for ending the job (the pedal went away, Unlink, a stalled write),
+    // told in the job's terms; as it is, unless the job knows better.
+    virtual Error explain(const Error &error) const { return error; }
 
 protected:
     virtual void start() = 0;

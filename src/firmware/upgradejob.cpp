@@ -137,9 +137,10 @@ void FirmwareUpgradeJob::planStart()
                   Phase::Start,
                   -1,
                   QStringLiteral("the start command"),
-                  {QString(), QStringLiteral("SEND GO COMMAND")}});
+                  {QString(), QStringLiteral("SEND GO COMMAND")},
+                  true});
     plan_.append({goAddress, 0, false, Phase::Start, -1, QStringLiteral("the start address (%1)").arg(at(kFlashStart)),
-                  addressTrace(goAddress, kFlashStart)});
+                  addressTrace(goAddress, kFlashStart), true});
 }
 
 void FirmwareUpgradeJob::next()
@@ -255,7 +256,32 @@ void FirmwareUpgradeJob::failStep(const QString &why)
 {
     const QString detail = QStringLiteral("%1: the pedal %2").arg(plan_[at_].what, why);
     log().print(QStringLiteral("upgrade stopped ") + detail);
-    fail(Error{ErrorCode::UpgradeFailed, detail});
+    fail(Error{plan_[at_].go ? ErrorCode::StartNotConfirmed : ErrorCode::UpgradeFailed, detail});
+}
+
+QString FirmwareUpgradeJob::interruptedState() const
+{
+    if (at_ < 0 || at_ >= plan_.size())
+        return {};
+    const Step &step = plan_[at_];
+    if (!step.go)
+        return QStringLiteral("the firmware upgrade was interrupted at %1; the pedal waits in its bootloader without "
+                              "working firmware: link again and run the upgrade again (a new link finds it there)")
+            .arg(step.what);
+    return QStringLiteral("the firmware upgrade was interrupted at %1, after the new firmware was written, verified "
+                          "and recorded; unplug the pedal and plug it in again to start it")
+        .arg(step.what);
+}
+
+// A pedal pulled out half-way is an upgrade that stopped at a step, not only a lost link.
+Error FirmwareUpgradeJob::explain(const Error &error) const
+{
+    if (error.code != ErrorCode::PortGone || at_ < 0 || at_ >= plan_.size())
+        return error;
+    const Step &step = plan_[at_];
+    if (step.go)
+        return {ErrorCode::StartNotConfirmed, step.what + QStringLiteral(": the pedal is no longer connected")};
+    return {ErrorCode::UpgradeCut, step.what};
 }
 
 } // namespace vadrelon

@@ -27,6 +27,9 @@ public:
     ~FirmwareUpgradeJob() override;
     void onProgress(ProgressCallback callback) { progress_ = std::move(callback); }
 
+    QString interruptedState() const override;
+    Error explain(const Error &error) const override;
+
 protected:
     void start() override;
     void bytesArrived(const QByteArray &bytes) override;
@@ -41,6 +44,7 @@ private:
         int block = -1;
         QString what; // the step in words, for a failure
         QStringList trace;
+        bool go = false; // a step of Go: the image is in place and recorded by then
     };
     void planImage();
     void planStart();
@@ -56,7 +60,6 @@ private:
     int at_ = -1;
     QByteArray rx_;
     QByteArray readBack_;
-    bool verified_ = false;
     int attempts_ = 0;
     ProgressCallback progress_;
 };

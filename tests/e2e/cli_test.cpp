@@ -18,9 +18,11 @@
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -467,6 +469,62 @@ TEST_F(Cli, AnAlgorithmImageGoesOutWholeAfterTheBypassAndThePedalsAnswerIsPrinte
     EXPECT_GE(got[1].ms - got[0].ms, 395);
 }
 
+// Interrupted from the shell, the command says what it was doing and how the pedal is left,
+// and ends with the signal's status.
+TEST_F(Cli, AnInterruptedCommandSaysHowThePedalIsLeft)
+{
+    struct Case {
+        const char *what;
+        QStringList pedal;
+        QString line;
+        int signal;
+        int afterMs;
+        QString says; // the start of the one line on stderr
+    };
+    ASSERT_TRUE(write(file("0012.dat"), MakeAlgorithmImage(0x0012)));
+    ASSERT_TRUE(write(file("FIRMWARE_11.bin"), MakeFirmwareImage(11, 52376)));
+    const Case cases[] = {
+        {"an upload the pedal does not confirm",
+         {"--silent"},
+         "--yes|algorithm|upload|" + file("0012.dat"),
+         SIGINT,
+         1500,
+         "vadrelon: the algorithm upload was interrupted after all 4512 bytes, before the pedal confirmed it: "
+         "upload again\n"},
+        {"a status request", {"--silent"}, "status", SIGTERM, 300, "vadrelon: status was interrupted\n"},
+        {"an upgrade at the line's own pace",
+         {"--bootloader", "--line-rate"},
+         "--yes|upgrade|" + file("FIRMWARE_11.bin"),
+         SIGINT,
+         2500,
+         "vadrelon: the firmware upgrade was interrupted at the "},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        startPedal(c.pedal);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("VADRELON_VIRTUAL_PEDALS_DIR", announceDir());
+        env.insert("HOME", home());
+        p.setProcessEnvironment(env);
+        p.start(kBin + "/vadrelon", args(c.line));
+        ASSERT_TRUE(p.waitForStarted());
+        QTest::qWait(c.afterMs);
+        ::kill(static_cast<pid_t>(p.processId()), c.signal);
+        ASSERT_TRUE(p.waitForFinished(5000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 128 + c.signal);
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        EXPECT_TRUE(err.startsWith(c.says)) << err.toStdString();
+        EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+        if (c.line.contains("upgrade")) {
+            EXPECT_TRUE(err.contains("the pedal waits in its bootloader without working firmware"))
+                << err.toStdString();
+        }
+        sim.reset();
+    }
+}
+
 // Without --serial or --port there must be exactly one pedal; otherwise the program says what
 // it found.
 TEST(CliPedals, NoneOrSeveralAreToldAndListed)
@@ -595,6 +653,37 @@ TEST_F(CliUpgrade, AStepRefusedStopsItBeforeTheStartWithOneLine)
         << o.err.toStdString();
     EXPECT_EQ(o.err.count('\n'), 1);
     EXPECT_FALSE(newMessages().contains("21 DE"));
+}
+
+// The message of a stopped upgrade says to run it again: the pedal, greeted before, NACKs the
+// status request, and that leads the second run to its bootloader. In between, status says
+// where the pedal is.
+TEST_F(CliUpgrade, AStoppedUpgradeIsFinishedByRunningItAgain)
+{
+    startPedal({"--firmware", "10", "--nack", "write:data", "--nack-times", "1"});
+    const QByteArray image = MakeFirmwareImage(11, 3000);
+    ASSERT_TRUE(write(file("FIRMWARE_11.bin"), image));
+    const Outcome stopped = run("--yes|upgrade|" + file("FIRMWARE_11.bin"));
+    EXPECT_EQ(stopped.exitCode, 1) << shown(stopped);
+    EXPECT_EQ(stopped.err, "vadrelon: The firmware upgrade stopped at the data of block 0 (0x08000000): the pedal "
+                           "answered NACK. The pedal waits in its bootloader without working firmware. Run vadrelon "
+                           "--yes upgrade FILE again: it finds the pedal there.\n");
+
+    const Outcome status = run("status");
+    EXPECT_EQ(status.exitCode, 1) << shown(status);
+    EXPECT_EQ(status.out, "");
+    EXPECT_EQ(status.err, "vadrelon: The pedal is waiting in its bootloader, without working firmware, as an upgrade "
+                          "that did not finish leaves it. Install its firmware with vadrelon --yes upgrade FILE.\n");
+
+    newMessages();
+    const Outcome again = run("--yes|upgrade|" + file("FIRMWARE_11.bin"));
+    ASSERT_EQ(again.exitCode, 0) << shown(again);
+    EXPECT_EQ(again.out, "Firmware 11 installed, verified and started\n");
+    const QStringList got = newMessages();
+    ASSERT_GE(got.size(), 3);
+    EXPECT_EQ(got.mid(0, 3), QStringList({"02 00", "7F 7F", "43 BC"}))
+        << "the status request's NACK leads to the greeting, and a second 0x7F makes a command the bootloader NACKs";
+    EXPECT_EQ(got.last(), "08 00 00 00 08");
 }
 
 TEST_F(Cli, TheSettingsMemoryIsReadIntoAFileAndErased)

@@ -4,9 +4,11 @@
 #include "support/printers.h"
 #include "support/scopedpedalsdir.h"
 #include "support/scriptedprompt.h"
+#include "support/synthetic_images.h"
 #include "ui/dialwidget.h"
 #include "ui/editor.h"
 #include "ui/effectwindow.h"
+#include "ui/firmwarewindow.h"
 #include "ui/mainwindow.h"
 
 #include <QAction>
@@ -200,6 +202,50 @@ TEST_F(OverThePty, AnUnplugInTheMiddleOfUseIsToldOnce)
               QStringList({"Save Parameters to pedal?", "The pedal is no longer connected. Plug it in again and choose "
                                                         "Connection → Link."}));
     EXPECT_TRUE(find<QAction>("menuScan")->isEnabled());
+}
+
+// An upgrade that stops leaves the pedal in its bootloader, greeted: the next editor's plain
+// Link finds it there (its NACK to the status request tells), and an upgrade from the file
+// finishes the job.
+TEST_F(OverThePty, AnUpgradeStoppedByANackIsFinishedByTheNextEditor)
+{
+    startWith({"--bootloader", "--nack", "write:data", "--nack-times", "1"});
+    const QString file = dir.filePath("FIRMWARE_11.bin");
+    QFile image(file);
+    ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+    image.write(MakeFirmwareImage(11, 1000));
+    image.close();
+    const QString waiting = "The pedal is waiting in its bootloader, without working firmware. Choose Firmware "
+                            "Upgrade → Start Firmware Upgrade to install its firmware.";
+    const auto upgrade = [&] {
+        prompt.messages.clear();
+        find<QAction>("menuStartFirmwareUpgrade")->trigger();
+        prompt.files = {file};
+        editor->firmwareWindow->findChild<QPushButton *>("btnUpgradeFromFile")->click();
+        return waitFor([&] { return !editor->link.busy() && !prompt.messages.isEmpty(); }, 20000);
+    };
+
+    link();
+    ASSERT_EQ(prompt.messages, QStringList({waiting}));
+    ASSERT_TRUE(upgrade());
+    ASSERT_TRUE(prompt.messages.last().startsWith("The firmware upgrade stopped at the data of block 0"))
+        << prompt.messages.join('|').toStdString();
+
+    // The player closes the editor, which lets go of the port, and starts it again.
+    find<QAction>("menuDisconnect")->trigger();
+    editor.reset();
+    prompt.messages.clear();
+    editor = std::make_unique<Editor>(driver, prompt, dir.filePath("documents"));
+    link();
+    EXPECT_EQ(prompt.messages, QStringList({waiting}));
+    EXPECT_EQ(editor->link.state(), LinkState::Bootloader);
+    EXPECT_FALSE(find<QPushButton>("btnUpload")->isEnabled());
+    ASSERT_TRUE(upgrade());
+    EXPECT_EQ(prompt.messages, QStringList({"Firmware Upgrade Complete, device will now restart"}));
+    const QStringList got = pedal->logMessages();
+    EXPECT_TRUE(got.contains("02 00")) << "asked as a running pedal first";
+    EXPECT_EQ(got.mid(got.indexOf("21 DE"), 3), QStringList({"21 DE", "08 00 00 00 08", "02 00"}))
+        << "started at the end, then asked for its status";
 }
 
 TEST(EndToEnd, TheBuiltEditorShowsItsMainWindowAndEndsCleanly)

@@ -103,6 +103,7 @@ struct Case {
     std::function<QList<QByteArray>(const Frames &)> sent; // all that reaches the pedal
     const char *error = nullptr;                           // none: the upgrade goes through
     bool waitsOutTheBound = false;
+    ErrorCode code = ErrorCode::UpgradeFailed; // with error: what kind of failure
 };
 void PrintTo(const Case &c, std::ostream *os)
 {
@@ -198,7 +199,7 @@ TEST_P(UpgradeJob, GoesOnOnlyWhileAcknowledgedAndEndsOnce)
     }
 
     if (c.error) {
-        EXPECT_EQ(error, (Error{ErrorCode::UpgradeFailed, c.error}));
+        EXPECT_EQ(error, (Error{c.code, c.error}));
         EXPECT_EQ(pedal.face(), sim::VirtualPedal::Face::Bootloader);
         return;
     }
@@ -266,9 +267,9 @@ INSTANTIATE_TEST_SUITE_P(
              "the version record (0x0801FC00): the pedal answered NACK"},
         Case{"NackAtGo", 1000, nack(0x21, Step::Command), 0,
              [](const Frames &f) { return f.erase + f.write + f.read + f.start.mid(0, 4); },
-             "the start command: the pedal answered NACK"},
+             "the start command: the pedal answered NACK", false, ErrorCode::StartNotConfirmed},
         Case{"NackAtTheGoAddress", 1000, nack(0x21, Step::Address), 0, everything,
-             "the start address (0x08000000): the pedal answered NACK"},
+             "the start address (0x08000000): the pedal answered NACK", false, ErrorCode::StartNotConfirmed},
         // The image has 00 at offset 10, which reads back 01: a check that fails writes the
         // image once more, and when that fails too nothing is started.
         Case{"VerifyFindsAByteThatDidNotTake", 1000, [](sim::Faults &f) { f.stuckBitOffset = 10; }, 0,

@@ -113,6 +113,35 @@ TEST_F(FirmwareMenu, APlainLinkFindsAPedalWaitingInItsBootloader)
     EXPECT_TRUE(logHas("Firmware Version(DEC): 11"));
 }
 
+// A bootloader greeted before (an upgrade stopped, the editor closed) takes the status request
+// for a command with a wrong complement and NACKs it: that NACK leads on to the greeting, not
+// to a garbled reply and a window that offers what the bootloader cannot do.
+TEST_F(FirmwareMenu, APlainLinkFindsAPedalGreetedBeforeInItsBootloader)
+{
+    pedal.startInBootloader();
+    start({&pedal});
+    trigger("menuFirmwareUpgradeMode");
+    trigger("menuConnect");
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(editor->link.state(), LinkState::Bootloader);
+    trigger("menuFirmwareUpgradeMode"); // off: unlinks
+    ASSERT_FALSE(editor->link.isLinked());
+    pedal.clearReceived();
+    prompt.messages.clear();
+
+    link();
+    EXPECT_EQ(sent(), QStringList({"02 00", "7F 7F"}));
+    EXPECT_EQ(prompt.messages, QStringList({"The pedal is waiting in its bootloader, without working firmware. Choose "
+                                            "Firmware Upgrade → Start Firmware Upgrade to install its firmware."}));
+    EXPECT_EQ(editor->link.state(), LinkState::Bootloader);
+    EXPECT_TRUE(enabled("menuStartFirmwareUpgrade"));
+    EXPECT_TRUE(enabled("menuDisconnect"));
+    for (const char *command : {"btnRequest", "btnUpload", "btnSaveParameters", "btnAssign", "btnSetFootswitchMode",
+                                "btnSetTuning", "menuEraseSettings", "menuLoadPreset", "menuSavePreset",
+                                "menuLoadAlgorithmFromFile", "menuUploadTuningsData"})
+        EXPECT_FALSE(enabled(command)) << command << ": the bootloader does not understand it";
+}
+
 TEST_F(FirmwareMenu, ASilentPedalThatIsNoBootloaderEitherIsToldAsSilent)
 {
     pedal.faults().silent = true;

@@ -1,6 +1,7 @@
 #include "editorfixture.h"
 
 #include "ui/editor.h"
+#include "ui/mainwindow.h"
 
 #include <QLabel>
 #include <QResource>
@@ -90,4 +91,35 @@ TEST_F(UploadWithImage, APedalThatStopsReadingEndsTheUploadWithOneMessage)
     EXPECT_EQ(status(), "Upload Failed");
     EXPECT_FALSE(checking());
     EXPECT_TRUE(editor->link.isLinked());
+
+    // The pedal reads the next request as more of the image: its silence is told as such.
+    prompt.messages.clear();
+    click("btnRequest");
+    ASSERT_TRUE(settle(5000));
+    EXPECT_EQ(prompt.messages,
+              QStringList({"The pedal did not answer the status request. It may still be taking the image of an "
+                           "upload that did not end (the algorithm upload was interrupted after 4096 of 4512 bytes; "
+                           "the pedal may wait for the rest: upload again). Unplug the pedal, plug it in again, and "
+                           "choose Connection → Link."}));
+}
+
+// Quitting half-way through an upload leaves the pedal waiting for the rest: the player is
+// asked first, No being the answer when none is given, and told how the pedal is left.
+TEST_F(UploadWithImage, ClosingTheWindowDuringAnUploadAsksFirst)
+{
+    linkAndClear();
+    pedal.faults().silent = true; // the image goes out; its answer never comes
+    prompt.answers = {true};
+    click("btnUpload");
+    ASSERT_TRUE(waitFor([&] { return pedal.received().size() >= 2; }));
+    const QString question = "The pedal is busy. Quit anyway? If you quit now, the algorithm upload was interrupted "
+                             "after all 4512 bytes, before the pedal confirmed it: upload again.";
+    EXPECT_FALSE(w().close()) << "no answer is No";
+    EXPECT_EQ(prompt.messages.last(), question);
+    EXPECT_TRUE(editor->link.busy());
+    prompt.answers = {true};
+    EXPECT_TRUE(w().close());
+    EXPECT_EQ(prompt.messages.last(), question);
+    EXPECT_TRUE(logHas("quit during an exchange: the algorithm upload was interrupted after all 4512 bytes, before "
+                       "the pedal confirmed it: upload again"));
 }
