@@ -799,6 +799,7 @@ TEST_F(Settings, StyleFileThatIsNotAWholeNumberFallsBackToLookZero)
     writeFile(docs.path() + "/NEROV/style.txt", "3\n");
     start({});
     const QString fallback = qApp->styleSheet();
+    EXPECT_FALSE(fallback.isEmpty()) << "a look is applied, not none";
     find<QMenu>("menuLook")->actions().at(0)->trigger();
-    EXPECT_EQ(qApp->styleSheet(), fallback);
+    EXPECT_EQ(qApp->styleSheet(), fallback) << "and it is look 0's";
 }

@@ -269,7 +269,11 @@ TEST_F(CliPresetChanges, WithoutAddressesNothingIsSent)
     const ParameterSet unread;
     PresetValues wanted{};
     wanted[ParSubMix] = 1;
-    EXPECT_TRUE(std::holds_alternative<Error>(presetChanges(unread, wanted)));
+    const auto changes = presetChanges(unread, wanted);
+    ASSERT_TRUE(std::holds_alternative<Error>(changes));
+    EXPECT_EQ(std::get<Error>(changes),
+              (Error{ErrorCode::Missing, "The parameter addresses of the pedal's effect are not known, so no parameter "
+                                         "can be sent. Nothing was sent."}));
 }
 
 TEST(CliChoosePedal, TakesTheNamedOrTheOnlyPedal)

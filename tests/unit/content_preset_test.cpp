@@ -68,6 +68,8 @@ TEST(PresetFile, RefusesAnythingElseNamingTheLine)
     shortLine[2] = "0000000";
     QByteArrayList letters = sixteen();
     letters[4] = "00ZZ0040";
+    QByteArrayList lastNotHex = sixteen();
+    lastNotHex[6] = "0000000G"; // a reader that checks all but the last character reads 0
     QByteArrayList spaced = sixteen();
     spaced[15] = "7FFFFFFF ";
     QByteArrayList blank = sixteen();
@@ -87,6 +89,7 @@ TEST(PresetFile, RefusesAnythingElseNamingTheLine)
          "it goes on after line 16, and a preset has 16 lines"},
         {"a short line", lines(shortLine, "\r"), "line 3 is \"0000000\", not eight hex digits"},
         {"a letter that is no digit", lines(letters, "\r"), "line 5 is \"00ZZ0040\", not eight hex digits"},
+        {"a last character that is no digit", lines(lastNotHex, "\r"), "line 7 is \"0000000G\", not eight hex digits"},
         {"a trailing blank", lines(spaced, "\r"), "line 16 is \"7FFFFFFF \", not eight hex digits"},
         {"a blank line", lines(blank, "\r\n"), "line 9 is \"\", not eight hex digits"},
         {"a sign", lines(QByteArrayList{"+0000001"} + sixteen().mid(1), "\r"),

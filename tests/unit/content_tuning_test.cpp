@@ -68,8 +68,16 @@ TEST(TuningMessage, CarriesTheIndexAndTheShiftAsASignedByte)
 TEST(TuningMessage, RefusesWhatTheListsDoNotOffer)
 {
     const std::pair<int, int> bad[] = {{9, 0}, {-1, 0}, {255, 0}, {1, 4}, {1, -6}, {1, 127}};
-    for (const auto &[tuning, shift] : bad)
-        EXPECT_TRUE(std::holds_alternative<Error>(buildTuningMessage(tuning, shift))) << tuning << ", " << shift;
+    for (const auto &[tuning, shift] : bad) {
+        const Result<QString> message = buildTuningMessage(tuning, shift);
+        ASSERT_TRUE(std::holds_alternative<Error>(message)) << tuning << ", " << shift;
+        EXPECT_EQ(std::get<Error>(message),
+                  (Error{ErrorCode::UntrustedReply,
+                         QStringLiteral("The tuning the pedal reported (tuning %1, shift %2) is not one the editor "
+                                        "knows, so it was not sent. Choose a tuning, then try again.")
+                             .arg(tuning)
+                             .arg(shift)}));
+    }
 }
 
 TEST(InstrumentMessage, EndsWithTheXorOfItsSevenBytes)

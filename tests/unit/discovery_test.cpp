@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include <chrono>
 #include <functional>
 #include <future>
+#include <optional>
 
 #include <fcntl.h>
 #include <pty.h>
@@ -167,6 +169,7 @@ TEST_F(AnnouncementFolder, ListsOnlyWhatALivePedalAnnouncesOnATerminal)
         // Puts the announcement at the path it is given.
         std::function<void(const QString &)> make;
         const char *skippedBecause; // nullptr: listed
+        bool asAnotherUser = false; // looked at as a user the device's permissions bar
     };
     const Case cases[] = {
         {"three lines, on a terminal", [&](const QString &at) { write(at, announcement(terminal())); }, nullptr},
@@ -182,6 +185,18 @@ TEST_F(AnnouncementFolder, ListsOnlyWhatALivePedalAnnouncesOnATerminal)
              write(at, announcement(device));
          },
          nullptr},
+        // Linking says why it cannot open it; finding nothing would send the player looking
+        // for a cable.
+        {"a terminal this user may not open",
+         [&](const QString &at) {
+             const QString device = terminal();
+             EXPECT_EQ(::chmod(QFile::encodeName(device).constData(), 0600), 0);
+             write(at, announcement(device));
+             // Readable to everyone but the device: the look below runs as another user.
+             EXPECT_EQ(::chmod(QFile::encodeName(at).constData(), 0644), 0);
+             EXPECT_EQ(::chmod(QFile::encodeName(QFileInfo(at).path()).constData(), 0755), 0);
+         },
+         nullptr, true},
         {"/dev/null", [&](const QString &at) { write(at, announcement("/dev/null")); }, "/dev/null is not a terminal"},
         {"/etc/passwd", [&](const QString &at) { write(at, announcement("/etc/passwd")); }, "/etc/passwd "},
         {"a regular file",
@@ -217,6 +232,9 @@ TEST_F(AnnouncementFolder, ListsOnlyWhatALivePedalAnnouncesOnATerminal)
         // looks: root may open a terminal that another program holds.
         auto look = std::async(std::launch::async, [&] {
             const test::WithoutAdminPower withoutAdminPower;
+            std::optional<test::AsAnotherUser> user;
+            if (c.asAnotherUser)
+                user.emplace();
             return announcedPorts(dir.path());
         });
         if (look.wait_for(std::chrono::seconds(2)) == std::future_status::timeout) {

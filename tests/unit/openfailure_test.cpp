@@ -31,7 +31,8 @@ TEST(OpenJobFailure, NamesTheCauseAndKeepsTheDriversWordsOnlyWhenItIsUnknown)
         {Cause::InUse, ErrorCode::PortInUse, {"The pedal's port /dev/ttyUSB0 is in use by another program."}},
         {Cause::PermissionDenied,
          ErrorCode::PermissionDenied,
-         {"/dev/ttyUSB0", "dialout", "udev rule that gives the user at the computer access"}},
+         {"/dev/ttyUSB0 (permission denied)", "dialout", "udev rule that gives the user at the computer access",
+          "the README's section \"The pedal without root\""}},
         {Cause::NotASerialPort, ErrorCode::NotASerialPort, {"/dev/ttyUSB0 is no serial port"}},
     };
     for (const Case &c : cases) {
