@@ -2,6 +2,8 @@
 // or not at all: the program's answer comes only once its last message is out, and a port
 // that takes no more ends the command with one line instead of a hang.
 #include "cli/runner.h"
+#include "content/tuning.h"
+#include "device/jobs.h"
 #include "device/transport.h"
 #include "inprocessdriver.h"
 #include "support/consolelog.h"
@@ -11,6 +13,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -84,6 +87,39 @@ TEST_F(CliRunner, TheAnswerWaitsUntilTheLastMessageIsOut)
     EXPECT_EQ(received(), QStringList{"0F BA 02 03 04 05 06 B3"}) << "all eight bytes before the port closed";
     EXPECT_EQ(out, "Instrument: bass\n");
     EXPECT_EQ(err, "");
+}
+
+// A job cut off where it stands (the program quits, the cable is pulled) says how it leaves
+// the pedal; the link keeps that for the next request's silence.
+TEST_F(CliRunner, AJobCutOffSaysHowThePedalIsLeft)
+{
+    driver.bytesPerWrite = 8192;
+    struct Case {
+        const char *what;
+        std::function<std::unique_ptr<Job>()> job;
+        QString state;
+    };
+    const Case cases[] = {
+        {"a tuning data upload whose table the port does not take", [] { return tuningDataUploadJob(); },
+         "the tuning data upload was interrupted after 2 of 643 bytes; the pedal may hold only part of it: upload "
+         "again"},
+        {"an algorithm image the port does not take", [] { return UploadJob::fromFile(MakeAlgorithmImage(0x0012)); },
+         "the algorithm upload was interrupted after 0 of 4512 bytes; the pedal may wait for the rest: upload again"},
+        {"a message and its pause", [] { return std::make_unique<SendJob>(QByteArray::fromHex("0D01"), 600); }, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        driver.stalled = false;
+        ASSERT_TRUE(link.run(std::make_unique<OpenJob>(QString::fromLatin1(pedal.serialNumber), false)));
+        pedal.clearReceived();
+        ASSERT_TRUE(link.run(c.job()));
+        ASSERT_TRUE(test::waitFor([&] { return pedal.received().size() == 1; })) << "the bypass";
+        driver.stalled = true;
+        QTest::qWait(500); // past the pause after the bypass: the rest is handed to the port
+        EXPECT_EQ(link.interruptedState(), c.state);
+        link.unlink();
+        EXPECT_EQ(link.lastInterruption(), c.state);
+    }
 }
 
 TEST_F(CliRunner, APortThatTakesNoMoreEndsTheCommandInOneLine)
