@@ -38,6 +38,7 @@ void status(const QByteArray &in)
     require(reading.values.size() <= 90);
     if (reading.state == StatusReading::State::Complete) {
         require(reading.values.size() == 90);
+        require(in.endsWith(reading.following)); // handed back as it came, never judged
         require(statusTrace(reading.values).size() == 92);
         for (int effects : {1, 3, 64})
             (void)summarizeStatus(reading.values, effects);
