@@ -47,12 +47,7 @@ UpdateServer::UpdateServer(QUrl base, QSslConfiguration tls, QObject *parent)
 
 QUrl UpdateServer::address(const QString &path) const
 {
-    QUrl url = base_;
-    QString basePath = url.path();
-    while (basePath.endsWith(QLatin1Char('/')))
-        basePath.chop(1);
-    url.setPath(basePath + path);
-    return url;
+    return updateAddress(base_, path);
 }
 
 void UpdateServer::fetch(const QString &path, qint64 cap, std::function<void(Result<QByteArray>)> done)

@@ -14,6 +14,16 @@ Result<QUrl> updateBaseUrl(const QString &override)
     return url;
 }
 
+QUrl updateAddress(const QUrl &base, const QString &path)
+{
+    QUrl url = base;
+    QString basePath = url.path();
+    while (basePath.endsWith(QLatin1Char('/')))
+        basePath.chop(1);
+    url.setPath(basePath + path);
+    return url;
+}
+
 std::optional<QVersionNumber> parseEditorVersion(const QByteArray &body)
 {
     static const QRegularExpression pattern(

@@ -18,6 +18,9 @@ inline constexpr char kDefaultUpdateBaseUrl[] = "https://updates.nerov.example";
 // what comes from there may end up being run.
 Result<QUrl> updateBaseUrl(const QString &override);
 
+// The address of path on the server at base: what the browser is sent to, and what is asked.
+QUrl updateAddress(const QUrl &base, const QString &path);
+
 // A version as the server's body gives it: one to four whole numbers joined by points, with
 // blanks or a line break around them at most. Anything else is no version.
 std::optional<QVersionNumber> parseEditorVersion(const QByteArray &body);

@@ -40,40 +40,56 @@ UpdateSettings UpdateSettings::fromEnvironment()
 
 UpdateController::UpdateController(const UpdateSettings &settings, Items items, ConsoleLog &log, SettingsStore &store,
                                    Prompt &prompt, QWidget *window)
-    : items_(items), log_(log), store_(store), prompt_(prompt), window_(window),
-      newVersionWindow_(std::make_unique<NewVersionWindow>()),
+    : items_(items), log_(log), store_(store), prompt_(prompt), window_(window), caFile_(settings.caFile),
       own_(parseEditorVersion(VADRELON_EDITOR_VERSION).value_or(QVersionNumber()))
 {
     const Result<QUrl> base = updateBaseUrl(settings.baseUrl);
-    const Result<QSslConfiguration> tls = updateTlsConfiguration(settings.caFile);
     if (const Error *error = std::get_if<Error>(&base))
         serverProblem_ = errorText(*error);
-    else if (const Error *error = std::get_if<Error>(&tls))
-        serverProblem_ = errorText(*error);
     else
-        server_ = std::make_unique<UpdateServer>(std::get<QUrl>(base), std::get<QSslConfiguration>(tls));
+        base_ = std::get<QUrl>(base);
 
     items_.updateNow->setEnabled(false);
-    items_.support->setEnabled(server_ != nullptr);
+    items_.support->setEnabled(!base_.isEmpty());
     connect(items_.checkForUpdates, &QAction::triggered, this, [this] { check(true); });
     connect(items_.updateNow, &QAction::triggered, this, &UpdateController::onUpdateNow);
     connect(items_.support, &QAction::triggered, this, [this] { openPage(updatepath::kSupport); });
-    connect(newVersionWindow_.get(), &NewVersionWindow::updateNowClicked, this, &UpdateController::onUpdateNow);
-    connect(newVersionWindow_.get(), &NewVersionWindow::whatsNewClicked, this,
-            [this] { openPage(updatepath::kWhatsNew); });
-    connect(newVersionWindow_.get(), &NewVersionWindow::dontShowAgainChecked, this, [this] {
-        if (std::optional<Error> failure = store_.stopUpdateMessage())
-            prompt_.message(errorText(*failure));
-    });
     if (settings.checkAtStartUp)
         QTimer::singleShot(settings.firstCheckDelayMs, this, [this] { check(false); });
 }
 
 UpdateController::~UpdateController() = default;
 
+void UpdateController::showNewVersion()
+{
+    if (!newVersionWindow_) {
+        newVersionWindow_ = std::make_unique<NewVersionWindow>();
+        connect(newVersionWindow_.get(), &NewVersionWindow::updateNowClicked, this, &UpdateController::onUpdateNow);
+        connect(newVersionWindow_.get(), &NewVersionWindow::whatsNewClicked, this,
+                [this] { openPage(updatepath::kWhatsNew); });
+        connect(newVersionWindow_.get(), &NewVersionWindow::dontShowAgainChecked, this, [this] {
+            if (std::optional<Error> failure = store_.stopUpdateMessage())
+                prompt_.message(errorText(*failure));
+        });
+    }
+    newVersionWindow_->showVersions(own_.toString(), newest_.toString());
+}
+
+UpdateServer *UpdateController::server()
+{
+    if (!server_ && serverProblem_.isEmpty()) {
+        const Result<QSslConfiguration> tls = updateTlsConfiguration(caFile_);
+        if (const Error *error = std::get_if<Error>(&tls))
+            serverProblem_ = errorText(*error);
+        else
+            server_ = std::make_unique<UpdateServer>(base_, std::get<QSslConfiguration>(tls));
+    }
+    return server_.get();
+}
+
 void UpdateController::check(bool asked)
 {
-    if (!server_) {
+    if (!server()) {
         log_.print(QStringLiteral("update check: ") + serverProblem_);
         if (asked)
             prompt_.message(serverProblem_);
@@ -100,7 +116,7 @@ void UpdateController::check(bool asked)
             items_.newVersion->setText(QStringLiteral("New version available: ") + newest_.toString());
             items_.updateNow->setEnabled(true);
             if (asked || store_.showUpdateMessage)
-                newVersionWindow_->showVersions(own_.toString(), newest_.toString());
+                showNewVersion();
         } else {
             items_.newVersion->setText(QStringLiteral("No update available"));
             items_.updateNow->setEnabled(false);
@@ -110,11 +126,12 @@ void UpdateController::check(bool asked)
     });
 }
 
+// The browser checks the page's certificate itself: no TLS settings of ours are needed here.
 void UpdateController::openPage(const char *path)
 {
-    if (!server_)
+    if (base_.isEmpty())
         return;
-    const QUrl url = server_->address(QLatin1String(path));
+    const QUrl url = updateAddress(base_, QLatin1String(path));
     log_.print(QStringLiteral("opening ") + url.toString());
     if (!QDesktopServices::openUrl(url))
         prompt_.message(QStringLiteral("No web browser could be started for %1").arg(url.toString()));
@@ -122,7 +139,7 @@ void UpdateController::openPage(const char *path)
 
 void UpdateController::onUpdateNow()
 {
-    if (!server_ || flow_)
+    if (flow_ || !server())
         return;
     if (!kHandsOverToUpdater) {
         openPage(updatepath::kDownloadPage);
@@ -133,7 +150,7 @@ void UpdateController::onUpdateNow()
         return;
     const UpdaterFlow::Places places{QCoreApplication::applicationDirPath(), QCoreApplication::applicationFilePath(),
                                      QDir::tempPath()};
-    flow_ = std::make_unique<UpdaterFlow>(*server_, log_, prompt_, systemUpdaterHooks(), places);
+    flow_ = std::make_unique<UpdaterFlow>(*server(), log_, prompt_, systemUpdaterHooks(), places);
     flow_->run([this](const std::optional<Error> &failure) {
         QTimer::singleShot(0, this, [this] { flow_.reset(); });
         if (failure) {

@@ -4,7 +4,6 @@
 // in the background and ends within its bound.
 #include <QObject>
 #include <QPointer>
-#include <QSslConfiguration>
 #include <QUrl>
 #include <QVersionNumber>
 #include <memory>
@@ -51,9 +50,16 @@ public:
     // (unless the player turned that off).
     void check(bool asked);
 
+    // Made the first time it has a release to announce; null until then.
     NewVersionWindow *newVersionWindow() const { return newVersionWindow_.get(); }
 
 private:
+    // The server, made when the first check needs it, with its TLS settings and the file of
+    // extra authorities: building them loads OpenSSL and Qt's TLS plugin, about a tenth of
+    // the start-up's processor time and 5 MiB, which the first window need not wait for.
+    // Null when it cannot be asked; serverProblem_ then says why.
+    UpdateServer *server();
+    void showNewVersion();
     void onUpdateNow();
     void openPage(const char *path);
 
@@ -62,6 +68,8 @@ private:
     SettingsStore &store_;
     Prompt &prompt_;
     QWidget *window_;
+    QUrl base_; // empty when its address is unusable
+    QString caFile_;
     std::unique_ptr<UpdateServer> server_;
     QString serverProblem_; // why there is no server to ask
     std::unique_ptr<NewVersionWindow> newVersionWindow_;

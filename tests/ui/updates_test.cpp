@@ -39,6 +39,7 @@ protected:
     }
     void serve(const QByteArray &version) { server.answer(updatepath::kEditorVersion, {200, "OK", version}); }
     NewVersionWindow *window() { return editor->updates->newVersionWindow(); }
+    bool windowShown() { return window() && window()->isVisible(); }
     QString label(const char *name) { return window()->findChild<QLabel *>(name)->text(); }
     QString caption(const char *item) { return action(item)->text(); }
     QString showMessageFile() const
@@ -94,7 +95,7 @@ TEST_F(Updates, TheCheckASecondAfterStartUpShowsItsResultInTheInfoMenu)
         })) << "the check never ended";
         EXPECT_EQ(caption("menuNewAppVersion"), c.newVersionCaption);
         EXPECT_EQ(enabled("menuUpdateNow"), c.updateNow);
-        EXPECT_EQ(window()->isVisible(), c.windowShown);
+        EXPECT_EQ(windowShown(), c.windowShown);
         EXPECT_TRUE(prompt.messages.isEmpty()) << "a box at start-up: " << prompt.messages.join(" | ").toStdString();
         if (c.windowShown) {
             EXPECT_EQ(label("Label1"), "A new version of the Vadrelon Editor is available");
@@ -117,7 +118,7 @@ TEST_F(Updates, ThePlayerWhoTurnedTheMessageOffSeesNoWindowButCanStillUpdate)
     serve("1.16.0.0");
     start({});
     ASSERT_TRUE(waitFor([&] { return enabled("menuUpdateNow"); }));
-    EXPECT_FALSE(window()->isVisible());
+    EXPECT_FALSE(windowShown());
     EXPECT_EQ(caption("menuNewAppVersion"), "New version available: 1.16.0.0");
 }
 
@@ -147,10 +148,10 @@ TEST_F(Updates, CheckForUpdatesSaysItsResult)
         if (c.said) {
             ASSERT_EQ(prompt.messages.size(), 1);
             EXPECT_TRUE(prompt.messages[0].startsWith(c.said)) << prompt.messages[0].toStdString();
-            EXPECT_FALSE(window()->isVisible());
+            EXPECT_FALSE(windowShown());
         } else {
             EXPECT_TRUE(prompt.messages.isEmpty());
-            EXPECT_TRUE(window()->isVisible());
+            EXPECT_TRUE(windowShown());
         }
     }
 }
@@ -160,7 +161,7 @@ TEST_F(Updates, TheWindowsButtonsOpenTheirPagesAndTheCheckBoxTurnsTheMessageOff)
     serve("1.16.0.0");
     start({});
     trigger("menuCheckForUpdates");
-    ASSERT_TRUE(waitFor([&] { return window()->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return windowShown(); }));
     ASSERT_EQ(fileText(showMessageFile()), "YES");
 
     auto *box = window()->findChild<QCheckBox *>("CheckBox1");
@@ -178,7 +179,7 @@ TEST_F(Updates, TheWindowsButtonsOpenTheirPagesAndTheCheckBoxTurnsTheMessageOff)
     const QString base = server.base().toString();
     EXPECT_EQ(browser.opened, QStringList({base + "/download/update/whatsnew.html", base + "/download/",
                                            base + "/download/", base + "/contact-us/"}));
-    EXPECT_TRUE(window()->isVisible()) << "the buttons leave the window open";
+    EXPECT_TRUE(windowShown()) << "the buttons leave the window open";
     EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join(" | ").toStdString();
 }
 
@@ -199,6 +200,63 @@ TEST_F(Updates, AnAddressThatIsNotHttpsIsNeverAsked)
     trigger("menuSupport");
     EXPECT_TRUE(browser.opened.isEmpty());
     EXPECT_TRUE(server.requested.isEmpty());
+}
+
+TEST_F(Updates, AnUnusableCaFileIsToldByTheCheckAndNothingIsAsked)
+{
+    struct Case {
+        const char *name;
+        const char *content; // nullptr: no file at all
+    };
+    const Case cases[] = {
+        {"a missing file", nullptr},
+        {"a file that holds no certificate", "hello\n"},
+        {"an empty file", ""},
+    };
+    updates.checkAtStartUp = true;
+    updates.firstCheckDelayMs = 0;
+    serve("1.16.0.0");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        updates.caFile = QDir(docs.path()).filePath(QString("ca-%1.pem").arg(&c - cases));
+        if (c.content)
+            writeFile(updates.caFile, c.content);
+        editor.reset();
+        prompt.messages.clear();
+        browser.opened.clear();
+        start({});
+        ASSERT_TRUE(waitFor([&] {
+            return std::any_of(log().begin(), log().end(),
+                               [](const QString &l) { return l.startsWith("update check: "); });
+        })) << "the check at start-up said nothing";
+        EXPECT_TRUE(std::any_of(log().begin(), log().end(), [&](const QString &l) {
+            return l.startsWith("update check: ") && l.contains(updates.caFile);
+        })) << log().join("\n").toStdString();
+        EXPECT_TRUE(prompt.messages.isEmpty()) << "a box at start-up";
+        trigger("menuCheckForUpdates");
+        ASSERT_EQ(prompt.messages.size(), 1);
+        EXPECT_TRUE(prompt.messages[0].contains(updates.caFile)) << prompt.messages[0].toStdString();
+        EXPECT_TRUE(server.requested.isEmpty());
+        EXPECT_FALSE(enabled("menuUpdateNow"));
+        // The browser trusts whom it trusts: the support page does not need the file.
+        trigger("menuSupport");
+        EXPECT_EQ(browser.opened, QStringList{server.base().toString() + "/contact-us/"});
+    }
+}
+
+// Start-up loads nothing of TLS: the file of extra authorities is first read when the first
+// check starts, so one that appears after start-up is the one used.
+TEST_F(Updates, TheCaFileIsReadWhenTheFirstCheckStarts)
+{
+    const QString caFile = QDir(docs.path()).filePath("later.pem");
+    updates.caFile = caFile;
+    serve("1.16.0.0");
+    start({});
+    ASSERT_TRUE(QFile::copy(server.caFile(), caFile));
+    trigger("menuCheckForUpdates");
+    ASSERT_TRUE(waitFor([&] { return windowShown(); })) << prompt.messages.join(" | ").toStdString();
+    EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join(" | ").toStdString();
+    EXPECT_EQ(server.requested.size(), 1);
 }
 
 } // namespace
