@@ -66,8 +66,16 @@ EffectWindow::EffectWindow(PedalLink &link, ConsoleLog &log, Prompt &prompt, con
     tuning_->setCurrentIndex(0);
     semitones_->setCurrentIndex(5);
     setLinked(false);
-    // As compact as the controls allow, never narrower than the design's 358 pixels.
-    setFixedSize(sizeHint().expandedTo(QSize(358, 0)));
+}
+
+void EffectWindow::setVisible(bool visible)
+{
+    if (visible && !sized_) {
+        sized_ = true;
+        // As compact as the controls allow, never narrower than the design's 358 pixels.
+        setFixedSize(sizeHint().expandedTo(QSize(358, 0)));
+    }
+    QWidget::setVisible(visible);
 }
 
 void EffectWindow::buildControls()

@@ -50,6 +50,10 @@ public:
     TracedMessage assignMessage() const;
     std::optional<TracedMessage> footswitchMessage() const;
 
+    // Measured when first shown, not when built: measuring polishes every control under the
+    // look's style sheet, a good part of the editor's start-up for a window shown only later.
+    void setVisible(bool visible) override;
+
 protected:
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -95,6 +99,7 @@ private:
     // True while the pedal's values are put on the controls: they came from the pedal and
     // must not go back to it, and the lists' tuning check is for the user's choices only.
     bool applying_ = false;
+    bool sized_ = false;
     bool linked_ = false;
     // What the pedal holds live, as far as the editor knows (the last reply or preset, then
     // every live message sent since), and the values last read, loaded or stored.

@@ -45,13 +45,21 @@ FirmwareWindow::FirmwareWindow(ConsoleLog &log, QWidget *parent) : QWidget(paren
     page->addWidget(fromFile_);
     page->addWidget(progress_);
     page->addWidget(phase_);
-    setFixedSize(QSize(260, sizeHint().height() + phase_->fontMetrics().height()));
     connect(choice_, &QComboBox::currentIndexChanged, this, &FirmwareWindow::onFirmwareSelected);
     connect(upgrade_, &QPushButton::clicked, this, &FirmwareWindow::upgradeClicked);
     connect(fromFile_, &QPushButton::clicked, this, &FirmwareWindow::fromFileClicked);
 }
 
 // The newest firmware is offered each time the window opens.
+void FirmwareWindow::setVisible(bool visible)
+{
+    if (visible && !sized_) {
+        sized_ = true;
+        setFixedSize(QSize(260, sizeHint().height() + phase_->fontMetrics().height()));
+    }
+    QWidget::setVisible(visible);
+}
+
 void FirmwareWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);

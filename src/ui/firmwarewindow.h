@@ -32,6 +32,10 @@ signals:
     void upgradeClicked();
     void fromFileClicked();
 
+public:
+    // Measured when first shown, as the effect window is: it is seldom shown at all.
+    void setVisible(bool visible) override;
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -48,6 +52,7 @@ private:
     QString selectedName_;
     int selectedVersion_ = 0;
     bool running_ = false;
+    bool sized_ = false;
 };
 
 } // namespace vadrelon
