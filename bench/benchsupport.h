@@ -1,6 +1,6 @@
 #pragma once
 // What the measurements share: a prompt that answers nothing, the process's processor time.
-#include "support/prompt.h"
+#include "base/prompt.h"
 
 #include <sys/resource.h>
 

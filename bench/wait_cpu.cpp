@@ -1,9 +1,9 @@
 // Processor time the editor spends while it waits on the pedal: a silent pedal during status
 // requests, and a linked, idle pedal under the periodic read. Prints the share of one core.
+#include "base/consolelog.h"
 #include "benchsupport.h"
 #include "device/jobs.h"
 #include "inprocessdriver.h"
-#include "support/consolelog.h"
 #include "virtualpedal.h"
 
 #include <QCoreApplication>

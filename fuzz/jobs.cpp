@@ -4,13 +4,13 @@
 // each piece is a length byte and that many bytes, delivered one after another while the job
 // runs. Every job must end, within its bounds, whatever arrives.
 #include "device/jobs.h"
+#include "base/consolelog.h"
+#include "base/hexcodec.h"
 #include "device/eeprom.h"
-#include "device/hexcodec.h"
 #include "device/link.h"
 #include "device/transport.h"
 #include "firmware/upgradejob.h"
 #include "inprocessdriver.h"
-#include "support/consolelog.h"
 #include "virtualpedal.h"
 
 #include <QCoreApplication>

@@ -1,12 +1,12 @@
 // One libFuzzer target for each reader of bytes that come from outside: files in the user's
 // folders, the pedal's replies, the update server's body. Each checks what must hold for any
 // input it accepts, not only that nothing crashes. FUZZ_READER names the reader.
+#include "base/hexcodec.h"
 #include "content/addressheader.h"
 #include "content/algorithmimage.h"
 #include "content/preset.h"
 #include "device/discovery.h"
 #include "device/eeprom.h"
-#include "device/hexcodec.h"
 #include "device/status.h"
 #include "firmware/bootloader.h"
 #include "support/settings.h"

@@ -1,6 +1,6 @@
 #include "virtualpedal.h"
 
-#include "device/hexcodec.h"
+#include "base/hexcodec.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

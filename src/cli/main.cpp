@@ -1,11 +1,11 @@
 // vadrelon: the pedal from a shell. The same core as the editor's windows, without a window:
 // one command a run, its answer on stdout, one line on stderr and a non-zero status when it
 // fails.
+#include "base/consolelog.h"
 #include "cli/commandline.h"
 #include "cli/runner.h"
 #include "device/posixdriver.h"
 #include "device/transport.h"
-#include "support/consolelog.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

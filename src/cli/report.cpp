@@ -1,7 +1,7 @@
 #include "cli/report.h"
 
+#include "base/hexcodec.h"
 #include "content/tuning.h"
-#include "device/hexcodec.h"
 #include "effect/dialmapping.h"
 #include "effect/messages.h"
 #include "effect/statusblocks.h"

@@ -1,9 +1,9 @@
 #pragma once
 // What `vadrelon` prints, and the decisions about the pedal's reply that do not need the pedal:
 // pure functions of a status reply, a preset and the list of ports, tested without a link.
+#include "base/error.h"
 #include "content/preset.h"
 #include "device/discovery.h"
-#include "device/error.h"
 #include "device/status.h"
 #include "effect/parameters.h"
 #include "effect/pedalstatus.h"

@@ -2,12 +2,12 @@
 // One command of `vadrelon` carried out over the link: every exchange a job of the link, each
 // started from the callback of the one before, so that the program never waits in place and
 // every wait has the job's own bound (and the runner's bound over them all).
+#include "base/error.h"
 #include "cli/commandline.h"
 #include "cli/report.h"
 #include "content/contentstate.h"
 #include "content/preset.h"
 #include "device/discovery.h"
-#include "device/error.h"
 #include "device/jobs.h"
 #include "device/link.h"
 #include "effect/parameters.h"

@@ -1,6 +1,6 @@
 #include "content/algorithmimage.h"
 
-#include "support/safefile.h"
+#include "base/safefile.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 // The layout of a DSP algorithm image. The editor sends an image whole and reads only its
 // address header; the parser is for checking an image before it goes to the pedal and for the
 // virtual pedal and tests, which need to see what they were given.
-#include "device/error.h"
+#include "base/error.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,10 +1,10 @@
 #include "content/options.h"
 
+#include "base/consolelog.h"
+#include "base/hexcodec.h"
 #include "content/addressheader.h"
 #include "content/firmwaretable.h"
 #include "content/resources.h"
-#include "device/hexcodec.h"
-#include "support/consolelog.h"
 
 namespace vadrelon {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The pedal's option messages and choosing an effect of the catalogue.
+#include "base/error.h"
 #include "content/contentstate.h"
-#include "device/error.h"
 
 #include <QString>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "content/preset.h"
 
-#include "support/safefile.h"
+#include "base/safefile.h"
 
 #include <QDir>
 

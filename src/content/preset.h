@@ -2,7 +2,7 @@
 // Preset files: the sixteen parameter values, one line of eight hex digits each, in block
 // order. The editor writes them in one exact form and reads back only what that form allows,
 // with the line endings other programs may have given it.
-#include "device/error.h"
+#include "base/error.h"
 #include "effect/parameters.h"
 
 #include <QByteArray>

@@ -1,7 +1,7 @@
 #pragma once
 // The content the editor carries inside itself: the effect catalogue and, when the build has
 // them, the algorithm and firmware images. Names are looked up without regard to case.
-#include "device/error.h"
+#include "base/error.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "content/tuning.h"
 
-#include "device/hexcodec.h"
+#include "base/hexcodec.h"
 
 #include <QtEndian>
 #include <cmath>

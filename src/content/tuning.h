@@ -2,7 +2,7 @@
 // What the pedal is told about the instrument: the tuning and its semitone shift, the table of
 // note-centred filter coefficients, and guitar or bass. The coefficients come from one rule,
 // shared with the coefficient calculator of the debug console.
-#include "device/error.h"
+#include "base/error.h"
 #include "device/jobs.h"
 #include "effect/messages.h"
 

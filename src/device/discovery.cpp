@@ -1,6 +1,6 @@
 #include "device/discovery.h"
 
-#include "support/safefile.h"
+#include "base/safefile.h"
 
 #include <QDir>
 #include <QFile>

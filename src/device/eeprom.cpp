@@ -1,7 +1,7 @@
 #include "device/eeprom.h"
 
-#include "device/hexcodec.h"
-#include "support/consolelog.h"
+#include "base/consolelog.h"
+#include "base/hexcodec.h"
 
 #include <QRegularExpression>
 

@@ -3,7 +3,7 @@
 // erase it and ask for its dump, the hand-typed parameter message of the debug console, and
 // the dump itself. Every text a person types is checked here, so that nothing shifted or stale
 // reaches the pedal.
-#include "device/error.h"
+#include "base/error.h"
 #include "device/link.h"
 
 #include <QByteArray>

@@ -1,8 +1,8 @@
 #include "device/jobs.h"
 
-#include "device/hexcodec.h"
+#include "base/consolelog.h"
+#include "base/hexcodec.h"
 #include "effect/messages.h"
-#include "support/consolelog.h"
 
 namespace vadrelon {
 

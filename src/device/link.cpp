@@ -1,8 +1,8 @@
 #include "device/link.h"
 
+#include "base/consolelog.h"
+#include "base/hexcodec.h"
 #include "device/eeprom.h"
-#include "device/hexcodec.h"
-#include "support/consolelog.h"
 
 #include <QDateTime>
 #include <cmath>

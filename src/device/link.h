@@ -5,7 +5,7 @@
 //
 // Nothing here waits in place: a job goes on when bytes arrive or when its single-shot timer
 // fires, and bytes the port cannot take at once go out as it makes room. Every wait has a bound.
-#include "device/error.h"
+#include "base/error.h"
 #include "device/sendpacer.h"
 #include "device/transport.h"
 

@@ -1,6 +1,6 @@
 #include "device/status.h"
 
-#include "device/hexcodec.h"
+#include "base/hexcodec.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The pedal's status reply: 90 decimal values, each ended by CR LF, read strictly into
 // StatusValues, and what the editor reads out of them.
-#include "device/error.h"
+#include "base/error.h"
 
 #include <QByteArray>
 #include <QString>

@@ -4,8 +4,8 @@
 // itself the way the driver's messages do ("FT_Write", "FT_Purge RX" …) so that a failure
 // reads the same whichever driver is below. It never retries, waits, sleeps or reports:
 // the link object owns every call and decides what a failure means.
+#include "base/error.h"
 #include "device/d2xx.h"
-#include "device/error.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "effect/notecut.h"
 
-#include "device/hexcodec.h"
+#include "base/hexcodec.h"
 
 namespace vadrelon {
 

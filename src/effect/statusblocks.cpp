@@ -1,6 +1,6 @@
 #include "effect/statusblocks.h"
 
-#include "device/hexcodec.h"
+#include "base/hexcodec.h"
 
 namespace vadrelon {
 

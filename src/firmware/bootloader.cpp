@@ -1,6 +1,6 @@
 #include "firmware/bootloader.h"
 
-#include "device/hexcodec.h"
+#include "base/hexcodec.h"
 
 #include <QtEndian>
 

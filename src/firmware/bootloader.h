@@ -2,7 +2,7 @@
 // The host side of the pedal's serial bootloader (ST's USART protocol): the frames the editor
 // sends, cut from the firmware image, and the checks an image must pass before any of its
 // flash is erased.
-#include "device/error.h"
+#include "base/error.h"
 
 #include <QByteArray>
 #include <QList>

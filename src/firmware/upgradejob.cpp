@@ -1,8 +1,8 @@
 #include "firmware/upgradejob.h"
 
-#include "device/hexcodec.h"
+#include "base/consolelog.h"
+#include "base/hexcodec.h"
 #include "firmware/bootloader.h"
-#include "support/consolelog.h"
 
 namespace vadrelon {
 

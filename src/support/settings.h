@@ -3,7 +3,7 @@
 // maker and a subfolder of the product under the user's documents folder. Every failure to
 // create, read or write them is returned to the caller, which decides whether the user hears
 // of it; none escapes as an exception, so start-up always goes on.
-#include "device/error.h"
+#include "base/error.h"
 
 #include <QList>
 #include <QString>

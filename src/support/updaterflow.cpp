@@ -1,7 +1,7 @@
 #include "support/updaterflow.h"
 
-#include "support/consolelog.h"
-#include "support/prompt.h"
+#include "base/consolelog.h"
+#include "base/prompt.h"
 #include "support/updateserver.h"
 #include "support/versioncheck.h"
 

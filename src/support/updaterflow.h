@@ -3,7 +3,7 @@
 // beside the editor is first made current from the server, then started with administrator
 // rights and two paths, and the editor ends. This is the part before the hand-over; the
 // system calls it needs come in as hooks, so that it runs the same under test.
-#include "device/error.h"
+#include "base/error.h"
 
 #include <QObject>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "support/updateserver.h"
 
-#include "support/safefile.h"
+#include "base/safefile.h"
 #include "support/versioncheck.h"
 
 #include <QCoreApplication>

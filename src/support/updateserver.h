@@ -2,7 +2,7 @@
 // The maker's update server, asked over HTTPS: the newest versions as short texts, and the
 // updater program as a file. Every request ends within a bound, and what comes back is used
 // only when the answer is a clean one: status 200 with a body, whole.
-#include "device/error.h"
+#include "base/error.h"
 
 #include <QNetworkAccessManager>
 #include <QSslConfiguration>

@@ -1,7 +1,7 @@
 #pragma once
 // What the version check reads from the maker's update server: where the server is, and
 // whether the version it names is newer than the editor's own.
-#include "device/error.h"
+#include "base/error.h"
 
 #include <QUrl>
 #include <QVersionNumber>

@@ -1,13 +1,13 @@
 #include "ui/consolewindow.h"
 
+#include "base/consolelog.h"
+#include "base/hexcodec.h"
+#include "base/prompt.h"
+#include "base/safefile.h"
 #include "content/tuning.h"
 #include "device/eeprom.h"
-#include "device/hexcodec.h"
 #include "device/jobs.h"
 #include "device/link.h"
-#include "support/consolelog.h"
-#include "support/prompt.h"
-#include "support/safefile.h"
 
 #include <QCheckBox>
 #include <QComboBox>

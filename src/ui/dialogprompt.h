@@ -1,5 +1,5 @@
 #pragma once
-#include "support/prompt.h"
+#include "base/prompt.h"
 
 class QWidget;
 

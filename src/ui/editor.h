@@ -1,12 +1,12 @@
 #pragma once
 // The editor as main() builds it: the shared objects, created once, and the windows in their
 // order. Tests build the same thing with the in-process pedal and a scripted prompt.
+#include "base/consolelog.h"
 #include "content/contentstate.h"
 #include "device/link.h"
 #include "device/status.h"
 #include "device/transport.h"
 #include "effect/parameters.h"
-#include "support/consolelog.h"
 #include "support/settings.h"
 #include "ui/updatecontroller.h"
 

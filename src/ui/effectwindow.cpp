@@ -1,14 +1,14 @@
 #include "ui/effectwindow.h"
 
+#include "base/consolelog.h"
+#include "base/hexcodec.h"
+#include "base/prompt.h"
 #include "content/addressheader.h"
 #include "content/contentstate.h"
 #include "content/resources.h"
-#include "device/hexcodec.h"
 #include "device/link.h"
 #include "effect/pedalstatus.h"
 #include "effect/statusblocks.h"
-#include "support/consolelog.h"
-#include "support/prompt.h"
 #include "ui/dialwidget.h"
 
 #include <QCheckBox>

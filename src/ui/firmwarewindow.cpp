@@ -1,7 +1,7 @@
 #include "ui/firmwarewindow.h"
 
+#include "base/consolelog.h"
 #include "content/firmwaretable.h"
-#include "support/consolelog.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -1,9 +1,9 @@
 #include "ui/notecutwindow.h"
 
-#include "device/hexcodec.h"
+#include "base/consolelog.h"
+#include "base/hexcodec.h"
 #include "device/jobs.h"
 #include "device/link.h"
-#include "support/consolelog.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,7 +1,7 @@
 #include "ui/updatecontroller.h"
 
-#include "support/consolelog.h"
-#include "support/prompt.h"
+#include "base/consolelog.h"
+#include "base/prompt.h"
 #include "support/settings.h"
 #include "support/updaterflow.h"
 #include "support/updateserver.h"

@@ -1,10 +1,10 @@
 // The firmware upgrade job against the in-process virtual pedal waiting in its bootloader:
 // what reaches the pedal, in which order, what the flash holds afterwards, and how the job
 // ends when a step is refused, the flash does not take a byte, or the pedal falls silent.
+#include "base/consolelog.h"
 #include "device/jobs.h"
 #include "firmware/upgradejob.h"
 #include "inprocessdriver.h"
-#include "support/consolelog.h"
 #include "support/printers.h"
 #include "support/synthetic_images.h"
 #include "support/waitfor.h"

@@ -1,6 +1,6 @@
 #pragma once
 // Readable failure messages for the types the tests compare.
-#include "device/error.h"
+#include "base/error.h"
 
 #include <QString>
 #include <QStringList>

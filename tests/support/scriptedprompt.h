@@ -1,6 +1,6 @@
 #pragma once
 // A prompt that answers from a script and remembers what it was shown.
-#include "support/prompt.h"
+#include "base/prompt.h"
 
 #include <QEventLoop>
 #include <QStringList>

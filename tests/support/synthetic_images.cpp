@@ -1,7 +1,7 @@
 #include "synthetic_images.h"
 
+#include "base/hexcodec.h"
 #include "content/algorithmimage.h"
-#include "device/hexcodec.h"
 
 #include <QtEndian>
 #include <algorithm>

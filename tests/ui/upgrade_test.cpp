@@ -2,7 +2,7 @@
 // Upgrade window, an image from a file, and every way the bootloader can let it down.
 #include "editorfixture.h"
 
-#include "device/hexcodec.h"
+#include "base/hexcodec.h"
 #include "support/synthetic_images.h"
 #include "ui/editor.h"
 #include "ui/firmwarewindow.h"

@@ -1,7 +1,7 @@
 // What `vadrelon` makes of a status reply, a preset and the ports found, without a pedal.
+#include "base/hexcodec.h"
 #include "cli/report.h"
 #include "content/addressheader.h"
-#include "device/hexcodec.h"
 #include "effect/dialmapping.h"
 #include "support/printers.h"
 #include "virtualpedal.h"

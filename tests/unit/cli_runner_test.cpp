@@ -1,12 +1,12 @@
 // The command runner over the in-process virtual pedal, with a port that takes bytes slowly
 // or not at all: the program's answer comes only once its last message is out, and a port
 // that takes no more ends the command with one line instead of a hang.
+#include "base/consolelog.h"
 #include "cli/runner.h"
 #include "content/tuning.h"
 #include "device/jobs.h"
 #include "device/transport.h"
 #include "inprocessdriver.h"
-#include "support/consolelog.h"
 #include "support/printers.h"
 #include "support/synthetic_images.h"
 #include "support/waitfor.h"

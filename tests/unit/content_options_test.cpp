@@ -1,6 +1,6 @@
+#include "base/consolelog.h"
 #include "content/contentstate.h"
 #include "content/options.h"
-#include "support/consolelog.h"
 #include "support/printers.h"
 
 #include <QFile>

@@ -1,5 +1,5 @@
+#include "base/hexcodec.h"
 #include "content/tuning.h"
-#include "device/hexcodec.h"
 #include "support/printers.h"
 
 #include <QRegularExpression>

@@ -1,7 +1,7 @@
+#include "base/consolelog.h"
 #include "device/discovery.h"
 #include "device/link.h"
 #include "device/posixdriver.h"
-#include "support/consolelog.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "device/hexcodec.h"
+#include "base/hexcodec.h"
 #include "firmware/bootloader.h"
 #include "support/printers.h"
 #include "support/synthetic_images.h"

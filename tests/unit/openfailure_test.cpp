@@ -1,7 +1,7 @@
 // A failed open told as its cause, from the driver's word for it to the sentence shown.
+#include "base/consolelog.h"
 #include "device/jobs.h"
 #include "inprocessdriver.h"
-#include "support/consolelog.h"
 #include "support/printers.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // What may stand in a user's folder where the editor expects a small file of its own.
+#include "base/safefile.h"
 #include "support/printers.h"
-#include "support/safefile.h"
 #include "unprivileged.h"
 
 #include <QDir>

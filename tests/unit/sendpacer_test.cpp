@@ -1,7 +1,7 @@
 // The knob pacing, pinned by the virtual pedal's own receipt times.
+#include "base/consolelog.h"
 #include "device/jobs.h"
 #include "inprocessdriver.h"
-#include "support/consolelog.h"
 #include "support/printers.h"
 #include "virtualpedal.h"
 

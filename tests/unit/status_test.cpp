@@ -1,8 +1,8 @@
-#include "device/hexcodec.h"
+#include "base/consolelog.h"
+#include "base/hexcodec.h"
 #include "device/jobs.h"
 #include "device/status.h"
 #include "inprocessdriver.h"
-#include "support/consolelog.h"
 #include "support/printers.h"
 #include "virtualpedal.h"
 

@@ -1,7 +1,7 @@
 // The steps before the updater program takes over: it is made current from the server, and
 // only a clean download is ever written; the editor is told to end only when the updater
 // was started with the two paths.
-#include "support/consolelog.h"
+#include "base/consolelog.h"
 #include "support/httpsserver.h"
 #include "support/printers.h"
 #include "support/scriptedprompt.h"

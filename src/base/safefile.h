@@ -3,7 +3,7 @@
 // a named pipe would block the open for ever, a link to /dev/zero would never end, and a huge
 // file would fill the memory. Each kind of file the editor reads has a size it never needs to
 // go beyond, and is refused above it.
-#include "device/error.h"
+#include "base/error.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "support/consolelog.h"
+#include "base/consolelog.h"
 
 namespace vadrelon {
 

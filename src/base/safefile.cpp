@@ -1,4 +1,4 @@
-#include "support/safefile.h"
+#include "base/safefile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "device/hexcodec.h"
+#include "base/hexcodec.h"
 
 namespace vadrelon {
 

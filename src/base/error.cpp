@@ -1,4 +1,4 @@
-#include "device/error.h"
+#include "base/error.h"
 
 namespace vadrelon {
 
