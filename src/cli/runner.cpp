@@ -515,7 +515,7 @@ void CommandRunner::sendBypassStorage()
 
 void CommandRunner::uploadAlgorithm()
 {
-    std::unique_ptr<UploadJob> job = UploadJob::fromFile(algorithmImage_);
+    std::unique_ptr<UploadJob> job = UploadJob::fromFile(algorithmImage_, hexToBytes(buildBypassMessage(true)));
     UploadJob *upload = job.get();
     startProgress(QStringLiteral("Uploading %1 bytes").arg(algorithmImage_.size()));
     run(std::move(job), [this, upload] {
@@ -570,7 +570,7 @@ void CommandRunner::enterBootloader()
                            .arg(firmware)});
             return;
         }
-        auto entry = std::make_unique<EnterBootloaderJob>();
+        auto entry = std::make_unique<EnterBootloaderJob>(hexToBytes(buildBypassMessage(true)));
         EnterBootloaderJob *entered = entry.get();
         run(std::move(entry), [this, entered] {
             if (!entered->bootloaderAnswered()) {

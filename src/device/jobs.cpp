@@ -2,7 +2,6 @@
 
 #include "base/consolelog.h"
 #include "base/hexcodec.h"
-#include "effect/messages.h"
 
 namespace vadrelon {
 
@@ -124,7 +123,7 @@ void BootloaderGreeting::greeted(const QByteArray &bytes)
 
 void EnterBootloaderJob::start()
 {
-    if (!send(hexToBytes(buildBypassMessage(true))) || !send(hexToBytes(QStringLiteral("0500010203040506"))))
+    if (!send(bypass_) || !send(hexToBytes(QStringLiteral("0500010203040506"))))
         return;
     arm(kBootloaderEntryPauseMs);
 }
@@ -249,11 +248,13 @@ QString SendJob::interruptedState() const
 
 // ---- UploadJob ----
 
-UploadJob::UploadJob(QString imageText) : imageText_(std::move(imageText)) {}
+UploadJob::UploadJob(QString imageText, QByteArray bypass)
+    : bypass_(std::move(bypass)), imageText_(std::move(imageText))
+{}
 
-std::unique_ptr<UploadJob> UploadJob::fromFile(QByteArray bytes)
+std::unique_ptr<UploadJob> UploadJob::fromFile(QByteArray bytes, QByteArray bypass)
 {
-    std::unique_ptr<UploadJob> job(new UploadJob);
+    std::unique_ptr<UploadJob> job(new UploadJob(std::move(bypass)));
     job->fileBytes_ = std::move(bytes);
     job->fromFile_ = true;
     return job;
@@ -261,7 +262,7 @@ std::unique_ptr<UploadJob> UploadJob::fromFile(QByteArray bytes)
 
 void UploadJob::start()
 {
-    if (!send(hexToBytes(buildBypassMessage(true))))
+    if (!send(bypass_))
         return;
     arm(fromFile_ ? kFileUploadBypassPauseMs : kUploadBypassPauseMs);
 }

@@ -57,14 +57,18 @@ protected:
 
 // From the running firmware into its bootloader: the bypass, the entry message
 // 05 00 01 02 03 04 05 06, 100 ms for the pedal to restart into its bootloader, then the
-// greeting.
+// greeting. The bypass message is the effect layer's, handed in by the caller.
 class EnterBootloaderJob : public BootloaderGreeting {
+public:
+    explicit EnterBootloaderJob(QByteArray bypass) : bypass_(std::move(bypass)) {}
+
 protected:
     void start() override;
     void bytesArrived(const QByteArray &bytes) override;
     void timeout() override;
 
 private:
+    QByteArray bypass_;
     bool paused_ = false;
 };
 
@@ -129,8 +133,9 @@ private:
 // waits 400 ms, with the traces each command has always had.
 class UploadJob : public Job {
 public:
-    explicit UploadJob(QString imageText);
-    static std::unique_ptr<UploadJob> fromFile(QByteArray bytes);
+    // bypass: the message that bypasses the pedal before the image, the effect layer's.
+    UploadJob(QString imageText, QByteArray bypass);
+    static std::unique_ptr<UploadJob> fromFile(QByteArray bytes, QByteArray bypass);
     // The first 17 bytes of the answer as text, once the job has finished.
     const QString &answer() const { return answer_; }
     QString interruptedState() const override;
@@ -141,10 +146,11 @@ protected:
     void timeout() override;
 
 private:
-    UploadJob() = default;
+    explicit UploadJob(QByteArray bypass) : bypass_(std::move(bypass)) {}
     void sendImage();
     QByteArray imageBytes();
     enum class Step { Pause, AwaitFirst, Gather } step_ = Step::Pause;
+    QByteArray bypass_;
     QString imageText_;
     QByteArray fileBytes_;
     bool fromFile_ = false;

@@ -14,6 +14,7 @@
 #include "device/eeprom.h"
 #include "device/jobs.h"
 #include "effect/dialmapping.h"
+#include "effect/messages.h"
 #include "effect/pedalstatus.h"
 #include "firmware/bootloader.h"
 #include "firmware/upgradejob.h"
@@ -446,7 +447,8 @@ void MainWindow::onUploadClicked()
     }
     content_.resourceLines = std::get<QStringList>(image);
     // The versions are read again: the effect window opens when the algorithm is now current.
-    if (runUpload(std::make_unique<UploadJob>(content_.resourceLines.value(0)), [this] { requestStatus(); }))
+    if (runUpload(std::make_unique<UploadJob>(content_.resourceLines.value(0), hexToBytes(buildBypassMessage(true))),
+                  [this] { requestStatus(); }))
         ui_.status->setText(QStringLiteral("Uploading..."));
 }
 
@@ -488,7 +490,7 @@ void MainWindow::onLoadAlgorithmFromFileTriggered()
     }
     if (!prompt_.askYesNo(QStringLiteral("Upload the selected algorithm?")))
         return;
-    runUpload(UploadJob::fromFile(std::move(std::get<QByteArray>(image))), {});
+    runUpload(UploadJob::fromFile(std::move(std::get<QByteArray>(image)), hexToBytes(buildBypassMessage(true))), {});
 }
 
 // ---- Presets ----
@@ -767,7 +769,7 @@ void MainWindow::onUpgradeModeTriggered(bool on)
         leaveUpgradeMode();
         return;
     }
-    auto job = std::make_unique<EnterBootloaderJob>();
+    auto job = std::make_unique<EnterBootloaderJob>(hexToBytes(buildBypassMessage(true)));
     EnterBootloaderJob *entry = job.get();
     job->whenFinished([this, entry](const std::optional<Error> &error) {
         if (error) {

@@ -103,7 +103,8 @@ TEST_F(CliRunner, AJobCutOffSaysHowThePedalIsLeft)
         {"a tuning data upload whose table the port does not take", [] { return tuningDataUploadJob(); },
          "the tuning data upload was interrupted after 2 of 643 bytes; the pedal may hold only part of it: upload "
          "again"},
-        {"an algorithm image the port does not take", [] { return UploadJob::fromFile(MakeAlgorithmImage(0x0012)); },
+        {"an algorithm image the port does not take",
+         [] { return UploadJob::fromFile(MakeAlgorithmImage(0x0012), QByteArray::fromHex("0D01")); },
          "the algorithm upload was interrupted after 0 of 4512 bytes; the pedal may wait for the rest: upload again"},
         {"a message and its pause", [] { return std::make_unique<SendJob>(QByteArray::fromHex("0D01"), 600); }, ""},
     };
