@@ -237,8 +237,8 @@ QString SendJob::interruptedState() const
         if (k < next_)
             handedOver += parts_[k].message.size();
     }
+    // Until the last part's pause has ended, the pedal may not have taken it all in.
     const qsizetype out = handedOver - std::min(handedOver, link().unsentBytes());
-    // The last part's pause is the pedal's time to take it in: until it ends, nothing is done.
     return QStringLiteral("the %1 was interrupted after %2 of %3 bytes; the pedal may hold only part of it: upload "
                           "again")
         .arg(what_)

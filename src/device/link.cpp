@@ -251,7 +251,13 @@ void PedalLink::lose()
 void PedalLink::endJob(const std::optional<Error> &error, const std::optional<QString> &cut)
 {
     jobTimer_.stop();
-    lastInterruption_ = !error ? QString() : cut ? *cut : job_->interruptedState();
+    // Only an exchange that went well says the pedal waits for nothing; a new link, or a failure
+    // with nothing at stake, says nothing of it.
+    const QString state = !error ? QString() : cut ? *cut : job_->interruptedState();
+    if (!state.isEmpty())
+        lastInterruption_ = state;
+    else if (!error && job_->needsLink())
+        lastInterruption_.clear();
     const std::optional<Error> told = error ? std::optional<Error>(job_->explain(*error)) : std::nullopt;
     // The job may still be on the stack (it called finish()); it is deleted with the next
     // one that ends, or with the link.

@@ -109,8 +109,8 @@ public:
     qsizetype unsentBytes() const { return outgoing_.size(); }
     // The running job's interruptedState().
     QString interruptedState() const { return job_ ? job_->interruptedState() : QString(); }
-    // What the last job that failed left the pedal with, by its interruptedState(); cleared
-    // when a job finishes well.
+    // What the last job that failed left the pedal with, by its interruptedState(); kept
+    // across a new link, cleared when an exchange with the pedal finishes well.
     const QString &lastInterruption() const { return lastInterruption_; }
 
     // The attached FTDI devices (and announced virtual pedals), in the driver's order. A

@@ -101,6 +101,12 @@ TEST_F(UploadWithImage, APedalThatStopsReadingEndsTheUploadWithOneMessage)
                            "upload that did not end (the algorithm upload was interrupted after 4096 of 4512 bytes; "
                            "the pedal may wait for the rest: upload again). Unplug the pedal, plug it in again, and "
                            "choose Connection → Link."}));
+    // A new link does not make the pedal forget what it waits for.
+    const QStringList told = prompt.messages;
+    prompt.messages.clear();
+    trigger("menuDisconnect");
+    link();
+    EXPECT_EQ(prompt.messages, told);
 }
 
 // Quitting half-way through an upload leaves the pedal waiting for the rest: the player is

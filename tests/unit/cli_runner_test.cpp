@@ -108,6 +108,7 @@ TEST_F(CliRunner, AJobCutOffSaysHowThePedalIsLeft)
          "the algorithm upload was interrupted after 0 of 4512 bytes; the pedal may wait for the rest: upload again"},
         {"a message and its pause", [] { return std::make_unique<SendJob>(QByteArray::fromHex("0D01"), 600); }, ""},
     };
+    QString remembered;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         driver.stalled = false;
@@ -119,7 +120,10 @@ TEST_F(CliRunner, AJobCutOffSaysHowThePedalIsLeft)
         QTest::qWait(500); // past the pause after the bypass: the rest is handed to the port
         EXPECT_EQ(link.interruptedState(), c.state);
         link.unlink();
-        EXPECT_EQ(link.lastInterruption(), c.state);
+        // Nothing at stake leaves what an earlier cut left, for the pedal may still wait for it.
+        if (!c.state.isEmpty())
+            remembered = c.state;
+        EXPECT_EQ(link.lastInterruption(), remembered);
     }
 }
 
