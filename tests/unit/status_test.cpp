@@ -216,10 +216,12 @@ TEST_F(StatusRequest, EndsAtTheNinetiethValueAtTheFirstBadByteOrAtItsBound)
         int endsBeforeMs;
         int endsAfterMs = 0;
     };
-    // Pieces 400 ms apart: the last would come well after the request's 2 s bound.
+    // Seven pieces, the fifth 500 ms after the request's 2 s bound: a bound that started again
+    // with each piece would see the reply whole.
     QList<Piece> trickle;
+    const int trickleAtMs[] = {10, 500, 1000, 1500, 2500, 3000, 3500};
     for (int k = 0; k < 7; ++k)
-        trickle.append({100 + 400 * k, whole.mid(k * (whole.size() / 7), k == 6 ? -1 : whole.size() / 7)});
+        trickle.append({trickleAtMs[k], whole.mid(k * (whole.size() / 7), k == 6 ? -1 : whole.size() / 7)});
     const Case cases[] = {
         {"pieces 150 ms apart",
          {{10, whole.left(100)}, {160, whole.mid(100, 100)}, {310, whole.mid(200)}},
@@ -240,7 +242,7 @@ TEST_F(StatusRequest, EndsAtTheNinetiethValueAtTheFirstBadByteOrAtItsBound)
          1900},
         {"a trickle that would be whole only after the bound", trickle,
          Error{ErrorCode::ShortReply,
-               QString("%1 of 90").arg(readStatusReply(whole.left(5 * (whole.size() / 7))).values.size())},
+               QString("%1 of 90").arg(readStatusReply(whole.left(4 * (whole.size() / 7))).values.size())},
          2300, 1900},
         {"a 91st value after the reply", {{10, whole + "7\r\n"}}, std::nullopt, 500},
         {"a stray CR LF after the reply", {{10, whole}, {20, "\r\n"}}, std::nullopt, 500},
