@@ -1,4 +1,5 @@
 // The bootloader face of the virtual pedal, as the AN3155 host sees it.
+#include "support/frames.h"
 #include "virtualpedal.h"
 
 #include <QTest>
@@ -8,23 +9,8 @@ using namespace vadrelon::sim;
 
 namespace {
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
-
-// Bytes followed by their exclusive or, as addresses, data blocks and page lists carry it.
-QByteArray withXor(const QByteArray &bytes)
-{
-    char x = 0;
-    for (char b : bytes)
-        x ^= b;
-    return bytes + x;
-}
-QByteArray withXor(const char *text)
-{
-    return withXor(hex(text));
-}
+using vadrelon::test::hex;
+using vadrelon::test::withXor;
 
 Framing evenParity()
 {

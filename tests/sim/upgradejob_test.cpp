@@ -5,6 +5,7 @@
 #include "device/jobs.h"
 #include "firmware/upgradejob.h"
 #include "inprocessdriver.h"
+#include "support/frames.h"
 #include "support/printers.h"
 #include "support/synthetic_images.h"
 #include "support/waitfor.h"
@@ -23,20 +24,10 @@ using Step = sim::BootloaderStep;
 
 namespace {
 
+using vadrelon::test::hex;
+using vadrelon::test::withXor;
+
 constexpr quint8 kNewVersion = 12; // the pedal runs 11 before the upgrade
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
-
-QByteArray withXor(const QByteArray &bytes)
-{
-    char x = 0;
-    for (char b : bytes)
-        x ^= b;
-    return bytes + x;
-}
 
 QByteArray address(quint32 a)
 {
