@@ -60,7 +60,7 @@ int main(int argc, char **argv)
         if (m.bytes.startsWith('\x01'))
             received << m.msecsSinceEpoch;
     });
-    DialWidget *dial = editor.effectWindow->findChild<DialWidget *>(QStringLiteral("dialDry"));
+    DialWidget *dial = editor.windows.effect().findChild<DialWidget *>(QStringLiteral("dialDry"));
     QList<qint64> changed;
     auto *random = QRandomGenerator::global();
     for (int i = 0; i < changes; ++i) {

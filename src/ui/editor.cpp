@@ -1,10 +1,6 @@
 #include "ui/editor.h"
 
-#include "ui/consolewindow.h"
-#include "ui/effectwindow.h"
-#include "ui/firmwarewindow.h"
 #include "ui/mainwindow.h"
-#include "ui/notecutwindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,18 +10,15 @@ namespace vadrelon {
 
 Editor::Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFolder, const Timing &timing,
                const UpdateSettings &updateSettings)
-    : transport(driver), link(transport, log, timing), settings(documentsFolder)
+    : transport(driver), link(transport, log, timing), settings(documentsFolder),
+      windows(link, log, prompt, content, parameters, effect)
 {
     // Every window's text, sized for the design's small fixed windows.
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(12);
     QApplication::setFont(font);
-    mainWindow = std::make_unique<MainWindow>(link, device, content, parameters, effect, log, settings, prompt);
-    consoleWindow = std::make_unique<ConsoleWindow>(link, log, prompt);
-    effectWindow = std::make_unique<EffectWindow>(link, log, prompt, content, parameters, effect);
-    noteCutWindow = std::make_unique<NoteCutWindow>(link, log);
-    firmwareWindow = std::make_unique<FirmwareWindow>(log);
-    mainWindow->attachWindows(consoleWindow.get(), effectWindow.get(), firmwareWindow.get());
+    mainWindow =
+        std::make_unique<MainWindow>(link, device, content, parameters, effect, log, settings, prompt, windows);
     const auto item = [this](const char *name) { return mainWindow->findChild<QAction *>(QLatin1String(name)); };
     updates =
         std::make_unique<UpdateController>(updateSettings,
@@ -39,9 +32,6 @@ Editor::~Editor()
     // A job's caller is a window: the job goes before the windows do.
     link.abandon();
     updates.reset();
-    firmwareWindow.reset();
-    effectWindow.reset();
-    consoleWindow.reset();
     mainWindow.reset();
 }
 

@@ -8,6 +8,7 @@
 #include "device/transport.h"
 #include "effect/parameters.h"
 #include "support/settings.h"
+#include "ui/sidewindows.h"
 #include "ui/updatecontroller.h"
 
 #include <memory>
@@ -17,10 +18,6 @@ namespace vadrelon {
 class Prompt;
 class SerialDriver;
 class MainWindow;
-class ConsoleWindow;
-class EffectWindow;
-class FirmwareWindow;
-class NoteCutWindow;
 
 class Editor {
 public:
@@ -37,11 +34,8 @@ public:
     EffectState effect;
     SettingsStore settings;
 
+    SideWindows windows;
     std::unique_ptr<MainWindow> mainWindow;
-    std::unique_ptr<ConsoleWindow> consoleWindow;
-    std::unique_ptr<EffectWindow> effectWindow;
-    std::unique_ptr<FirmwareWindow> firmwareWindow;
-    std::unique_ptr<NoteCutWindow> noteCutWindow; // built hidden; nothing shows it
     std::unique_ptr<UpdateController> updates;
 };
 

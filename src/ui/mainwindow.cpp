@@ -24,6 +24,7 @@
 #include "ui/effectlist.h"
 #include "ui/effectwindow.h"
 #include "ui/firmwarewindow.h"
+#include "ui/sidewindows.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -57,11 +58,12 @@ void undoClick(QAction *clicked)
 } // namespace
 
 MainWindow::MainWindow(PedalLink &link, DeviceState &device, ContentState &content, ParameterSet &parameters,
-                       EffectState &effect, ConsoleLog &log, SettingsStore &settings, Prompt &prompt)
+                       EffectState &effect, ConsoleLog &log, SettingsStore &settings, Prompt &prompt,
+                       SideWindows &windows)
     : QMainWindow(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                                Qt::WindowCloseButtonHint),
       link_(link), device_(device), content_(content), parameters_(parameters), effect_(effect), log_(log),
-      settings_(settings), prompt_(prompt)
+      settings_(settings), prompt_(prompt), windows_(windows)
 {
     ui_.setupUi(this);
     wire();
@@ -71,13 +73,23 @@ MainWindow::MainWindow(PedalLink &link, DeviceState &device, ContentState &conte
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::attachWindows(ConsoleWindow *console, EffectWindow *effect, FirmwareWindow *firmware)
+EffectWindow &MainWindow::effectWindow()
 {
-    console_ = console;
-    effectWindow_ = effect;
-    firmwareWindow_ = firmware;
-    connect(firmware, &FirmwareWindow::upgradeClicked, this, &MainWindow::onUpgradeClicked);
-    connect(firmware, &FirmwareWindow::fromFileClicked, this, &MainWindow::onUpgradeFromFileClicked);
+    const bool fresh = !windows_.builtEffect();
+    EffectWindow &window = windows_.effect();
+    if (fresh)
+        updateCommands();
+    return window;
+}
+
+FirmwareWindow &MainWindow::firmwareWindow()
+{
+    if (FirmwareWindow *built = windows_.builtFirmware())
+        return *built;
+    FirmwareWindow &window = windows_.firmware();
+    connect(&window, &FirmwareWindow::upgradeClicked, this, &MainWindow::onUpgradeClicked);
+    connect(&window, &FirmwareWindow::fromFileClicked, this, &MainWindow::onUpgradeFromFileClicked);
+    return window;
 }
 
 void MainWindow::wire()
@@ -131,10 +143,8 @@ void MainWindow::wire()
     auto *console = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), this);
     console->setContext(Qt::WindowShortcut);
     connect(console, &QShortcut::activated, this, [this] {
-        if (console_) {
-            console_->show();
-            console_->raise();
-        }
+        windows_.console().show();
+        windows_.console().raise();
     });
     connect(&link_, &PedalLink::stateChanged, this, &MainWindow::onStateChanged);
     connect(&link_, &PedalLink::busyChanged, this, &MainWindow::updateCommands);
@@ -284,15 +294,15 @@ void MainWindow::updateCommands()
     for (QAction *a : {ui_.loadPreset, ui_.savePreset, ui_.loadAlgorithmFromFile, ui_.uploadTuningData,
                        ui_.trackingLimitOn, ui_.trackingLimitOff, ui_.eraseSettings})
         a->setEnabled(on);
-    const bool upgrading = firmwareWindow_ && firmwareWindow_->isRunning();
+    const bool upgrading = windows_.builtFirmware() && windows_.builtFirmware()->isRunning();
     ui_.startFirmwareUpgrade->setEnabled(idle && link_.state() == LinkState::Bootloader);
     ui_.upgradeMode->setEnabled(idle && !upgrading);
     ui_.effects->setEnabled(idle && (!linked || commandsAllowed_));
     ui_.scan->setEnabled(!linked && idle);
     ui_.connect->setEnabled(!linked && idle && !device_.linkSerialNumber.isEmpty());
     ui_.disconnect->setEnabled(linked && idle);
-    if (effectWindow_)
-        effectWindow_->setLinked(firmware && commandsAllowed_);
+    if (EffectWindow *effect = windows_.builtEffect())
+        effect->setLinked(firmware && commandsAllowed_);
 }
 
 bool MainWindow::start(std::unique_ptr<Job> job)
@@ -375,7 +385,7 @@ bool MainWindow::applyStatus(const QByteArray &values)
     openEffectWindow();
     const StatusView view = applyPedalStatus(values, device_, effect_, parameters_);
     log_.printLines(view.trace);
-    effectWindow_->render(view);
+    effectWindow().render(view);
     ui_.showOptions(view);
     return view.parametersRead;
 }
@@ -397,21 +407,20 @@ bool MainWindow::loadSelectedEffect()
 
 void MainWindow::openEffectWindow()
 {
-    if (!effectWindow_)
-        return;
-    if (effectWindow_->isVisible())
-        effectWindow_->close();
+    EffectWindow &window = effectWindow();
+    if (window.isVisible())
+        window.close();
     // Against the main window's right side.
-    effectWindow_->move(frameGeometry().right() + 1, frameGeometry().top());
-    effectWindow_->show();
-    effectWindow_->setEffectName(content_.selectedEffectName);
+    window.move(frameGeometry().right() + 1, frameGeometry().top());
+    window.show();
+    window.setEffectName(content_.selectedEffectName);
     updateCommands();
 }
 
 void MainWindow::closeEffectWindow()
 {
-    if (effectWindow_ && effectWindow_->isVisible())
-        effectWindow_->close();
+    if (EffectWindow *window = windows_.builtEffect(); window && window->isVisible())
+        window->close();
 }
 
 void MainWindow::onEffectClicked()
@@ -520,8 +529,8 @@ void MainWindow::savePresetFile()
         showError(*error);
         return;
     }
-    if (effectWindow_)
-        effectWindow_->markSaved();
+    if (EffectWindow *window = windows_.builtEffect())
+        window->markSaved();
     prompt_.message(QStringLiteral("File saved successfully: ") + QDir::toNativeSeparators(path));
 }
 
@@ -572,8 +581,8 @@ void MainWindow::onLoadPresetTriggered()
             return;
         }
         parameters_.setValues(preset.values);
-        if (effectWindow_)
-            effectWindow_->showLoadedValues();
+        if (EffectWindow *window = windows_.builtEffect())
+            window->showLoadedValues();
     });
     if (!start(std::move(job)))
         return;
@@ -590,7 +599,7 @@ void MainWindow::onAssignClicked()
         return;
     if (!prompt_.askYesNo(QStringLiteral("Upload Assignments?")))
         return;
-    const TracedMessage message = effectWindow_->assignMessage();
+    const TracedMessage message = effectWindow().assignMessage();
     log_.printLines(message.trace);
     sendCommand(message.text, kCommandPauseMs);
 }
@@ -599,7 +608,7 @@ void MainWindow::onFootswitchModeClicked()
 {
     if (refuseUnread())
         return;
-    const std::optional<TracedMessage> message = effectWindow_->footswitchMessage();
+    const std::optional<TracedMessage> message = effectWindow().footswitchMessage();
     if (!message)
         return;
     log_.printLines(message->trace);
@@ -619,8 +628,8 @@ void MainWindow::onSaveParametersClicked()
     job->whenFinished([this](const std::optional<Error> &error) {
         if (error)
             showError(*error);
-        else if (effectWindow_)
-            effectWindow_->markSaved();
+        else if (EffectWindow *window = windows_.builtEffect())
+            window->markSaved();
     });
     start(std::move(job));
 }
@@ -797,11 +806,10 @@ void MainWindow::leaveUpgradeMode()
 
 void MainWindow::onStartFirmwareUpgradeTriggered()
 {
-    if (!firmwareWindow_)
-        return;
-    firmwareWindow_->showProgress(0, QString());
-    firmwareWindow_->show();
-    firmwareWindow_->raise();
+    FirmwareWindow &window = firmwareWindow();
+    window.showProgress(0, QString());
+    window.show();
+    window.raise();
 }
 
 void MainWindow::onEraseSettingsTriggered()
@@ -830,12 +838,12 @@ void MainWindow::onEraseSettingsTriggered()
 
 void MainWindow::onUpgradeClicked()
 {
-    const Result<QByteArray> image = findResource(firmwareWindow_->selectedName());
+    const Result<QByteArray> image = findResource(firmwareWindow().selectedName());
     if (const Error *error = std::get_if<Error>(&image)) {
         showError(*error);
         return;
     }
-    upgrade(std::get<QByteArray>(image), firmwareWindow_->selectedVersion());
+    upgrade(std::get<QByteArray>(image), firmwareWindow().selectedVersion());
 }
 
 void MainWindow::onUpgradeFromFileClicked()
@@ -872,27 +880,27 @@ void MainWindow::upgrade(const QByteArray &image, int version)
     }
     auto job = std::make_unique<FirmwareUpgradeJob>(image, static_cast<quint8>(version));
     job->onProgress([this](const FirmwareUpgradeJob::Progress &progress) {
-        firmwareWindow_->showProgress(progress.percent, progress.text);
+        firmwareWindow().showProgress(progress.percent, progress.text);
     });
     job->whenFinished([this](const std::optional<Error> &error) {
-        firmwareWindow_->setRunning(false);
+        firmwareWindow().setRunning(false);
         updateCommands();
         if (error) {
-            firmwareWindow_->showProgress(0, QStringLiteral("Stopped: nothing was started"));
+            firmwareWindow().showProgress(0, QStringLiteral("Stopped: nothing was started"));
             showError(*error);
             return;
         }
         prompt_.message(QStringLiteral("Firmware Upgrade Complete, device will now restart"));
-        firmwareWindow_->showProgress(0, QString());
-        firmwareWindow_->hide();
+        firmwareWindow().showProgress(0, QString());
+        firmwareWindow().hide();
         device_.firmwareUpgradeMode = false;
         device_.legacyUpgradeLink = false;
         ui_.upgradeMode->setChecked(false);
         requestStatus();
     });
-    firmwareWindow_->setRunning(true);
+    firmwareWindow().setRunning(true);
     if (!start(std::move(job)))
-        firmwareWindow_->setRunning(false);
+        firmwareWindow().setRunning(false);
     updateCommands();
 }
 

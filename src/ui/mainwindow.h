@@ -20,9 +20,9 @@ class QTimer;
 namespace vadrelon {
 
 class ConsoleLog;
-class ConsoleWindow;
 class EffectWindow;
 class FirmwareWindow;
+class SideWindows;
 class Job;
 class UploadJob;
 class PedalLink;
@@ -39,11 +39,8 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     MainWindow(PedalLink &link, DeviceState &device, ContentState &content, ParameterSet &parameters,
-               EffectState &effect, ConsoleLog &log, SettingsStore &settings, Prompt &prompt);
+               EffectState &effect, ConsoleLog &log, SettingsStore &settings, Prompt &prompt, SideWindows &windows);
     ~MainWindow() override;
-
-    // The windows created after this one; the start-up steps do not need them.
-    void attachWindows(ConsoleWindow *console, EffectWindow *effect, FirmwareWindow *firmware);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -96,6 +93,9 @@ private:
     void report(const std::optional<Error> &error);
     void updateCommands();
     bool loadSelectedEffect();
+    // The side windows, built on first use and then wired and brought up to date.
+    EffectWindow &effectWindow();
+    FirmwareWindow &firmwareWindow();
     void openEffectWindow();
     void closeEffectWindow();
     void applyLook(int index);
@@ -108,9 +108,7 @@ private:
     ConsoleLog &log_;
     SettingsStore &settings_;
     Prompt &prompt_;
-    ConsoleWindow *console_ = nullptr;
-    EffectWindow *effectWindow_ = nullptr;
-    FirmwareWindow *firmwareWindow_ = nullptr;
+    SideWindows &windows_;
 
     MainForm ui_;
     QTimer *uploadCheckTimer_;

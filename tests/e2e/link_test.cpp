@@ -128,8 +128,8 @@ public:
     T *find(const char *name)
     {
         for (QWidget *top :
-             {static_cast<QWidget *>(editor->mainWindow.get()), static_cast<QWidget *>(editor->effectWindow.get())})
-            if (T *found = top->findChild<T *>(name))
+             {static_cast<QWidget *>(editor->mainWindow.get()), static_cast<QWidget *>(editor->windows.builtEffect())})
+            if (T *found = top ? top->findChild<T *>(name) : nullptr)
                 return found;
         return nullptr;
     }
@@ -221,7 +221,7 @@ TEST_F(OverThePty, AnUpgradeStoppedByANackIsFinishedByTheNextEditor)
         prompt.messages.clear();
         find<QAction>("menuStartFirmwareUpgrade")->trigger();
         prompt.files = {file};
-        editor->firmwareWindow->findChild<QPushButton *>("btnUpgradeFromFile")->click();
+        editor->windows.firmware().findChild<QPushButton *>("btnUpgradeFromFile")->click();
         return waitFor([&] { return !editor->link.busy() && !prompt.messages.isEmpty(); }, 20000);
     };
 

@@ -15,6 +15,24 @@ using namespace vadrelon;
 
 class ConsoleTools : public test::EditorFixture {
 public:
+    // The console is built when it is first opened; these tests reach its tools without
+    // showing it, as a debugger would.
+    template <typename T>
+    T *find(const char *name)
+    {
+        editor->windows.console();
+        return EditorFixture::find<T>(name);
+    }
+    void click(const char *name)
+    {
+        editor->windows.console();
+        EditorFixture::click(name);
+    }
+    bool enabled(const char *name)
+    {
+        editor->windows.console();
+        return EditorFixture::enabled(name);
+    }
     QComboBox *address() { return find<QComboBox>("cmbI2Caddr"); }
     // The hidden tools are there, only not shown: a test reaches them as a debugger would.
     void clickHidden(const char *name) { find<QPushButton>(name)->click(); }

@@ -40,7 +40,7 @@ MainWindow &EditorFixture::w()
 }
 EffectWindow &EditorFixture::fx()
 {
-    return *editor->effectWindow;
+    return editor->windows.effect();
 }
 
 const QStringList &EditorFixture::log() const

@@ -107,9 +107,9 @@ TEST_F(FirmwareMenu, APlainLinkFindsAPedalWaitingInItsBootloader)
     EXPECT_EQ(editor->link.state(), LinkState::Bootloader);
     EXPECT_TRUE(enabled("menuStartFirmwareUpgrade"));
     trigger("menuStartFirmwareUpgrade");
-    EXPECT_TRUE(editor->firmwareWindow->isVisible());
-    EXPECT_EQ(editor->firmwareWindow->selectedName(), "Firmware_11");
-    EXPECT_EQ(editor->firmwareWindow->selectedVersion(), 11);
+    EXPECT_TRUE(editor->windows.firmware().isVisible());
+    EXPECT_EQ(editor->windows.firmware().selectedName(), "Firmware_11");
+    EXPECT_EQ(editor->windows.firmware().selectedVersion(), 11);
     EXPECT_TRUE(logHas("Firmware Version(DEC): 11"));
 }
 

@@ -101,8 +101,10 @@ TEST_F(StartUp, WithoutAPedalOffersScanOnly)
     EXPECT_EQ(w().windowTitle(), "Vadrelon Editor");
     EXPECT_EQ(w().minimumSize(), w().maximumSize()) << "the window must not be resizable";
     EXPECT_FALSE(w().windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_FALSE(editor->consoleWindow->isVisible());
-    EXPECT_FALSE(editor->effectWindow->isVisible());
+    // The side windows wait until they are needed.
+    EXPECT_FALSE(editor->windows.builtConsole());
+    EXPECT_FALSE(editor->windows.builtEffect());
+    EXPECT_FALSE(editor->windows.builtFirmware());
 }
 
 TEST_F(StartUp, FirstRunCreatesTheSettingsWithYes)
@@ -363,7 +365,7 @@ TEST_F(StatusExchange, OldAlgorithmAsksForTheNewest)
     link();
     EXPECT_EQ(prompt.messages,
               QStringList({"Upload the latest version of Vadrelon MK3 algorithm:\r\nUpload Vadrelon MK3 0012"}));
-    EXPECT_FALSE(editor->effectWindow->isVisible());
+    EXPECT_FALSE(editor->windows.effect().isVisible());
     EXPECT_TRUE(enabled("btnUpload"));
 }
 
@@ -633,10 +635,10 @@ TEST_F(Console, CtrlShiftPOpensItAndNothingElseDoes)
          {Qt::KeyboardModifiers(Qt::NoModifier), Qt::KeyboardModifiers(Qt::ControlModifier),
           Qt::KeyboardModifiers(Qt::ShiftModifier)}) {
         QTest::keyClick(&w(), Qt::Key_P, mods);
-        EXPECT_FALSE(editor->consoleWindow->isVisible());
+        EXPECT_FALSE(editor->windows.console().isVisible());
     }
     QTest::keyClick(&w(), Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_TRUE(editor->consoleWindow->isVisible());
+    EXPECT_TRUE(editor->windows.console().isVisible());
 }
 
 TEST_F(Console, InfoTracesTheVersionEveryTime)
@@ -650,7 +652,7 @@ TEST_F(Console, InfoTracesTheVersionEveryTime)
 TEST_F(Console, ShowsTheLogAndFollowsScroll)
 {
     start({});
-    ConsoleWindow &console = *editor->consoleWindow;
+    ConsoleWindow &console = editor->windows.console();
     console.show();
     auto *memo = find<QPlainTextEdit>("Memo1");
     for (int i = 0; i < 100; ++i)

@@ -25,7 +25,7 @@ enum Note : int { A2, Adiesis2, B2, C3, Cdiesis3, D3, Ddiesis3, E3 };
 // no other window leads to it.
 class NoteCutTest : public test::EditorFixture {
 public:
-    NoteCutWindow &nc() { return *editor->noteCutWindow; }
+    NoteCutWindow &nc() { return editor->windows.noteCut(); }
     template <typename T>
     T *control(const char *name)
     {
@@ -41,7 +41,6 @@ public:
 TEST_F(NoteCutTest, IsBuiltHiddenAndStaysHiddenAfterLinking)
 {
     start({&pedal});
-    ASSERT_TRUE(editor->noteCutWindow);
     EXPECT_EQ(nc().objectName(), "TformNoteTrackingFilter");
     EXPECT_TRUE(nc().windowFlags().testFlag(Qt::Tool));
     EXPECT_EQ(nc().windowTitle(), "Note Cut");

@@ -85,7 +85,7 @@ TEST_F(FirmwareUpgrade, WritesVerifiesRecordsAndStartsInThatOrder)
     EXPECT_EQ(pedal.face(), sim::VirtualPedal::Face::Firmware);
     EXPECT_EQ(editor->link.state(), LinkState::Linked);
     EXPECT_EQ(find<QLabel>("lblFirmwareVersion")->text(), "Device Firmware: 11") << "read again after the start";
-    EXPECT_FALSE(editor->firmwareWindow->isVisible());
+    EXPECT_FALSE(editor->windows.firmware().isVisible());
     EXPECT_FALSE(action("menuFirmwareUpgradeMode")->isChecked());
     EXPECT_FALSE(editor->device.legacyUpgradeLink);
     EXPECT_TRUE(logHas("Firmware num of bytes: 1000"));
@@ -117,8 +117,8 @@ TEST_F(FirmwareUpgrade, WhileItRunsNothingElseCanStart)
     EXPECT_FALSE(enabled("btnUpgradeFromFile"));
     EXPECT_FALSE(enabled("menuFirmwareUpgradeMode"));
     EXPECT_FALSE(enabled("menuDisconnect"));
-    EXPECT_FALSE(editor->firmwareWindow->close());
-    EXPECT_TRUE(editor->firmwareWindow->isVisible());
+    EXPECT_FALSE(editor->windows.firmware().close());
+    EXPECT_TRUE(editor->windows.firmware().isVisible());
     ASSERT_TRUE(settle(10000));
     EXPECT_TRUE(prompt.messages.contains("Firmware Upgrade Complete, device will now restart"));
 }
@@ -208,7 +208,7 @@ TEST_F(FirmwareUpgrade, EveryFaultStopsItBeforeTheStartAndASecondUpgradeRecovers
             EXPECT_FALSE(got.contains("08 01 FC 00 F5")) << "no version record after a failure";
         }
         EXPECT_EQ(p.face(), sim::VirtualPedal::Face::Bootloader);
-        EXPECT_TRUE(editor->firmwareWindow->isVisible());
+        EXPECT_TRUE(editor->windows.firmware().isVisible());
         EXPECT_TRUE(enabled("btnUpgradeFromFile"));
 
         p.faults() = sim::Faults{};
@@ -240,7 +240,7 @@ TEST_F(FirmwareUpgrade, AfterAStoppedUpgradeANewLinkFindsTheBootloaderAgain)
     ASSERT_TRUE(prompt.messages.value(0).startsWith("The firmware upgrade stopped at the data of block 0"));
     pedal.faults() = sim::Faults{};
     trigger("menuDisconnect");
-    editor->firmwareWindow->close();
+    editor->windows.firmware().close();
     prompt.messages.clear();
     link(); // Upgrade Mode is still on: the link greets at once
     EXPECT_EQ(prompt.messages, QStringList({"Connection to bootloader succeeded, ready for firmware upgrade"}));
@@ -263,5 +263,5 @@ TEST_F(FirmwareUpgrade, APedalPulledOutMidWayIsToldOnce)
                            "then choose Connection → Link and Firmware Upgrade → Start Firmware Upgrade."}));
     EXPECT_FALSE(sent().contains("21 DE"));
     EXPECT_FALSE(editor->link.isLinked());
-    EXPECT_FALSE(editor->firmwareWindow->isRunning());
+    EXPECT_FALSE(editor->windows.firmware().isRunning());
 }

@@ -1,0 +1,50 @@
+#pragma once
+// The windows beside the main one, each built the first time something needs it: a player who
+// never opens the console or the firmware window pays nothing for them when the editor starts.
+#include <memory>
+
+namespace vadrelon {
+
+class ConsoleLog;
+class ConsoleWindow;
+class EffectWindow;
+class FirmwareWindow;
+class NoteCutWindow;
+class ParameterSet;
+class PedalLink;
+class Prompt;
+struct ContentState;
+struct EffectState;
+
+class SideWindows {
+public:
+    SideWindows(PedalLink &link, ConsoleLog &log, Prompt &prompt, const ContentState &content,
+                ParameterSet &parameters, EffectState &effect);
+    ~SideWindows();
+    SideWindows(const SideWindows &) = delete;
+    SideWindows &operator=(const SideWindows &) = delete;
+
+    ConsoleWindow &console();
+    EffectWindow &effect();
+    FirmwareWindow &firmware();
+    NoteCutWindow &noteCut(); // nothing in the editor shows it
+
+    // Null until built: what was never built has nothing to show, close or mark.
+    ConsoleWindow *builtConsole() const { return console_.get(); }
+    EffectWindow *builtEffect() const { return effect_.get(); }
+    FirmwareWindow *builtFirmware() const { return firmware_.get(); }
+
+private:
+    PedalLink &link_;
+    ConsoleLog &log_;
+    Prompt &prompt_;
+    const ContentState &content_;
+    ParameterSet &parameters_;
+    EffectState &effectState_;
+    std::unique_ptr<ConsoleWindow> console_;
+    std::unique_ptr<EffectWindow> effect_;
+    std::unique_ptr<FirmwareWindow> firmware_;
+    std::unique_ptr<NoteCutWindow> noteCut_;
+};
+
+} // namespace vadrelon
