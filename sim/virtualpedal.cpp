@@ -526,7 +526,7 @@ struct VirtualPedal::Impl {
         installedImage = image;
         state.algorithmVersion = quint16(bigEndian(image, kImageVersionOffset, 2));
         addresses = parameterAddressesFromImage(image);
-        send("Upload complete\r\n");
+        send(faults.uploadAnswer.isEmpty() ? QByteArray("Upload complete\r\n") : faults.uploadAnswer);
     }
 
     void sendStatusReply()

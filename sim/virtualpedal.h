@@ -89,6 +89,7 @@ struct Faults {
     QByteArray replyPrefix;                // sent just before the status reply, e.g. a stray CR LF
     QByteArray replySuffix;                // sent just after it
     int statusRequestsAnswered = -1;       // only the first this many status requests get a reply
+    QByteArray uploadAnswer;               // said after an algorithm image in place of "Upload complete" CR LF
 
     // Bytes sent unasked every chatterEveryMs for as long as the pedal is plugged in, whatever
     // else it does (silent too). Faults are plain data, so the pedal looks for chatter in the

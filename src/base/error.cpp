@@ -25,10 +25,25 @@ QString errorText(const Error &error, Audience audience)
     case ErrorCode::Transport:
     case ErrorCode::OpenFailed:
     case ErrorCode::UntrustedReply:
-    case ErrorCode::Missing:
+    case ErrorCode::VersionsOutdated:
+    case ErrorCode::AddressesUnreadable:
+    case ErrorCode::FirmwareTooOld:
+    case ErrorCode::BootloaderNotEntered:
+    case ErrorCode::FileInTheWay:
+    case ErrorCode::NoSuchPedal:
+    case ErrorCode::DumpGarbled:
+    case ErrorCode::DumpShort:
     case ErrorCode::BadInput:
     case ErrorCode::UpdateFailed:
         return error.detail;
+    case ErrorCode::AddressUnknown:
+        return QStringLiteral("The parameters of this effect cannot be edited: the pedal's address for %1 is not "
+                              "known. Nothing was sent.")
+            .arg(error.detail);
+    case ErrorCode::UploadNotConfirmed:
+        return QStringLiteral("The pedal answered \"%1\", not \"Upload complete\": it may not have taken the "
+                              "algorithm. %2")
+            .arg(error.detail, window ? QStringLiteral("Upload it again.") : QStringLiteral("Run the command again."));
     case ErrorCode::PortGone:
         return window
                    ? QStringLiteral("The pedal is no longer connected. Plug it in again and choose Connection → Link.")

@@ -103,22 +103,6 @@ Result<PedalReport> readPedalReport(const QByteArray &values, const QStringList 
     return report;
 }
 
-std::optional<Error> refuseOutdated(VersionVerdict verdict, quint32 latestFirmware, quint32 latestAlgorithm)
-{
-    QString message;
-    switch (verdict) {
-    case VersionVerdict::Current:
-        return std::nullopt;
-    case VersionVerdict::FirmwareOutdated:
-        message = firmwareUpgradeMessages(latestFirmware).constFirst();
-        break;
-    case VersionVerdict::AlgorithmOutdated:
-        message = algorithmUploadMessage(latestAlgorithm).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-        break;
-    }
-    return Error{ErrorCode::Missing, message + QStringLiteral(". Nothing was sent.")};
-}
-
 QString statusText(const PedalReport &r)
 {
     QStringList lines{
@@ -176,29 +160,6 @@ QStringList parameterLines(const PresetValues &values, const QList<int> &indexes
     return lines;
 }
 
-quint32 liveValueFor(int index, quint32 reported)
-{
-    return messageValueFor(reported, ParameterSet().row(index).decodeScale);
-}
-
-Result<QList<ParameterChange>> presetChanges(const ParameterSet &pedal, const PresetValues &wanted)
-{
-    QList<ParameterChange> changes;
-    for (int i = 0; i < kParameterCount; ++i) {
-        const quint32 from = pedal.row(i).value;
-        const quint32 to = wanted[static_cast<size_t>(i)];
-        if (from == to)
-            continue;
-        const std::optional<QString> message = parameterMessageFor(pedal, i, liveValueFor(i, to));
-        if (!message)
-            return Error{ErrorCode::Missing,
-                         QStringLiteral("The parameter addresses of the pedal's effect are not known, so no "
-                                        "parameter can be sent. Nothing was sent.")};
-        changes.append({i, from, to, *message});
-    }
-    return changes;
-}
-
 QStringList pedalLines(const QList<PortInfo> &ports)
 {
     QStringList lines;
@@ -227,7 +188,7 @@ Result<PortInfo> choosePedal(const QList<PortInfo> &ports, const QString &serial
             lines.first() += QStringLiteral(" No pedal was found.");
         else
             lines << QStringLiteral("Pedals found (serial number, description, port):") << pedalLines(ports);
-        return Error{ErrorCode::Missing, lines.join(QLatin1Char('\n'))};
+        return Error{ErrorCode::NoSuchPedal, lines.join(QLatin1Char('\n'))};
     };
     if (!serialNumber.isEmpty()) {
         for (const PortInfo &p : ports)
@@ -253,7 +214,8 @@ Result<PortInfo> choosePedal(const QList<PortInfo> &ports, const QString &serial
     if (ports.size() == 1)
         return ports.first();
     if (ports.isEmpty())
-        return Error{ErrorCode::Missing, QStringLiteral("No pedal was found: plug one in, or start a virtual pedal.")};
+        return Error{ErrorCode::NoSuchPedal,
+                     QStringLiteral("No pedal was found: plug one in, or start a virtual pedal.")};
     return refuse(QStringLiteral("%1 pedals found; choose one with --serial or --port.").arg(ports.size()));
 }
 

@@ -7,6 +7,7 @@
 #include "device/status.h"
 #include "effect/parameters.h"
 #include "effect/pedalstatus.h"
+#include "session/pedalrules.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -39,34 +40,12 @@ struct PedalReport {
 Result<PedalReport> readPedalReport(const QByteArray &values, const QStringList &catalogue, quint32 latestFirmware,
                                     quint32 latestAlgorithm);
 
-// Nothing for current versions; otherwise why nothing of the pedal's settings may be used, in
-// the words the window shows, on one line.
-std::optional<Error> refuseOutdated(VersionVerdict verdict, quint32 latestFirmware, quint32 latestAlgorithm);
-
 QString statusText(const PedalReport &report);
 QJsonObject statusJson(const PedalReport &report);
 
 // The sixteen values by the parameters' documented names, as 8 hex digits.
 QJsonObject parameterJson(const PresetValues &values);
 QStringList parameterLines(const PresetValues &values, const QList<int> &indexes);
-
-// One parameter that a preset changes, and the live message that changes it.
-struct ParameterChange {
-    int index = 0;
-    quint32 from = 0; // as the pedal reported it
-    quint32 to = 0;   // as the preset has it
-    QString message;
-};
-
-// The value a live message carries for a value as the status reply reports it. Low Pass, High
-// Pass and Range are reported as a step; their message carries the level the window's dial
-// sends for that step. Every other parameter is reported as it is sent.
-quint32 liveValueFor(int index, quint32 reported);
-
-// The messages that take the pedal from what it reported (the set's values) to the preset's
-// values: one for each parameter that differs, in block order, and none for the others. The
-// set's addresses must have been read: an address never read is no place on the pedal.
-Result<QList<ParameterChange>> presetChanges(const ParameterSet &pedal, const PresetValues &wanted);
 
 // "VP000001<TAB>Vadrelon MK3 (virtual)<TAB>/dev/pts/3", one line a port.
 QStringList pedalLines(const QList<PortInfo> &ports);

@@ -26,7 +26,6 @@ namespace {
 // The pedal's time to take in a tuning message or stored settings, and to go quiet after the
 // bypass message before the tuning table.
 constexpr int kProgressTickMs = 250;
-constexpr int kFirmwareProbeMs = 500;
 constexpr int kDrainTickMs = 10;
 
 QList<int> assignableIndexes()
@@ -161,7 +160,7 @@ bool CommandRunner::checkFilesFirst()
         if (QFileInfo::exists(line_.output) && !line_.yes) {
             fail(
                 Error{
-                    ErrorCode::Missing,
+                    ErrorCode::FileInTheWay,
                     QStringLiteral("%1 already exists; give --yes to replace it (nothing was sent)").arg(line_.output)},
                 kUsageExitCode);
             return false;
@@ -170,7 +169,7 @@ bool CommandRunner::checkFilesFirst()
     case Verb::PresetSave:
         if (QFileInfo::exists(line_.file) && !line_.yes) {
             fail(
-                Error{ErrorCode::Missing,
+                Error{ErrorCode::FileInTheWay,
                       QStringLiteral("%1 already exists; give --yes to replace it (nothing was sent)").arg(line_.file)},
                 kUsageExitCode);
             return false;
@@ -338,10 +337,10 @@ std::optional<Error> CommandRunner::adoptSettings(const QByteArray &values)
         return error;
     const AddressHeader header = addressHeaderFor(content_.selectedEffectName, content_.resourceLines);
     if (header.source == AddressSource::None)
-        return Error{ErrorCode::Missing,
+        return Error{ErrorCode::AddressesUnreadable,
                      QStringLiteral("The parameters cannot be edited: %1. Nothing was sent.").arg(header.reason)};
     if (const std::optional<QString> refused = readParameterAddresses(parameters_, header.line))
-        return Error{ErrorCode::Missing, *refused};
+        return Error{ErrorCode::AddressesUnreadable, *refused};
     DeviceState device;
     const StatusView view = applyPedalStatus(values, device, effect_, parameters_);
     link_.log().printLines(view.trace);
@@ -367,7 +366,7 @@ void CommandRunner::setParameter()
 {
     const std::optional<QString> text = parameterMessageFor(parameters_, line_.parameter, line_.value);
     if (!text) {
-        fail(Error{ErrorCode::Missing, QStringLiteral("The parameter's address is not known. Nothing was sent.")});
+        fail(Error{ErrorCode::AddressUnknown, parameters_.row(line_.parameter).name});
         return;
     }
     const QString name = parameters_.row(line_.parameter).name;
@@ -396,7 +395,8 @@ void CommandRunner::savePreset()
 {
     // The file may have come since it was looked at before the link.
     if (QFileInfo::exists(line_.file) && !line_.yes) {
-        fail(Error{ErrorCode::Missing, QStringLiteral("%1 already exists; give --yes to replace it").arg(line_.file)},
+        fail(Error{ErrorCode::FileInTheWay,
+                   QStringLiteral("%1 already exists; give --yes to replace it").arg(line_.file)},
              kUsageExitCode);
         return;
     }
@@ -492,7 +492,7 @@ void CommandRunner::sendMidiChannel()
     link_.log().appendLine(QStringLiteral("Midi channel: ") + line_.midiItem);
     const std::optional<QString> text = buildMidiChannelMessage(line_.midiItem);
     if (!text) {
-        fail(Error{ErrorCode::Missing, QStringLiteral("\"%1\" is no MIDI channel").arg(line_.midiItem)},
+        fail(Error{ErrorCode::BadInput, QStringLiteral("\"%1\" is no MIDI channel").arg(line_.midiItem)},
              kUsageExitCode);
         return;
     }
@@ -524,10 +524,8 @@ void CommandRunner::uploadAlgorithm()
         const QJsonObject json{{QStringLiteral("file"), line_.file},
                                {QStringLiteral("bytes"), static_cast<int>(algorithmImage_.size())},
                                {QStringLiteral("answer"), said}};
-        if (!said.startsWith(QLatin1String("Upload complete"))) {
-            // The pedal said something, but not that it took the image.
-            fail(Error{ErrorCode::Missing,
-                       QStringLiteral("The pedal answered \"%1\", not \"Upload complete\".").arg(said)});
+        if (const std::optional<Error> refused = refuseUploadAnswer(said)) {
+            fail(*refused);
             return;
         }
         answer(said + QLatin1Char('\n'), json);
@@ -540,8 +538,9 @@ void CommandRunner::uploadAlgorithm()
 // pedal that does not answer may be waiting there already, and the greeting finds out.
 void CommandRunner::enterBootloader()
 {
-    // A running firmware answers within a few tens of milliseconds; a bootloader never does.
-    auto status = std::make_unique<StatusJob>(kFirmwareProbeMs);
+    // The status request's own bound, as the window's link has it: a firmware slow to answer is
+    // never greeted as a bootloader.
+    auto status = std::make_unique<StatusJob>();
     StatusJob *reply = status.get();
     status->whenFinished([this, reply](const std::optional<Error> &error) {
         if (finished_)
@@ -563,8 +562,8 @@ void CommandRunner::enterBootloader()
             return;
         }
         const int firmware = static_cast<quint8>(reply->values().at(StatusIndex::Firmware));
-        if (firmware < 9) {
-            fail(Error{ErrorCode::Missing,
+        if (!entersBootloaderWhenAsked(firmware)) {
+            fail(Error{ErrorCode::FirmwareTooOld,
                        QStringLiteral("Firmware %1 cannot be sent into its bootloader. Unplug the pedal, plug it in "
                                       "again with its SHIFT button held, and run the upgrade again.")
                            .arg(firmware)});
@@ -574,8 +573,9 @@ void CommandRunner::enterBootloader()
         EnterBootloaderJob *entered = entry.get();
         run(std::move(entry), [this, entered] {
             if (!entered->bootloaderAnswered()) {
-                fail(Error{ErrorCode::Missing, QStringLiteral("The pedal did not enter its bootloader. Keep its SHIFT "
-                                                              "button pressed and run the upgrade again.")});
+                fail(Error{ErrorCode::BootloaderNotEntered,
+                           QStringLiteral("The pedal did not enter its bootloader. Keep its SHIFT "
+                                          "button pressed and run the upgrade again.")});
                 return;
             }
             upgradeFirmware();

@@ -82,9 +82,9 @@ void EepromReadJob::bytesArrived(const QByteArray &bytes)
 {
     received_ += bytes;
     if (static_cast<quint8>(received_.front()) != kEepromDumpMarker) {
-        fail(Error{ErrorCode::Missing, QStringLiteral("The pedal's answer began with %1, not with a memory dump. "
-                                                      "Read the memory again.")
-                                           .arg(hex2(quint8(received_.front())))});
+        fail(Error{ErrorCode::DumpGarbled, QStringLiteral("The pedal's answer began with %1, not with a memory dump. "
+                                                          "Read the memory again.")
+                                               .arg(hex2(quint8(received_.front())))});
         return;
     }
     if (received_.size() < 1 + kEepromBytes)
@@ -102,10 +102,10 @@ void EepromReadJob::timeout()
         return;
     }
     log().print(QStringLiteral("memory dump incomplete: %1 of %2 bytes received").arg(got).arg(kEepromBytes));
-    fail(Error{ErrorCode::Missing, QStringLiteral("The memory dump stopped after %1 of its %2 bytes; nothing of it "
-                                                  "was kept. Check the cable and read the memory again.")
-                                       .arg(got)
-                                       .arg(kEepromBytes)});
+    fail(Error{ErrorCode::DumpShort, QStringLiteral("The memory dump stopped after %1 of its %2 bytes; nothing of it "
+                                                    "was kept. Check the cable and read the memory again.")
+                                         .arg(got)
+                                         .arg(kEepromBytes)});
 }
 
 } // namespace vadrelon

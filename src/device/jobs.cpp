@@ -161,7 +161,7 @@ void StatusJob::start()
         return;
     if (!send(hexToBytes(QStringLiteral("0200"))))
         return;
-    arm(boundMs_ > 0 ? boundMs_ : timing().answerBoundMs);
+    arm(timing().answerBoundMs);
 }
 
 void StatusJob::bytesArrived(const QByteArray &bytes)

@@ -78,9 +78,6 @@ private:
 class StatusJob : public Job {
 public:
     StatusJob() = default;
-    // A shorter bound, for a question whose silence is itself an answer (a pedal that may be
-    // waiting in its bootloader).
-    explicit StatusJob(int boundMs) : boundMs_(boundMs) {}
     // The values, once the job has finished.
     const QByteArray &values() const { return values_; }
 
@@ -92,7 +89,6 @@ protected:
 private:
     QByteArray reply_;
     QByteArray values_;
-    int boundMs_ = 0;
 };
 
 // The pedal's time to take in a command (an assignment, stored settings, a tuning, an erase)

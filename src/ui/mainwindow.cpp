@@ -18,6 +18,7 @@
 #include "effect/pedalstatus.h"
 #include "firmware/bootloader.h"
 #include "firmware/upgradejob.h"
+#include "session/pedalrules.h"
 #include "support/looks.h"
 #include "support/settings.h"
 #include "ui/consolewindow.h"
@@ -474,6 +475,10 @@ bool MainWindow::runUpload(std::unique_ptr<UploadJob> job, std::function<void()>
             return;
         }
         ui_.status->setText(upload->answer());
+        if (const std::optional<Error> refused = refuseUploadAnswer(upload->answer())) {
+            showError(*refused);
+            return;
+        }
         if (then)
             then();
     });
@@ -552,26 +557,18 @@ void MainWindow::onLoadPresetTriggered()
         return;
     }
     const Preset &preset = std::get<Preset>(loaded);
-    if (!parameters_.addressesKnown()) {
-        showError(Error{ErrorCode::Missing, QStringLiteral("The parameters of this effect cannot be edited, so the "
-                                                           "preset was not loaded.")});
+    const Result<QList<ParameterChange>> found = presetChanges(parameters_, preset.values);
+    if (const Error *error = std::get_if<Error>(&found)) {
+        showError(*error);
         return;
     }
     // Every value that differs from what the pedal holds goes out at once, in block order; a
     // knob message still waiting would be older than the preset, so it is dropped.
     QList<SendJob::Part> changes;
     QStringList trace;
-    for (int i = 0; i < kParameterCount; ++i) {
-        const quint32 value = preset.values[static_cast<size_t>(i)];
-        if (value == parameters_.row(i).value)
-            continue;
-        // A preset holds values as the pedal reports them; the steps of the filters and the
-        // range go out as the levels their dials send.
-        const quint32 sent = messageValueFor(value, parameters_.row(i).decodeScale);
-        if (const std::optional<QString> text = parameterMessageFor(parameters_, i, sent)) {
-            trace << parameterSendTrace(parameters_.row(i).name, *text);
-            changes.append({hexToBytes(*text), 0, false});
-        }
+    for (const ParameterChange &c : std::get<QList<ParameterChange>>(found)) {
+        trace << parameterSendTrace(parameters_.row(c.index).name, c.message);
+        changes.append({hexToBytes(c.message), 0, false});
     }
     link_.dropPacedMessage();
     auto job = std::make_unique<SendJob>(changes);
@@ -769,7 +766,7 @@ void MainWindow::onUpgradeModeTriggered(bool on)
     const int firmware = device_.deviceFirmwareVersion.toInt(&known, 10);
     // An older firmware knows no entry message: the player powers the pedal up with SHIFT held
     // and links, and the link greets the bootloader.
-    if (link_.state() != LinkState::Linked || !known || firmware < 9) {
+    if (link_.state() != LinkState::Linked || !known || !entersBootloaderWhenAsked(firmware)) {
         device_.legacyUpgradeLink = true;
         return;
     }

@@ -10,8 +10,7 @@ namespace vadrelon {
 SideWindows::SideWindows(PedalLink &link, ConsoleLog &log, Prompt &prompt, const ContentState &content,
                          ParameterSet &parameters, EffectState &effect)
     : link_(link), log_(log), prompt_(prompt), content_(content), parameters_(parameters), effectState_(effect)
-{
-}
+{}
 
 SideWindows::~SideWindows() = default;
 

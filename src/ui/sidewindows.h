@@ -18,8 +18,8 @@ struct EffectState;
 
 class SideWindows {
 public:
-    SideWindows(PedalLink &link, ConsoleLog &log, Prompt &prompt, const ContentState &content,
-                ParameterSet &parameters, EffectState &effect);
+    SideWindows(PedalLink &link, ConsoleLog &log, Prompt &prompt, const ContentState &content, ParameterSet &parameters,
+                EffectState &effect);
     ~SideWindows();
     SideWindows(const SideWindows &) = delete;
     SideWindows &operator=(const SideWindows &) = delete;

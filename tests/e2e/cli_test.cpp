@@ -627,6 +627,31 @@ TEST_F(CliUpgrade, FromTheRunningFirmwareThroughItsBootloaderToTheNewOne)
     EXPECT_EQ(flashReadByAnotherHost(), flashOf(image, 11));
 }
 
+// Firmware before 9 does not go into its bootloader when asked; the command says how to get it
+// there.
+TEST_F(CliUpgrade, FirmwareBeforeNineIsNotAskedIntoItsBootloader)
+{
+    ASSERT_TRUE(write(file("FIRMWARE_11.bin"), MakeFirmwareImage(11, 3000)));
+    startPedal({"--firmware", "8"});
+    const Outcome o = run("--yes|upgrade|" + file("FIRMWARE_11.bin"));
+    EXPECT_EQ(o.exitCode, 1) << shown(o);
+    EXPECT_EQ(o.err, "vadrelon: Firmware 8 cannot be sent into its bootloader. Unplug the pedal, plug it in again "
+                     "with its SHIFT button held, and run the upgrade again.\n");
+    EXPECT_EQ(newMessages(), QStringList({"02 00"}));
+}
+
+// The status request has one bound, the window's: a firmware slow to answer it is asked into
+// its bootloader, never greeted as a bootloader would be.
+TEST_F(CliUpgrade, AFirmwareSlowToAnswerIsStillAskedIn)
+{
+    ASSERT_TRUE(write(file("FIRMWARE_11.bin"), MakeFirmwareImage(11, 3000)));
+    startPedal({"--firmware", "10", "--answer-delay", "1000"});
+    run("--yes|upgrade|" + file("FIRMWARE_11.bin"));
+    const QStringList got = newMessages();
+    ASSERT_GE(got.size(), 2);
+    EXPECT_EQ(got.mid(0, 2), QStringList({"02 00", "0D 01"})) << got.join('|').toStdString();
+}
+
 TEST_F(CliUpgrade, APedalAlreadyInItsBootloaderIsFoundThere)
 {
     startPedal({"--bootloader"});

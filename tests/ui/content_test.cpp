@@ -454,6 +454,23 @@ TEST_F(PresetLoad, AMalformedOrCancelledLoadChangesNothing)
     EXPECT_EQ(find<DialWidget>("dialDry")->angle(), angle);
 }
 
+// Half a preset is a sound nobody saved: a value that cannot reach the pedal refuses it all.
+TEST_F(PresetLoad, AChangeWhoseAddressIsNotKnownRefusesThePresetNamingIt)
+{
+    linkAndClear();
+    const std::array<quint32, kParameterCount> before = editor->parameters.values();
+    ParameterSet unread; // as for an effect whose addresses could not be read
+    unread.setValues(before);
+    editor->parameters = unread;
+    prompt.files = {presetWith({{1, "00000100"}})};
+    trigger("menuLoadPreset");
+    EXPECT_EQ(prompt.messages, QStringList({"The parameters of this effect cannot be edited: the pedal's address for "
+                                            "Sub Mix is not known. Nothing was sent."}));
+    EXPECT_FALSE(editor->link.busy());
+    EXPECT_TRUE(sent().isEmpty());
+    EXPECT_EQ(editor->parameters.values(), before);
+}
+
 // The title says when the pedal's live values are not what was last read, loaded or stored.
 TEST_F(PresetLoad, TheModifiedMarkerFollowsTheLiveValues)
 {

@@ -49,6 +49,28 @@ TEST_F(FirmwareMenu, ARecentFirmwareIsAskedFirstThenEntersItsBootloader)
         EXPECT_FALSE(enabled(command)) << command << ": the bootloader does not understand it";
 }
 
+// Firmware 9 was the first to go into its bootloader when asked; an older one is linked again
+// with SHIFT held, and the link greets its bootloader.
+TEST_F(FirmwareMenu, OnlyFirmwareFromNineOnIsAskedIntoItsBootloader)
+{
+    for (const int firmware : {8, 9}) {
+        SCOPED_TRACE(firmware);
+        sim::VirtualPedal p;
+        p.state().firmwareVersion = firmware;
+        start({&p});
+        link();
+        p.clearReceived();
+        prompt.messages.clear();
+        trigger("menuFirmwareUpgradeMode");
+        const bool asked = firmware >= 9;
+        EXPECT_EQ(prompt.messages.size(), asked ? 1 : 0);
+        EXPECT_EQ(editor->device.legacyUpgradeLink, !asked);
+        EXPECT_TRUE(received(p).isEmpty());
+        editor.reset();
+        driver.detach(&p);
+    }
+}
+
 // A greeting nobody answers must not leave the link at the bootloader's framing, where the
 // running firmware understands nothing.
 TEST_F(FirmwareMenu, AFailedGreetingPutsTheFramingBack)

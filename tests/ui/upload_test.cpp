@@ -64,6 +64,23 @@ TEST_F(UploadWithImage, TheImageGoesOutInOneWriteAfterThePedalWentQuietAndTheAns
     EXPECT_EQ(prompt.messages, QStringList({"Upload the selected algorithm?"}));
 }
 
+// The pedal's answer is shown whatever it is; only "Upload complete" is a success, and only a
+// success reads the versions again.
+TEST_F(UploadWithImage, AnAnswerThatIsNotUploadCompleteIsAFailureThatShowsIt)
+{
+    linkAndClear();
+    pedal.faults().uploadAnswer = "Checksum error!\r\n";
+    prompt.answers = {true};
+    click("btnUpload");
+    ASSERT_TRUE(settle(5000));
+    EXPECT_EQ(status(), "Checksum error!\r\n");
+    EXPECT_FALSE(checking());
+    EXPECT_EQ(prompt.messages, QStringList({"Upload the selected algorithm?",
+                                            "The pedal answered \"Checksum error!\", not \"Upload complete\": it may "
+                                            "not have taken the algorithm. Upload it again."}));
+    EXPECT_EQ(received(pedal).size(), 2) << "the bypass and the image, and no status request";
+}
+
 TEST_F(UploadWithImage, ASilentPedalEndsTheWaitWithUploadFailed)
 {
     linkAndClear();

@@ -271,9 +271,8 @@ TEST_F(CliPresetChanges, WithoutAddressesNothingIsSent)
     wanted[ParSubMix] = 1;
     const auto changes = presetChanges(unread, wanted);
     ASSERT_TRUE(std::holds_alternative<Error>(changes));
-    EXPECT_EQ(std::get<Error>(changes),
-              (Error{ErrorCode::Missing, "The parameter addresses of the pedal's effect are not known, so no parameter "
-                                         "can be sent. Nothing was sent."}));
+    // The first parameter that would change is named.
+    EXPECT_EQ(std::get<Error>(changes), (Error{ErrorCode::AddressUnknown, "Sub Mix"}));
 }
 
 TEST(CliChoosePedal, TakesTheNamedOrTheOnlyPedal)

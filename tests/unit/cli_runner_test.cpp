@@ -164,6 +164,15 @@ TEST_F(CliRunner, AnAlgorithmUploadEndsWithThePedalsAnswerOrFails)
                    "plugged in, then run the command again.\n");
     EXPECT_EQ(out, "");
     EXPECT_EQ(received().size(), 2) << "the bypass and the image went out";
+
+    // An answer that is not "Upload complete" is a failure that says what the pedal said.
+    err.clear();
+    pedal.faults().silent = false;
+    pedal.faults().uploadAnswer = "Checksum error!\r\n";
+    EXPECT_EQ(run(command), kFailureExitCode);
+    EXPECT_EQ(err, "vadrelon: The pedal answered \"Checksum error!\", not \"Upload complete\": it may not have taken "
+                   "the algorithm. Run the command again.\n");
+    EXPECT_EQ(out, "");
 }
 
 } // namespace
