@@ -42,7 +42,8 @@ QString onOff(bool on)
 
 CommandRunner::CommandRunner(CommandLine line, PedalLink &link, Streams streams, std::function<Discovered()> discover,
                              QObject *parent)
-    : QObject(parent), line_(std::move(line)), link_(link), streams_(std::move(streams)), discover_(std::move(discover))
+    : QObject(parent), line_(std::move(line)), link_(link), streams_(std::move(streams)),
+      discover_(std::move(discover)), session_(link)
 {
     overallBound_.setSingleShot(true);
     connect(&overallBound_, &QTimer::timeout, this, [this] {
@@ -259,32 +260,31 @@ void CommandRunner::dispatch()
     case Verb::Upgrade:
         enterBootloader();
         return;
-    case Verb::EepromErase: {
-        const QString message = std::get<QString>(buildEepromEraseMessage(line_.i2cAddress));
-        link_.log().print(QStringLiteral("erase message: ") + message);
-        send({{hexToBytes(message), kCommandPauseMs, true}}, [this] {
+    case Verb::EepromErase:
+        session_.eraseMemory(line_.i2cAddress, this, [this](const std::optional<Error> &error) {
+            if (finished_)
+                return;
+            if (error) {
+                fail(*error);
+                return;
+            }
             answer(QStringLiteral("Memory %1 erased\n").arg(line_.i2cAddress.toUpper()),
                    QJsonObject{{QStringLiteral("erased"), line_.i2cAddress.toUpper()}});
         });
         return;
-    }
-    case Verb::EepromRead: {
-        auto job =
-            std::make_unique<EepromReadJob>(hexToBytes(std::get<QString>(buildEepromReadMessage(line_.i2cAddress))));
-        EepromReadJob *read = job.get();
-        run(std::move(job), [this, read] {
-            if (const std::optional<Error> error = writeWholeFile(line_.output, read->dump())) {
-                fail(*error);
-                return;
-            }
-            answer(QStringLiteral("%1 bytes of memory %2 written to %3\n")
-                       .arg(read->dump().size())
-                       .arg(line_.i2cAddress.toUpper(), line_.output),
-                   QJsonObject{{QStringLiteral("file"), line_.output},
-                               {QStringLiteral("bytes"), static_cast<int>(read->dump().size())}});
-        });
+    case Verb::EepromRead:
+        session_.readMemory(line_.i2cAddress, this, orFail<QByteArray>([this](const QByteArray &dump) {
+                                if (const std::optional<Error> error = writeWholeFile(line_.output, dump)) {
+                                    fail(*error);
+                                    return;
+                                }
+                                answer(QStringLiteral("%1 bytes of memory %2 written to %3\n")
+                                           .arg(dump.size())
+                                           .arg(line_.i2cAddress.toUpper(), line_.output),
+                                       QJsonObject{{QStringLiteral("file"), line_.output},
+                                                   {QStringLiteral("bytes"), static_cast<int>(dump.size())}});
+                            }));
         return;
-    }
     case Verb::Coeff:
     case Verb::CheckUpdate:
     case Verb::Help:
@@ -295,9 +295,22 @@ void CommandRunner::dispatch()
 
 // ---- Jobs ----
 
+template <typename T>
+PedalSession::Then<T> CommandRunner::orFail(std::function<void(const T &)> next)
+{
+    return [this, next = std::move(next)](const Result<T> &result) {
+        if (finished_)
+            return;
+        if (const Error *error = std::get_if<Error>(&result))
+            fail(*error);
+        else
+            next(std::get<T>(result));
+    };
+}
+
 void CommandRunner::run(std::unique_ptr<Job> job, Step next)
 {
-    job->whenFinished([this, next = std::move(next)](const std::optional<Error> &error) {
+    session_.run(std::move(job), this, [this, next = std::move(next)](const std::optional<Error> &error) {
         if (finished_)
             return;
         if (error)
@@ -305,20 +318,24 @@ void CommandRunner::run(std::unique_ptr<Job> job, Step next)
         else
             next();
     });
-    if (!link_.run(std::move(job)))
-        fail(Error{link_.busy() ? ErrorCode::Busy : ErrorCode::NotLinked, {}});
 }
 
-void CommandRunner::send(const QList<SendJob::Part> &parts, Step next)
+void CommandRunner::send(const QString &text, int pauseMs, bool purgeFirst, Step next)
 {
-    run(std::make_unique<SendJob>(parts), std::move(next));
+    session_.sendMessage(text, pauseMs, purgeFirst, this,
+                         [this, next = std::move(next)](const std::optional<Error> &error) {
+                             if (finished_)
+                                 return;
+                             if (error)
+                                 fail(*error);
+                             else
+                                 next();
+                         });
 }
 
 void CommandRunner::readStatus(std::function<void(const QByteArray &)> next)
 {
-    auto job = std::make_unique<StatusJob>();
-    StatusJob *status = job.get();
-    run(std::move(job), [status, next = std::move(next)] { next(status->values()); });
+    session_.readStatus(this, orFail<QByteArray>(std::move(next)));
 }
 
 // The pedal's reply taken as the window takes it: versions current, the effect's parameter
@@ -371,7 +388,7 @@ void CommandRunner::setParameter()
     }
     const QString name = parameters_.row(line_.parameter).name;
     link_.log().print(parameterSendTrace(name, *text));
-    send({{hexToBytes(*text)}}, [this, name] {
+    send(*text, 0, false, [this, name] {
         answer(QStringLiteral("%1: %2\n").arg(name, hex8(line_.value)),
                QJsonObject{{QStringLiteral("parameter"), name}, {QStringLiteral("value"), hex8(line_.value)}});
     });
@@ -379,9 +396,13 @@ void CommandRunner::setParameter()
 
 void CommandRunner::storeParameters()
 {
-    const TracedMessage message = buildStoredSettingsMessage(parameters_);
-    link_.log().printLines(message.trace);
-    send({{hexToBytes(message.text), kCommandPauseMs, true}}, [this] {
+    session_.storeParameters(this, [this](const std::optional<Error> &error) {
+        if (finished_)
+            return;
+        if (error) {
+            fail(*error);
+            return;
+        }
         const PresetValues values = parameters_.values();
         QJsonObject stored;
         for (int i : assignableIndexes())
@@ -411,30 +432,22 @@ void CommandRunner::savePreset()
 
 void CommandRunner::loadPreset()
 {
-    const Result<QList<ParameterChange>> found = presetChanges(parameters_, preset_.values);
-    if (const Error *error = std::get_if<Error>(&found)) {
-        fail(*error);
-        return;
-    }
-    const QList<ParameterChange> changes = std::get<QList<ParameterChange>>(found);
-    QStringList lines;
-    QJsonObject changed;
-    QList<SendJob::Part> parts;
-    for (const ParameterChange &c : changes) {
-        const QString name = parameters_.row(c.index).name;
-        link_.log().print(parameterSendTrace(name, c.message));
-        // A preset's values go out at once, one message after the other, as the window sends
-        // the controls a preset changed.
-        parts.append({hexToBytes(c.message)});
-        lines << QStringLiteral("%1: %2 -> %3").arg(name, hex8(c.from), hex8(c.to));
-        changed.insert(name, QJsonObject{{QStringLiteral("from"), hex8(c.from)}, {QStringLiteral("to"), hex8(c.to)}});
-    }
-    const QJsonObject json{{QStringLiteral("file"), line_.file}, {QStringLiteral("changed"), changed}};
-    if (parts.isEmpty()) {
-        answer(QStringLiteral("The pedal already holds the preset's values; nothing was sent.\n"), json);
-        return;
-    }
-    send(parts, [this, lines, json] { answer(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'), json); });
+    session_.loadPreset(
+        preset_.values, this, orFail<QList<ParameterChange>>([this](const QList<ParameterChange> &changes) {
+            QStringList lines;
+            QJsonObject changed;
+            for (const ParameterChange &c : changes) {
+                const QString name = ParameterSet().row(c.index).name;
+                lines << QStringLiteral("%1: %2 -> %3").arg(name, hex8(c.from), hex8(c.to));
+                changed.insert(name,
+                               QJsonObject{{QStringLiteral("from"), hex8(c.from)}, {QStringLiteral("to"), hex8(c.to)}});
+            }
+            const QJsonObject json{{QStringLiteral("file"), line_.file}, {QStringLiteral("changed"), changed}};
+            if (changes.isEmpty())
+                answer(QStringLiteral("The pedal already holds the preset's values; nothing was sent.\n"), json);
+            else
+                answer(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'), json);
+        }));
 }
 
 void CommandRunner::setTuning()
@@ -446,7 +459,7 @@ void CommandRunner::setTuning()
         return;
     }
     link_.log().print(QStringLiteral("Tuning Message: ") + std::get<QString>(text));
-    send({{hexToBytes(std::get<QString>(text)), kCommandPauseMs, true}}, [this] {
+    send(std::get<QString>(text), kCommandPauseMs, true, [this] {
         const QString name = tuningNames().value(line_.tuningIndex);
         const QString shift = line_.semitoneShift > 0 ? QStringLiteral("+%1").arg(line_.semitoneShift)
                                                       : QString::number(line_.semitoneShift);
@@ -459,21 +472,20 @@ void CommandRunner::setTuning()
 
 void CommandRunner::uploadTuningData()
 {
-    const QList<SendJob::Part> parts = tuningDataUpload();
-    const QByteArray message = parts.last().message;
-    link_.log().print(QStringLiteral("tuning data: ") + bytesToHex(message).mid(2));
-    link_.log().print(QStringLiteral("num_of_bytes: %1").arg(message.size()));
+    const QString text = buildTuningDataMessage();
+    const qsizetype size = text.size() / 2;
+    link_.log().print(QStringLiteral("tuning data: ") + text.mid(2));
+    link_.log().print(QStringLiteral("num_of_bytes: %1").arg(size));
     startProgress(QStringLiteral("Uploading the tuning data"));
-    run(tuningDataUploadJob(), [this, size = message.size()] {
-        // The upload bypassed the pedal: what it reports now is what the player hears.
-        readStatus([this, size](const QByteArray &values) {
+    // The upload bypassed the pedal: what it reports now is what the player hears.
+    session_.uploadTuningData(
+        this, orFail<QByteArray>([this, size](const QByteArray &values) {
             stopProgress();
             const quint8 bypass = static_cast<quint8>(values.at(StatusIndex::Bypass));
             const QString word = bypass <= 1 ? onOff(bypass == 1) : QStringLiteral("unknown (%1)").arg(bypass);
             answer(QStringLiteral("Tuning data sent (%1 bytes)\nBypass: %2\n").arg(size).arg(word),
                    QJsonObject{{QStringLiteral("bytes"), static_cast<int>(size)}, {QStringLiteral("bypass"), word}});
-        });
-    });
+        }));
 }
 
 void CommandRunner::sendInstrument()
@@ -481,7 +493,7 @@ void CommandRunner::sendInstrument()
     const TracedMessage message = buildInstrumentMessage(line_.guitar);
     link_.log().printLines(message.trace);
     link_.log().print(message.text);
-    send({{hexToBytes(message.text)}}, [this] {
+    send(message.text, 0, false, [this] {
         const QString word = line_.guitar ? QStringLiteral("guitar") : QStringLiteral("bass");
         answer(QStringLiteral("Instrument: %1\n").arg(word), QJsonObject{{QStringLiteral("instrument"), word}});
     });
@@ -497,7 +509,7 @@ void CommandRunner::sendMidiChannel()
         return;
     }
     link_.log().print(*text);
-    send({{hexToBytes(*text)}}, [this] {
+    send(*text, 0, false, [this] {
         const QString word = line_.midiItem == QLatin1String("OMNI") ? QStringLiteral("omni") : line_.midiItem;
         answer(QStringLiteral("MIDI channel: %1\n").arg(word), QJsonObject{{QStringLiteral("midiChannel"), word}});
     });
@@ -507,7 +519,7 @@ void CommandRunner::sendBypassStorage()
 {
     const QString text = buildBypassStorageMessage(line_.store);
     link_.log().print(text);
-    send({{hexToBytes(text)}}, [this] {
+    send(text, 0, false, [this] {
         answer(QStringLiteral("Bypass storage: %1\n").arg(onOff(line_.store)),
                QJsonObject{{QStringLiteral("bypassStorage"), onOff(line_.store)}});
     });
@@ -515,21 +527,16 @@ void CommandRunner::sendBypassStorage()
 
 void CommandRunner::uploadAlgorithm()
 {
-    std::unique_ptr<UploadJob> job = UploadJob::fromFile(algorithmImage_, hexToBytes(buildBypassMessage(true)));
-    UploadJob *upload = job.get();
     startProgress(QStringLiteral("Uploading %1 bytes").arg(algorithmImage_.size()));
-    run(std::move(job), [this, upload] {
-        stopProgress();
-        const QString said = upload->answer().trimmed();
-        const QJsonObject json{{QStringLiteral("file"), line_.file},
-                               {QStringLiteral("bytes"), static_cast<int>(algorithmImage_.size())},
-                               {QStringLiteral("answer"), said}};
-        if (const std::optional<Error> refused = refuseUploadAnswer(said)) {
-            fail(*refused);
-            return;
-        }
-        answer(said + QLatin1Char('\n'), json);
-    });
+    session_.uploadAlgorithm(UploadJob::fromFile(algorithmImage_, hexToBytes(buildBypassMessage(true))), this,
+                             orFail<QString>([this](const QString &answered) {
+                                 stopProgress();
+                                 const QString said = answered.trimmed();
+                                 answer(said + QLatin1Char('\n'),
+                                        QJsonObject{{QStringLiteral("file"), line_.file},
+                                                    {QStringLiteral("bytes"), static_cast<int>(algorithmImage_.size())},
+                                                    {QStringLiteral("answer"), said}});
+                             }));
 }
 
 // ---- Firmware ----

@@ -11,6 +11,7 @@
 #include "device/jobs.h"
 #include "device/link.h"
 #include "effect/parameters.h"
+#include "session/pedalsession.h"
 #include "support/updateserver.h"
 
 #include <QElapsedTimer>
@@ -56,8 +57,11 @@ private:
     void checkUpdate();
     void dispatch();
     void run(std::unique_ptr<Job> job, Step next);
-    void send(const QList<SendJob::Part> &parts, Step next);
+    void send(const QString &text, int pauseMs, bool purgeFirst, Step next);
     void readStatus(std::function<void(const QByteArray &)> next);
+    // A session result: a failure ends the command, a value goes on to next.
+    template <typename T>
+    PedalSession::Then<T> orFail(std::function<void(const T &)> next);
     std::optional<Error> adoptSettings(const QByteArray &values);
 
     void showStatus(const QByteArray &values);
@@ -85,10 +89,11 @@ private:
     PedalLink &link_;
     Streams streams_;
     std::function<Discovered()> discover_;
-    ContentState content_;
+    PedalSession session_;
+    ContentState &content_ = session_.content;
     QStringList catalogue_;
-    ParameterSet parameters_;
-    EffectState effect_;
+    ParameterSet &parameters_ = session_.parameters;
+    EffectState &effect_ = session_.effect;
     PedalReport report_;
     Preset preset_;
     QByteArray algorithmImage_;

@@ -136,20 +136,6 @@ QString buildTuningDataMessage()
     return QStringLiteral("0E") + bytesToHex(tuningCoefficientTable());
 }
 
-QList<SendJob::Part> tuningDataUpload()
-{
-    constexpr int kBypassPauseMs = 400;
-    return {{hexToBytes(buildBypassMessage(true)), kBypassPauseMs, false},
-            {hexToBytes(buildTuningDataMessage()), kCommandPauseMs, true}};
-}
-
-std::unique_ptr<SendJob> tuningDataUploadJob()
-{
-    auto job = std::make_unique<SendJob>(tuningDataUpload());
-    job->nameSequence(QStringLiteral("tuning data upload"));
-    return job;
-}
-
 TracedMessage buildInstrumentMessage(bool guitar)
 {
     QString text = QStringLiteral("0F") + hex2(guitar ? kGuitar : kBass) +

@@ -3,7 +3,6 @@
 // note-centred filter coefficients, and guitar or bass. The coefficients come from one rule,
 // shared with the coefficient calculator of the debug console.
 #include "base/error.h"
-#include "device/jobs.h"
 #include "effect/messages.h"
 
 #include <QByteArray>
@@ -57,11 +56,6 @@ QByteArray tuningCoefficientTable();
 Result<QString> buildTuningMessage(int tuningIndex, int semitoneShift);
 // "0E" and the table: 641 bytes.
 QString buildTuningDataMessage();
-// The whole upload as it goes to the pedal: the bypass, 400 ms for the pedal to go quiet, then
-// the table after a purge, and the pedal's time to take it in. It leaves the pedal bypassed.
-QList<SendJob::Part> tuningDataUpload();
-// That upload as one job, named so that cutting it off half-way is told.
-std::unique_ptr<SendJob> tuningDataUploadJob();
 
 // The instrument codes of the pedal's settings.
 constexpr quint8 kGuitar = 0xFF;

@@ -10,15 +10,14 @@ namespace vadrelon {
 
 Editor::Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFolder, const Timing &timing,
                const UpdateSettings &updateSettings)
-    : transport(driver), link(transport, log, timing), settings(documentsFolder),
+    : transport(driver), link(transport, log, timing), session(link), settings(documentsFolder),
       windows(link, log, prompt, content, parameters, effect)
 {
     // Every window's text, sized for the design's small fixed windows.
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(12);
     QApplication::setFont(font);
-    mainWindow =
-        std::make_unique<MainWindow>(link, device, content, parameters, effect, log, settings, prompt, windows);
+    mainWindow = std::make_unique<MainWindow>(session, settings, prompt, windows);
     const auto item = [this](const char *name) { return mainWindow->findChild<QAction *>(QLatin1String(name)); };
     updates =
         std::make_unique<UpdateController>(updateSettings,

@@ -7,6 +7,7 @@
 #include "device/status.h"
 #include "device/transport.h"
 #include "effect/parameters.h"
+#include "session/pedalsession.h"
 #include "support/settings.h"
 #include "ui/sidewindows.h"
 #include "ui/updatecontroller.h"
@@ -28,10 +29,12 @@ public:
     ConsoleLog log;
     UsbTransport transport;
     PedalLink link;
-    DeviceState device;
-    ContentState content;
-    ParameterSet parameters;
-    EffectState effect;
+    PedalSession session;
+    // The session's state, by the names the windows' tests have always used.
+    DeviceState &device = session.device;
+    ContentState &content = session.content;
+    ParameterSet &parameters = session.parameters;
+    EffectState &effect = session.effect;
     SettingsStore settings;
 
     SideWindows windows;

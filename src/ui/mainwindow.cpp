@@ -18,7 +18,7 @@
 #include "effect/pedalstatus.h"
 #include "firmware/bootloader.h"
 #include "firmware/upgradejob.h"
-#include "session/pedalrules.h"
+#include "session/pedalsession.h"
 #include "support/looks.h"
 #include "support/settings.h"
 #include "ui/consolewindow.h"
@@ -58,13 +58,12 @@ void undoClick(QAction *clicked)
 
 } // namespace
 
-MainWindow::MainWindow(PedalLink &link, DeviceState &device, ContentState &content, ParameterSet &parameters,
-                       EffectState &effect, ConsoleLog &log, SettingsStore &settings, Prompt &prompt,
-                       SideWindows &windows)
+MainWindow::MainWindow(PedalSession &session, SettingsStore &settings, Prompt &prompt, SideWindows &windows)
     : QMainWindow(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                                Qt::WindowCloseButtonHint),
-      link_(link), device_(device), content_(content), parameters_(parameters), effect_(effect), log_(log),
-      settings_(settings), prompt_(prompt), windows_(windows)
+      session_(session), link_(session.link()), device_(session.device), content_(session.content),
+      parameters_(session.parameters), effect_(session.effect), log_(session.log()), settings_(settings),
+      prompt_(prompt), windows_(windows)
 {
     ui_.setupUi(this);
     wire();
@@ -223,7 +222,7 @@ void MainWindow::onLinkTriggered()
     const bool greet = device_.firmwareUpgradeMode;
     auto job = std::make_unique<OpenJob>(device_.linkSerialNumber, greet);
     OpenJob *open = job.get();
-    job->whenFinished([this, open, greet](const std::optional<Error> &error) {
+    run(std::move(job), [this, open, greet](const std::optional<Error> &error) {
         if (error) {
             showError(*error); // one message, and no exchange follows a failed open
             return;
@@ -240,7 +239,6 @@ void MainWindow::onLinkTriggered()
         if (!device_.legacyUpgradeLink)
             requestStatus({}, [this](const Error &statusError) { probeBootloader(statusError); });
     });
-    start(std::move(job));
 }
 
 // A pedal that does not answer the status request, or answers it as a bootloader does, may be
@@ -255,7 +253,7 @@ void MainWindow::probeBootloader(const Error &statusError)
     }
     auto job = std::make_unique<GreetBootloaderJob>();
     GreetBootloaderJob *greeting = job.get();
-    job->whenFinished([this, greeting, statusError](const std::optional<Error> &error) {
+    run(std::move(job), [this, greeting, statusError](const std::optional<Error> &error) {
         if (error || !greeting->bootloaderAnswered()) {
             showError(error ? *error : statusError);
             return;
@@ -265,7 +263,6 @@ void MainWindow::probeBootloader(const Error &statusError)
         prompt_.message(QStringLiteral("The pedal is waiting in its bootloader, without working firmware. Choose "
                                        "Firmware Upgrade → Start Firmware Upgrade to install its firmware."));
     });
-    start(std::move(job));
 }
 
 void MainWindow::onStateChanged(LinkState state)
@@ -306,12 +303,19 @@ void MainWindow::updateCommands()
         effect->setLinked(firmware && commandsAllowed_);
 }
 
-bool MainWindow::start(std::unique_ptr<Job> job)
+void MainWindow::run(std::unique_ptr<Job> job, PedalSession::Done done)
 {
-    if (link_.run(std::move(job)))
-        return true;
-    showError(Error{link_.busy() ? ErrorCode::Busy : ErrorCode::NotLinked, {}});
-    return false;
+    session_.run(std::move(job), this, std::move(done));
+}
+
+PedalSession::Done MainWindow::shownIfFailed(std::function<void()> then)
+{
+    return [this, then = std::move(then)](const std::optional<Error> &error) {
+        if (error)
+            showError(*error);
+        else if (then)
+            then();
+    };
 }
 
 void MainWindow::report(const std::optional<Error> &error)
@@ -336,18 +340,21 @@ void MainWindow::onRequestClicked()
 
 void MainWindow::requestStatus(std::function<void()> then, std::function<void(const Error &)> failed)
 {
-    auto job = std::make_unique<StatusJob>();
-    StatusJob *status = job.get();
-    job->whenFinished(
-        [this, status, then = std::move(then), failed = std::move(failed)](const std::optional<Error> &error) {
-            if (error && failed)
-                failed(*error);
-            else if (error)
-                showError(*error); // nothing of a reply that cannot be trusted reaches the windows
-            else if (applyStatus(status->values()) && then)
-                then();
-        });
-    start(std::move(job));
+    session_.readStatus(this, statusHandler(std::move(then), std::move(failed)));
+}
+
+PedalSession::Then<QByteArray> MainWindow::statusHandler(std::function<void()> then,
+                                                         std::function<void(const Error &)> failed)
+{
+    return [this, then = std::move(then), failed = std::move(failed)](const Result<QByteArray> &values) {
+        const Error *error = std::get_if<Error>(&values);
+        if (error && failed)
+            failed(*error);
+        else if (error)
+            showError(*error); // nothing of a reply that cannot be trusted reaches the windows
+        else if (applyStatus(std::get<QByteArray>(values)) && then)
+            then();
+    };
 }
 
 // True when the reply was whole and the pedal's versions current, so that its parameter
@@ -457,35 +464,27 @@ void MainWindow::onUploadClicked()
     }
     content_.resourceLines = std::get<QStringList>(image);
     // The versions are read again: the effect window opens when the algorithm is now current.
-    if (runUpload(std::make_unique<UploadJob>(content_.resourceLines.value(0), hexToBytes(buildBypassMessage(true))),
-                  [this] { requestStatus(); }))
-        ui_.status->setText(QStringLiteral("Uploading..."));
+    runUpload(std::make_unique<UploadJob>(content_.resourceLines.value(0), hexToBytes(buildBypassMessage(true))),
+              [this] { requestStatus(); });
 }
 
 // While the pedal's answer is awaited, the status says "Upload Failed" every five seconds; the
-// answer, or the failure, ends that.
-bool MainWindow::runUpload(std::unique_ptr<UploadJob> job, std::function<void()> then)
+// answer, or the failure, ends that. Whatever the pedal answered is shown.
+void MainWindow::runUpload(std::unique_ptr<UploadJob> job, std::function<void()> then)
 {
+    ui_.status->setText(QStringLiteral("Uploading..."));
+    uploadCheckTimer_->start();
     UploadJob *upload = job.get();
-    job->whenFinished([this, upload, then = std::move(then)](const std::optional<Error> &error) {
+    session_.uploadAlgorithm(std::move(job), this, [this, upload, then = std::move(then)](const Result<QString> &r) {
         uploadCheckTimer_->stop();
-        if (error) {
-            ui_.status->setText(QStringLiteral("Upload Failed"));
+        const Error *error = std::get_if<Error>(&r);
+        const bool answered = !error || error->code == ErrorCode::UploadNotConfirmed;
+        ui_.status->setText(answered ? upload->answer() : QStringLiteral("Upload Failed"));
+        if (error)
             showError(*error);
-            return;
-        }
-        ui_.status->setText(upload->answer());
-        if (const std::optional<Error> refused = refuseUploadAnswer(upload->answer())) {
-            showError(*refused);
-            return;
-        }
-        if (then)
+        else if (then)
             then();
     });
-    if (!start(std::move(job)))
-        return false;
-    uploadCheckTimer_->start();
-    return true;
 }
 
 void MainWindow::onLoadAlgorithmFromFileTriggered()
@@ -557,35 +556,17 @@ void MainWindow::onLoadPresetTriggered()
         return;
     }
     const Preset &preset = std::get<Preset>(loaded);
-    const Result<QList<ParameterChange>> found = presetChanges(parameters_, preset.values);
-    if (const Error *error = std::get_if<Error>(&found)) {
-        showError(*error);
-        return;
-    }
-    // Every value that differs from what the pedal holds goes out at once, in block order; a
-    // knob message still waiting would be older than the preset, so it is dropped.
-    QList<SendJob::Part> changes;
-    QStringList trace;
-    for (const ParameterChange &c : std::get<QList<ParameterChange>>(found)) {
-        trace << parameterSendTrace(parameters_.row(c.index).name, c.message);
-        changes.append({hexToBytes(c.message), 0, false});
-    }
-    link_.dropPacedMessage();
-    auto job = std::make_unique<SendJob>(changes);
-    job->whenFinished([this, preset](const std::optional<Error> &error) {
-        if (error) {
+    log_.printLines(presetLoadTrace(preset));
+    // Only once the pedal has every changed value is the preset said to be loaded.
+    session_.loadPreset(preset.values, this, [this, path](const Result<QList<ParameterChange>> &changes) {
+        if (const Error *error = std::get_if<Error>(&changes)) {
             showError(*error);
             return;
         }
-        parameters_.setValues(preset.values);
         if (EffectWindow *window = windows_.builtEffect())
             window->showLoadedValues();
+        prompt_.message(QStringLiteral("File loaded successfully: ") + QDir::toNativeSeparators(path));
     });
-    if (!start(std::move(job)))
-        return;
-    prompt_.message(QStringLiteral("File loaded successfully: ") + QDir::toNativeSeparators(path));
-    log_.printLines(presetLoadTrace(preset));
-    log_.printLines(trace);
 }
 
 // The question comes first and the message is built after it, so that nothing that happens
@@ -619,16 +600,10 @@ void MainWindow::onSaveParametersClicked()
         return;
     if (!prompt_.askYesNo(QStringLiteral("Save Parameters to pedal?")))
         return;
-    const TracedMessage message = buildStoredSettingsMessage(parameters_);
-    log_.printLines(message.trace);
-    auto job = std::make_unique<SendJob>(hexToBytes(message.text), kCommandPauseMs, true);
-    job->whenFinished([this](const std::optional<Error> &error) {
-        if (error)
-            showError(*error);
-        else if (EffectWindow *window = windows_.builtEffect())
-            window->markSaved();
-    });
-    start(std::move(job));
+    session_.storeParameters(this, shownIfFailed([this] {
+                                 if (EffectWindow *window = windows_.builtEffect())
+                                     window->markSaved();
+                             }));
 }
 
 void MainWindow::onMidiChannelTriggered(QAction *item)
@@ -686,18 +661,9 @@ void MainWindow::onUploadTuningDataTriggered()
     log_.print(QStringLiteral("tuning data: ") + text.mid(2));
     if (!prompt_.askYesNo(QStringLiteral("Upload Tuning Data?")))
         return;
-    const QList<SendJob::Part> parts = tuningDataUpload();
-    log_.print(QStringLiteral("num_of_bytes: %1").arg(parts.last().message.size()));
-    std::unique_ptr<SendJob> job = tuningDataUploadJob();
-    job->whenFinished([this](const std::optional<Error> &error) {
-        if (error) {
-            showError(*error);
-            return;
-        }
-        // The table leaves the pedal bypassed; the switch then shows it.
-        requestStatus();
-    });
-    start(std::move(job));
+    log_.print(QStringLiteral("num_of_bytes: %1").arg(text.size() / 2));
+    // The table leaves the pedal bypassed; the status read after it shows that on the switch.
+    session_.uploadTuningData(this, statusHandler({}, {}));
 }
 
 void MainWindow::onInstrumentTriggered(bool guitar)
@@ -733,24 +699,12 @@ bool MainWindow::refuseUnread()
 
 void MainWindow::sendThen(const QString &text, std::function<void()> done)
 {
-    auto job = std::make_unique<SendJob>(hexToBytes(text), 0);
-    job->whenFinished([this, done = std::move(done)](const std::optional<Error> &error) {
-        if (error)
-            showError(*error);
-        else
-            done();
-    });
-    start(std::move(job));
+    session_.sendMessage(text, 0, false, this, shownIfFailed(std::move(done)));
 }
 
 void MainWindow::sendCommand(const QString &text, int pauseMs, bool purgeFirst)
 {
-    auto job = std::make_unique<SendJob>(hexToBytes(text), pauseMs, purgeFirst);
-    job->whenFinished([this](const std::optional<Error> &error) {
-        if (error)
-            showError(*error);
-    });
-    start(std::move(job));
+    session_.sendMessage(text, pauseMs, purgeFirst, this, shownIfFailed({}));
 }
 
 // ---- Firmware ----
@@ -777,7 +731,7 @@ void MainWindow::onUpgradeModeTriggered(bool on)
     }
     auto job = std::make_unique<EnterBootloaderJob>(hexToBytes(buildBypassMessage(true)));
     EnterBootloaderJob *entry = job.get();
-    job->whenFinished([this, entry](const std::optional<Error> &error) {
+    run(std::move(job), [this, entry](const std::optional<Error> &error) {
         if (error) {
             showError(*error);
             return;
@@ -787,7 +741,6 @@ void MainWindow::onUpgradeModeTriggered(bool on)
                                              "Upgrade Firmware menu and click Start Firmware Upgrade.")
                             : QStringLiteral("Connection to bootloader failed"));
     });
-    start(std::move(job));
 }
 
 // Turning the mode off sends nothing. A link already in the bootloader cannot go on at the
@@ -828,9 +781,7 @@ void MainWindow::onEraseSettingsTriggered()
             .join(QStringLiteral("\r\n"));
     if (!prompt_.askYesNo(question))
         return;
-    const QString message = std::get<QString>(buildEepromEraseMessage(QStringLiteral("50")));
-    log_.print(QStringLiteral("erase message: ") + message);
-    sendCommand(message, kCommandPauseMs, true);
+    session_.eraseMemory(QStringLiteral("50"), this, shownIfFailed({}));
 }
 
 void MainWindow::onUpgradeClicked()
@@ -879,7 +830,8 @@ void MainWindow::upgrade(const QByteArray &image, int version)
     job->onProgress([this](const FirmwareUpgradeJob::Progress &progress) {
         firmwareWindow().showProgress(progress.percent, progress.text);
     });
-    job->whenFinished([this](const std::optional<Error> &error) {
+    firmwareWindow().setRunning(true);
+    run(std::move(job), [this](const std::optional<Error> &error) {
         firmwareWindow().setRunning(false);
         updateCommands();
         if (error) {
@@ -895,9 +847,6 @@ void MainWindow::upgrade(const QByteArray &image, int version)
         ui_.upgradeMode->setChecked(false);
         requestStatus();
     });
-    firmwareWindow().setRunning(true);
-    if (!start(std::move(job)))
-        firmwareWindow().setRunning(false);
     updateCommands();
 }
 

@@ -2,6 +2,7 @@
 // The main window: the link to the pedal, the device labels, the effect list and the device
 // commands. Every exchange is a job of the link; the window asks its questions first, then
 // hands the job over, and renders the result.
+#include "session/pedalsession.h"
 #include "ui/mainform.h"
 
 #include <QMainWindow>
@@ -38,8 +39,7 @@ enum class LinkState;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    MainWindow(PedalLink &link, DeviceState &device, ContentState &content, ParameterSet &parameters,
-               EffectState &effect, ConsoleLog &log, SettingsStore &settings, Prompt &prompt, SideWindows &windows);
+    MainWindow(PedalSession &session, SettingsStore &settings, Prompt &prompt, SideWindows &windows);
     ~MainWindow() override;
 
 protected:
@@ -81,10 +81,13 @@ private:
     // Reads the pedal's status; then, when the reply was whole and brought the parameter
     // values, runs then().
     void requestStatus(std::function<void()> then = {}, std::function<void(const Error &)> failed = {});
+    PedalSession::Then<QByteArray> statusHandler(std::function<void()> then, std::function<void(const Error &)> failed);
     bool applyStatus(const QByteArray &values);
     void savePresetFile();
-    bool start(std::unique_ptr<Job> job);
-    bool runUpload(std::unique_ptr<UploadJob> job, std::function<void()> then);
+    void run(std::unique_ptr<Job> job, PedalSession::Done done);
+    // Shows a failure; runs then after a success.
+    PedalSession::Done shownIfFailed(std::function<void()> then);
+    void runUpload(std::unique_ptr<UploadJob> job, std::function<void()> then);
     bool refuseUnread();
     void sendCommand(const QString &text, int pauseMs = 0, bool purgeFirst = false);
     // A command whose check marks change only once its message has gone out.
@@ -100,6 +103,7 @@ private:
     void closeEffectWindow();
     void applyLook(int index);
 
+    PedalSession &session_;
     PedalLink &link_;
     DeviceState &device_;
     ContentState &content_;

@@ -1,0 +1,141 @@
+#include "session/pedalsession.h"
+
+#include "base/consolelog.h"
+#include "base/hexcodec.h"
+#include "content/tuning.h"
+#include "device/eeprom.h"
+#include "effect/messages.h"
+
+namespace vadrelon {
+
+std::unique_ptr<SendJob> tuningDataUploadJob()
+{
+    // The bypass, 400 ms for the pedal to go quiet, then the table after a purge and the
+    // pedal's time to take it in.
+    constexpr int kBypassPauseMs = 400;
+    auto job = std::make_unique<SendJob>(
+        QList<SendJob::Part>{{hexToBytes(buildBypassMessage(true)), kBypassPauseMs, false},
+                             {hexToBytes(buildTuningDataMessage()), kCommandPauseMs, true}});
+    job->nameSequence(QStringLiteral("tuning data upload"));
+    return job;
+}
+
+PedalSession::PedalSession(PedalLink &link, QObject *parent) : QObject(parent), link_(link) {}
+
+void PedalSession::run(std::unique_ptr<Job> job, QObject *context, Done done)
+{
+    job->whenFinished([context = QPointer<QObject>(context), done](const std::optional<Error> &error) {
+        if (context)
+            done(error);
+    });
+    if (!link_.run(std::move(job)))
+        done(Error{link_.busy() ? ErrorCode::Busy : ErrorCode::NotLinked, {}});
+}
+
+void PedalSession::readStatus(QObject *context, Then<QByteArray> done)
+{
+    auto job = std::make_unique<StatusJob>();
+    StatusJob *status = job.get();
+    run(std::move(job), context, [status, done](const std::optional<Error> &error) {
+        if (error)
+            done(*error);
+        else
+            done(status->values());
+    });
+}
+
+void PedalSession::sendMessage(const QString &text, int pauseMs, bool purgeFirst, QObject *context, Done done)
+{
+    run(std::make_unique<SendJob>(hexToBytes(text), pauseMs, purgeFirst), context, std::move(done));
+}
+
+void PedalSession::storeParameters(QObject *context, Done done)
+{
+    const TracedMessage message = buildStoredSettingsMessage(parameters);
+    log().printLines(message.trace);
+    sendMessage(message.text, kCommandPauseMs, true, context, std::move(done));
+}
+
+void PedalSession::loadPreset(const PresetValues &values, QObject *context, Then<QList<ParameterChange>> done)
+{
+    const Result<QList<ParameterChange>> found = presetChanges(parameters, values);
+    if (const Error *error = std::get_if<Error>(&found)) {
+        done(*error);
+        return;
+    }
+    const QList<ParameterChange> changes = std::get<QList<ParameterChange>>(found);
+    QList<SendJob::Part> parts;
+    for (const ParameterChange &c : changes) {
+        log().print(parameterSendTrace(parameters.row(c.index).name, c.message));
+        parts.append({hexToBytes(c.message), 0, false});
+    }
+    link_.dropPacedMessage();
+    if (parts.isEmpty()) {
+        parameters.setValues(values);
+        done(changes);
+        return;
+    }
+    run(std::make_unique<SendJob>(parts), context, [this, values, changes, done](const std::optional<Error> &error) {
+        if (error) {
+            done(*error);
+            return;
+        }
+        parameters.setValues(values);
+        done(changes);
+    });
+}
+
+void PedalSession::uploadTuningData(QObject *context, Then<QByteArray> done)
+{
+    run(tuningDataUploadJob(), context, [this, context, done](const std::optional<Error> &error) {
+        if (error)
+            done(*error);
+        else
+            readStatus(context, done); // the table leaves the pedal bypassed: what it says now counts
+    });
+}
+
+void PedalSession::uploadAlgorithm(std::unique_ptr<UploadJob> job, QObject *context, Then<QString> done)
+{
+    UploadJob *upload = job.get();
+    run(std::move(job), context, [upload, done](const std::optional<Error> &error) {
+        if (error) {
+            done(*error);
+            return;
+        }
+        if (const std::optional<Error> refused = refuseUploadAnswer(upload->answer()))
+            done(*refused);
+        else
+            done(upload->answer());
+    });
+}
+
+void PedalSession::readMemory(const QString &address, QObject *context, Then<QByteArray> done)
+{
+    const Result<QString> message = buildEepromReadMessage(address);
+    if (const Error *error = std::get_if<Error>(&message)) {
+        done(*error);
+        return;
+    }
+    auto job = std::make_unique<EepromReadJob>(hexToBytes(std::get<QString>(message)));
+    EepromReadJob *read = job.get();
+    run(std::move(job), context, [read, done](const std::optional<Error> &error) {
+        if (error)
+            done(*error);
+        else
+            done(read->dump());
+    });
+}
+
+void PedalSession::eraseMemory(const QString &address, QObject *context, Done done)
+{
+    const Result<QString> message = buildEepromEraseMessage(address);
+    if (const Error *error = std::get_if<Error>(&message)) {
+        done(*error);
+        return;
+    }
+    log().print(QStringLiteral("erase message: ") + std::get<QString>(message));
+    sendMessage(std::get<QString>(message), kCommandPauseMs, true, context, std::move(done));
+}
+
+} // namespace vadrelon

@@ -1,0 +1,72 @@
+#pragma once
+// The pedal session: what the pedal holds, as far as the editor knows it, and every flow of
+// several exchanges, written once for the windows and the `vadrelon` command. Each operation
+// ends with exactly one result, given to its continuation. A continuation belongs to a
+// context object: when the context is gone by the time the pedal has answered (a window
+// closed), the result is dropped instead of reaching a dead object.
+#include "base/error.h"
+#include "content/contentstate.h"
+#include "device/jobs.h"
+#include "device/link.h"
+#include "device/status.h"
+#include "effect/parameters.h"
+#include "session/pedalrules.h"
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+namespace vadrelon {
+
+// The tuning table's upload as one job, named so that cutting it off half-way is told: the
+// bypass, then the table. It leaves the pedal bypassed.
+std::unique_ptr<SendJob> tuningDataUploadJob();
+
+class PedalSession : public QObject {
+    Q_OBJECT
+public:
+    using Done = std::function<void(const std::optional<Error> &)>;
+    template <typename T>
+    using Then = std::function<void(const Result<T> &)>;
+
+    explicit PedalSession(PedalLink &link, QObject *parent = nullptr);
+
+    PedalLink &link() const { return link_; }
+    ConsoleLog &log() const { return link_.log(); }
+
+    // What the pedal holds, and what the editor made of its last reply.
+    DeviceState device;
+    ContentState content;
+    ParameterSet parameters;
+    EffectState effect;
+
+    // Runs one job. done comes once: at once with Busy or NotLinked when the job cannot
+    // start, else when it ends, unless context has gone by then.
+    void run(std::unique_ptr<Job> job, QObject *context, Done done);
+
+    // The pedal's status reply, whole: its values.
+    void readStatus(QObject *context, Then<QByteArray> done);
+    // One message and the pause the pedal needs after it (a purge of the transmit queue
+    // first when asked).
+    void sendMessage(const QString &text, int pauseMs, bool purgeFirst, QObject *context, Done done);
+    // The six assignable parameters stored on the pedal, as the set holds them.
+    void storeParameters(QObject *context, Done done);
+    // Takes the pedal to a preset's values: only what differs goes out, at once, and the set
+    // then holds the preset's values. A knob message still waiting is older than the preset
+    // and is dropped. The changes that went out are the result.
+    void loadPreset(const PresetValues &values, QObject *context, Then<QList<ParameterChange>> done);
+    // The tuning table, which leaves the pedal bypassed; then its status, read again, is the
+    // result.
+    void uploadTuningData(QObject *context, Then<QByteArray> done);
+    // An algorithm image; the result is the pedal's answer, which must say it took it.
+    void uploadAlgorithm(std::unique_ptr<UploadJob> job, QObject *context, Then<QString> done);
+    // The settings memory at an I2C address ("50"): its dump, or erased.
+    void readMemory(const QString &address, QObject *context, Then<QByteArray> done);
+    void eraseMemory(const QString &address, QObject *context, Done done);
+
+private:
+    PedalLink &link_;
+};
+
+} // namespace vadrelon
