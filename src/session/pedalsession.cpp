@@ -13,9 +13,9 @@ std::unique_ptr<SendJob> tuningDataUploadJob()
     // The bypass, 400 ms for the pedal to go quiet, then the table after a purge and the
     // pedal's time to take it in.
     constexpr int kBypassPauseMs = 400;
-    auto job = std::make_unique<SendJob>(
-        QList<SendJob::Part>{{hexToBytes(buildBypassMessage(true)), kBypassPauseMs, false},
-                             {hexToBytes(buildTuningDataMessage()), kCommandPauseMs, true}});
+    auto job =
+        std::make_unique<SendJob>(QList<SendJob::Part>{{hexToBytes(buildBypassMessage(true)), kBypassPauseMs, false},
+                                                       {hexToBytes(buildTuningDataMessage()), kCommandPauseMs, true}});
     job->nameSequence(QStringLiteral("tuning data upload"));
     return job;
 }

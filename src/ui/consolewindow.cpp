@@ -6,8 +6,7 @@
 #include "base/safefile.h"
 #include "content/tuning.h"
 #include "device/eeprom.h"
-#include "device/jobs.h"
-#include "device/link.h"
+#include "session/pedalsession.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,8 +22,8 @@
 
 namespace vadrelon {
 
-ConsoleWindow::ConsoleWindow(PedalLink &link, ConsoleLog &log, Prompt &prompt)
-    : QWidget(nullptr, Qt::Window), link_(link), log_(log), prompt_(prompt)
+ConsoleWindow::ConsoleWindow(PedalSession &session, Prompt &prompt)
+    : QWidget(nullptr, Qt::Window), session_(session), log_(session.log()), prompt_(prompt)
 {
     setObjectName(QStringLiteral("TformPrint"));
     setWindowTitle(QStringLiteral("Debug Console"));
@@ -144,7 +143,7 @@ void ConsoleWindow::showError(const Error &error)
 
 bool ConsoleWindow::refuseUnlinked()
 {
-    if (link_.state() == LinkState::Linked)
+    if (session_.link().state() == LinkState::Linked)
         return false;
     showError(Error{ErrorCode::NotLinked, {}});
     return true;
@@ -154,19 +153,10 @@ void ConsoleWindow::onEraseClicked()
 {
     if (refuseUnlinked())
         return;
-    const Result<QString> message = buildEepromEraseMessage(i2cAddress_->currentText());
-    if (const Error *error = std::get_if<Error>(&message)) {
-        showError(*error);
-        return;
-    }
-    log_.print(QStringLiteral("erase message: ") + std::get<QString>(message));
-    auto job = std::make_unique<SendJob>(hexToBytes(std::get<QString>(message)), kCommandPauseMs, true);
-    job->whenFinished([this](const std::optional<Error> &error) {
+    session_.eraseMemory(i2cAddress_->currentText(), this, [this](const std::optional<Error> &error) {
         if (error)
             showError(*error);
     });
-    if (!link_.run(std::move(job)))
-        showError(Error{ErrorCode::Busy, {}});
 }
 
 void ConsoleWindow::onReadClicked()
@@ -175,23 +165,14 @@ void ConsoleWindow::onReadClicked()
         return;
     const QString address =
         i2cAddress_->currentText().isEmpty() ? i2cAddress_->itemText(0) : i2cAddress_->currentText();
-    const Result<QString> message = buildEepromReadMessage(address);
-    if (const Error *error = std::get_if<Error>(&message)) {
-        showError(*error);
-        return;
-    }
-    auto job = std::make_unique<EepromReadJob>(hexToBytes(std::get<QString>(message)));
-    EepromReadJob *read = job.get();
-    job->whenFinished([this, read](const std::optional<Error> &error) {
-        if (error) {
+    session_.readMemory(address, this, [this](const Result<QByteArray> &dump) {
+        if (const Error *error = std::get_if<Error>(&dump)) {
             showError(*error);
             return;
         }
-        dump_ = read->dump();
+        dump_ = std::get<QByteArray>(dump);
         saveDump_->setEnabled(true);
     });
-    if (!link_.run(std::move(job)))
-        showError(Error{ErrorCode::Busy, {}});
 }
 
 void ConsoleWindow::onSaveDumpClicked()
@@ -217,13 +198,10 @@ void ConsoleWindow::onSendClicked()
         return;
     }
     log_.print(std::get<QString>(message));
-    auto job = std::make_unique<SendJob>(hexToBytes(std::get<QString>(message)), 0);
-    job->whenFinished([this](const std::optional<Error> &error) {
+    session_.sendMessage(std::get<QString>(message), 0, false, this, [this](const std::optional<Error> &error) {
         if (error)
             showError(*error);
     });
-    if (!link_.run(std::move(job)))
-        showError(Error{ErrorCode::Busy, {}});
 }
 
 // ---- Coefficient calculator ----

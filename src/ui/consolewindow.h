@@ -14,14 +14,14 @@ class QPushButton;
 namespace vadrelon {
 
 class ConsoleLog;
-class PedalLink;
+class PedalSession;
 class Prompt;
 struct Error;
 
 class ConsoleWindow : public QWidget {
     Q_OBJECT
 public:
-    ConsoleWindow(PedalLink &link, ConsoleLog &log, Prompt &prompt);
+    ConsoleWindow(PedalSession &session, Prompt &prompt);
 
 private:
     void buildTools();
@@ -37,7 +37,7 @@ private:
     bool refuseUnlinked();
     void showError(const Error &error);
 
-    PedalLink &link_;
+    PedalSession &session_;
     ConsoleLog &log_;
     Prompt &prompt_;
     QPlainTextEdit *text_;

@@ -11,7 +11,7 @@ namespace vadrelon {
 Editor::Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFolder, const Timing &timing,
                const UpdateSettings &updateSettings)
     : transport(driver), link(transport, log, timing), session(link), settings(documentsFolder),
-      windows(link, log, prompt, content, parameters, effect)
+      windows(session, prompt)
 {
     // Every window's text, sized for the design's small fixed windows.
     QFont font(QStringLiteral("Arial"));

@@ -1,5 +1,6 @@
 #include "ui/sidewindows.h"
 
+#include "session/pedalsession.h"
 #include "ui/consolewindow.h"
 #include "ui/effectwindow.h"
 #include "ui/firmwarewindow.h"
@@ -7,9 +8,9 @@
 
 namespace vadrelon {
 
-SideWindows::SideWindows(PedalLink &link, ConsoleLog &log, Prompt &prompt, const ContentState &content,
-                         ParameterSet &parameters, EffectState &effect)
-    : link_(link), log_(log), prompt_(prompt), content_(content), parameters_(parameters), effectState_(effect)
+SideWindows::SideWindows(PedalSession &session, Prompt &prompt)
+    : session_(session), link_(session.link()), log_(session.log()), prompt_(prompt), content_(session.content),
+      parameters_(session.parameters), effectState_(session.effect)
 {}
 
 SideWindows::~SideWindows() = default;
@@ -17,7 +18,7 @@ SideWindows::~SideWindows() = default;
 ConsoleWindow &SideWindows::console()
 {
     if (!console_)
-        console_ = std::make_unique<ConsoleWindow>(link_, log_, prompt_);
+        console_ = std::make_unique<ConsoleWindow>(session_, prompt_);
     return *console_;
 }
 

@@ -12,14 +12,14 @@ class FirmwareWindow;
 class NoteCutWindow;
 class ParameterSet;
 class PedalLink;
+class PedalSession;
 class Prompt;
 struct ContentState;
 struct EffectState;
 
 class SideWindows {
 public:
-    SideWindows(PedalLink &link, ConsoleLog &log, Prompt &prompt, const ContentState &content, ParameterSet &parameters,
-                EffectState &effect);
+    SideWindows(PedalSession &session, Prompt &prompt);
     ~SideWindows();
     SideWindows(const SideWindows &) = delete;
     SideWindows &operator=(const SideWindows &) = delete;
@@ -35,6 +35,7 @@ public:
     FirmwareWindow *builtFirmware() const { return firmware_.get(); }
 
 private:
+    PedalSession &session_;
     PedalLink &link_;
     ConsoleLog &log_;
     Prompt &prompt_;

@@ -1,0 +1,242 @@
+// The pedal session's operations over the in-process virtual pedal: each ends with exactly one
+// result whatever the pedal does, and the session can go on afterwards. A result whose caller
+// has gone is dropped.
+#include "base/consolelog.h"
+#include "base/hexcodec.h"
+#include "content/addressheader.h"
+#include "effect/messages.h"
+#include "inprocessdriver.h"
+#include "session/pedalsession.h"
+#include "support/printers.h"
+#include "support/synthetic_images.h"
+#include "support/waitfor.h"
+#include "virtualpedal.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+
+using namespace vadrelon;
+
+namespace {
+
+// What an operation ended with: nothing for success, or the error's code.
+using Outcome = std::optional<ErrorCode>;
+using Report = std::function<void(Outcome)>;
+
+PedalSession::Done reportDone(Report report)
+{
+    return [report](const std::optional<Error> &e) { report(e ? Outcome(e->code) : std::nullopt); };
+}
+
+template <typename T>
+PedalSession::Then<T> reportThen(Report report)
+{
+    return [report](const Result<T> &r) {
+        const Error *e = std::get_if<Error>(&r);
+        report(e ? Outcome(e->code) : std::nullopt);
+    };
+}
+
+struct Operation {
+    const char *name;
+    std::function<void(PedalSession &, QObject *, Report)> start;
+};
+
+const Operation kOperations[] = {
+    {"read the status", [](PedalSession &s, QObject *c, Report r) { s.readStatus(c, reportThen<QByteArray>(r)); }},
+    {"send a message",
+     [](PedalSession &s, QObject *c, Report r) { s.sendMessage("0D00", 0, false, c, reportDone(r)); }},
+    {"store the parameters", [](PedalSession &s, QObject *c, Report r) { s.storeParameters(c, reportDone(r)); }},
+    {"load a preset",
+     [](PedalSession &s, QObject *c, Report r) {
+         PresetValues values = s.parameters.values();
+         values[ParDry] ^= 0x100;
+         s.loadPreset(values, c, reportThen<QList<ParameterChange>>(r));
+     }},
+    {"upload the tuning data",
+     [](PedalSession &s, QObject *c, Report r) { s.uploadTuningData(c, reportThen<QByteArray>(r)); }},
+    {"upload an algorithm",
+     [](PedalSession &s, QObject *c, Report r) {
+         s.uploadAlgorithm(UploadJob::fromFile(MakeAlgorithmImage(0x0012), hexToBytes(buildBypassMessage(true))), c,
+                           reportThen<QString>(r));
+     }},
+    {"read the settings memory",
+     [](PedalSession &s, QObject *c, Report r) { s.readMemory("50", c, reportThen<QByteArray>(r)); }},
+    {"erase the settings memory", [](PedalSession &s, QObject *c, Report r) { s.eraseMemory("50", c, reportDone(r)); }},
+};
+
+class Session : public ::testing::Test {
+public:
+    void SetUp() override
+    {
+        link.setTiming(Timing{0.1});
+        driver.attach(&pedal);
+        ASSERT_TRUE(link.run(std::make_unique<OpenJob>(QString::fromLatin1(pedal.serialNumber), false)));
+        ASSERT_TRUE(test::waitFor([this] { return !link.busy(); }));
+        ASSERT_EQ(link.state(), LinkState::Linked);
+        const AddressHeader header = addressHeaderFor(QStringLiteral("Vadrelon MK3 0012"), QStringList());
+        ASSERT_EQ(readParameterAddresses(session.parameters, header.line), std::nullopt);
+    }
+    // Starts the operation; then waits for its result and on a while, to see it come only once.
+    void runToEnd(const Operation &op, int waitMs = 6000)
+    {
+        op.start(session, &caller, [this](Outcome o) {
+            ++results;
+            outcome = o;
+        });
+        test::waitFor([this] { return results > 0 && !link.busy(); }, waitMs);
+        QTest::qWait(300);
+    }
+    // The session goes on: a status request gets the pedal's answer.
+    bool goesOn()
+    {
+        int n = 0;
+        Outcome o = ErrorCode::Busy;
+        session.readStatus(&caller, reportThen<QByteArray>([&](Outcome got) {
+                               ++n;
+                               o = got;
+                           }));
+        return test::waitFor([&] { return n == 1; }) && !o;
+    }
+
+    sim::VirtualPedal pedal;
+    sim::InProcessDriver driver;
+    ConsoleLog log;
+    UsbTransport transport{driver};
+    PedalLink link{transport, log};
+    PedalSession session{link};
+    QObject caller;
+    int results = 0;
+    Outcome outcome;
+};
+
+struct Fault {
+    const char *name;
+    std::function<void(Session &)> apply;
+    // The outcome of each operation, in the order of kOperations.
+    std::vector<Outcome> outcomes;
+    bool goesOn = true;
+};
+
+void PrintTo(const Fault &f, std::ostream *os)
+{
+    *os << f.name;
+}
+
+} // namespace
+
+class SessionFaults : public Session, public ::testing::WithParamInterface<Fault> {};
+
+TEST_P(SessionFaults, EveryOperationEndsWithOneResult)
+{
+    const Fault &fault = GetParam();
+    for (const Operation &op : kOperations) {
+        SCOPED_TRACE(op.name);
+        const size_t i = static_cast<size_t>(&op - kOperations);
+        results = 0;
+        outcome.reset();
+        fault.apply(*this);
+        runToEnd(op);
+        EXPECT_EQ(results, 1);
+        EXPECT_EQ(outcome, fault.outcomes[i]);
+        pedal.faults() = {};
+        if (fault.goesOn) {
+            EXPECT_TRUE(goesOn());
+        }
+    }
+}
+
+namespace {
+
+constexpr Outcome ok = std::nullopt;
+constexpr Outcome silent = ErrorCode::NoAnswer;
+
+// A job that holds the link: a status request to a pedal that does not answer.
+void holdTheLink(Session &s)
+{
+    s.pedal.faults().silent = true;
+    ASSERT_TRUE(s.link.run(std::make_unique<StatusJob>()));
+}
+
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SessionFaults,
+    ::testing::Values(
+        Fault{"the pedal answers", [](Session &) {}, {ok, ok, ok, ok, ok, ok, ok, ok}},
+        // Messages go out whether or not the pedal answers; what waits for an answer fails.
+        Fault{"a silent pedal",
+              [](Session &s) { s.pedal.faults().silent = true; },
+              {silent, ok, ok, ok, silent, silent, silent, ok}},
+        Fault{"a garbled status reply",
+              [](Session &s) { s.pedal.faults().garbleReply = true; },
+              {ErrorCode::GarbledReply, ok, ok, ok, ErrorCode::GarbledReply, ok, ok, ok}},
+        Fault{"another exchange running", holdTheLink,
+              std::vector<Outcome>(std::size(kOperations), Outcome(ErrorCode::Busy))},
+        Fault{"no link", [](Session &s) { s.link.unlink(); },
+              std::vector<Outcome>(std::size(kOperations), Outcome(ErrorCode::NotLinked)), false}),
+    [](const ::testing::TestParamInfo<Fault> &info) {
+        std::string name;
+        for (const char c : std::string(info.param.name))
+            if (std::isalnum(static_cast<unsigned char>(c)))
+                name += c;
+        return name;
+    });
+
+TEST_F(Session, AnUnpluggedPedalEndsEachOperationOnce)
+{
+    for (const Operation &op : kOperations) {
+        SCOPED_TRACE(op.name);
+        results = 0;
+        driver.detach(&pedal);
+        runToEnd(op);
+        EXPECT_EQ(results, 1);
+        EXPECT_TRUE(outcome.has_value());
+        driver.attach(&pedal);
+        link.unlink();
+        ASSERT_TRUE(link.run(std::make_unique<OpenJob>(QString::fromLatin1(pedal.serialNumber), false)));
+        ASSERT_TRUE(test::waitFor([this] { return !link.busy(); }));
+        EXPECT_TRUE(goesOn());
+    }
+}
+
+// A window closed while its exchange runs: the result is dropped, and the session goes on.
+TEST_F(Session, AResultWhoseCallerHasGoneIsDropped)
+{
+    for (const Operation &op : kOperations) {
+        SCOPED_TRACE(op.name);
+        int n = 0;
+        int whileThere = 0;
+        {
+            QObject gone;
+            op.start(session, &gone, [&](Outcome) { ++n; });
+            whileThere = n; // a message without a pause is out before the call returns
+        }
+        ASSERT_TRUE(test::waitFor([this] { return !link.busy(); }));
+        QTest::qWait(200);
+        EXPECT_EQ(n, whileThere);
+        EXPECT_TRUE(goesOn());
+    }
+}
+
+// What the pedal holds after a preset: the set's values are the preset's once it took them,
+// and only what differed went out.
+TEST_F(Session, ALoadedPresetIsWhatThePedalAndTheSetHold)
+{
+    PresetValues values = session.parameters.values();
+    values[ParDry] = 0x00400000;
+    values[ParSplit] = 1;
+    QList<ParameterChange> changes;
+    session.loadPreset(values, &caller, [&](const Result<QList<ParameterChange>> &r) {
+        ASSERT_TRUE(std::holds_alternative<QList<ParameterChange>>(r));
+        changes = std::get<QList<ParameterChange>>(r);
+    });
+    ASSERT_TRUE(test::waitFor([&] { return !changes.isEmpty(); }));
+    EXPECT_EQ(changes.size(), 2);
+    EXPECT_EQ(session.parameters.values(), values);
+    EXPECT_EQ(pedal.state().parameters[ParDry], 0x00400000u);
+    EXPECT_EQ(pedal.state().parameters[ParSplit], 1u);
+}
