@@ -545,69 +545,56 @@ void CommandRunner::uploadAlgorithm()
 // pedal that does not answer may be waiting there already, and the greeting finds out.
 void CommandRunner::enterBootloader()
 {
-    // The status request's own bound, as the window's link has it: a firmware slow to answer is
-    // never greeted as a bootloader.
-    auto status = std::make_unique<StatusJob>();
-    StatusJob *reply = status.get();
-    status->whenFinished([this, reply](const std::optional<Error> &error) {
-        if (finished_)
-            return;
-        if (error && (error->code == ErrorCode::NoAnswer || error->code == ErrorCode::InBootloader)) {
-            auto greeting = std::make_unique<GreetBootloaderJob>();
-            GreetBootloaderJob *greeted = greeting.get();
-            run(std::move(greeting), [this, greeted] {
-                if (!greeted->bootloaderAnswered()) {
-                    fail(Error{ErrorCode::NoAnswer, QStringLiteral("status request, nor the bootloader's greeting")});
-                    return;
-                }
+    session_.findFirmwareOrBootloader(
+        this, orFail<PedalSession::Found>([this](const PedalSession::Found &found) {
+            if (found.inBootloader) {
                 upgradeFirmware();
-            });
-            return;
-        }
-        if (error) {
-            fail(*error);
-            return;
-        }
-        const int firmware = static_cast<quint8>(reply->values().at(StatusIndex::Firmware));
-        if (!entersBootloaderWhenAsked(firmware)) {
-            fail(Error{ErrorCode::FirmwareTooOld,
-                       QStringLiteral("Firmware %1 cannot be sent into its bootloader. Unplug the pedal, plug it in "
-                                      "again with its SHIFT button held, and run the upgrade again.")
-                           .arg(firmware)});
-            return;
-        }
-        auto entry = std::make_unique<EnterBootloaderJob>(hexToBytes(buildBypassMessage(true)));
-        EnterBootloaderJob *entered = entry.get();
-        run(std::move(entry), [this, entered] {
-            if (!entered->bootloaderAnswered()) {
-                fail(Error{ErrorCode::BootloaderNotEntered,
-                           QStringLiteral("The pedal did not enter its bootloader. Keep its SHIFT "
-                                          "button pressed and run the upgrade again.")});
                 return;
             }
-            upgradeFirmware();
-        });
-    });
-    if (!link_.run(std::move(status)))
-        fail(Error{ErrorCode::Busy, {}});
+            const int firmware = static_cast<quint8>(found.status.at(StatusIndex::Firmware));
+            if (!entersBootloaderWhenAsked(firmware)) {
+                fail(
+                    Error{ErrorCode::FirmwareTooOld,
+                          QStringLiteral("Firmware %1 cannot be sent into its bootloader. Unplug the pedal, plug it in "
+                                         "again with its SHIFT button held, and run the upgrade again.")
+                              .arg(firmware)});
+                return;
+            }
+            session_.enterBootloader(this, orFail<bool>([this](bool answered) {
+                                         if (!answered) {
+                                             fail(Error{ErrorCode::BootloaderNotEntered,
+                                                        QStringLiteral("The pedal did not enter its bootloader. "
+                                                                       "Keep its SHIFT button pressed and run the "
+                                                                       "upgrade again.")});
+                                             return;
+                                         }
+                                         upgradeFirmware();
+                                     }));
+        }));
 }
 
 void CommandRunner::upgradeFirmware()
 {
-    auto job = std::make_unique<FirmwareUpgradeJob>(firmwareImage_, static_cast<quint8>(line_.firmwareVersion));
-    job->onProgress([this](const FirmwareUpgradeJob::Progress &progress) {
+    const auto progress = [this](const FirmwareUpgradeJob::Progress &p) {
         if (streams_.errIsTerminal)
-            streams_.err(QStringLiteral("\r\033[K%1 (%2%)").arg(progress.text).arg(progress.percent));
-    });
-    run(std::move(job), [this] {
-        if (streams_.errIsTerminal)
-            streams_.err(QStringLiteral("\r\033[K"));
-        answer(QStringLiteral("Firmware %1 installed, verified and started\n").arg(line_.firmwareVersion),
-               QJsonObject{{QStringLiteral("file"), line_.file},
-                           {QStringLiteral("bytes"), static_cast<int>(firmwareImage_.size())},
-                           {QStringLiteral("version"), line_.firmwareVersion},
-                           {QStringLiteral("verified"), true}});
-    });
+            streams_.err(QStringLiteral("\r\033[K%1 (%2%)").arg(p.text).arg(p.percent));
+    };
+    session_.upgradeFirmware(
+        firmwareImage_, line_.firmwareVersion, progress, this, [this](const std::optional<Error> &error) {
+            if (finished_)
+                return;
+            if (error) {
+                fail(*error);
+                return;
+            }
+            if (streams_.errIsTerminal)
+                streams_.err(QStringLiteral("\r\033[K"));
+            answer(QStringLiteral("Firmware %1 installed, verified and started\n").arg(line_.firmwareVersion),
+                   QJsonObject{{QStringLiteral("file"), line_.file},
+                               {QStringLiteral("bytes"), static_cast<int>(firmwareImage_.size())},
+                               {QStringLiteral("version"), line_.firmwareVersion},
+                               {QStringLiteral("verified"), true}});
+        });
 }
 
 // ---- The end ----

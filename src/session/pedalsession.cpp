@@ -5,6 +5,7 @@
 #include "content/tuning.h"
 #include "device/eeprom.h"
 #include "effect/messages.h"
+#include "firmware/bootloader.h"
 
 namespace vadrelon {
 
@@ -136,6 +137,59 @@ void PedalSession::eraseMemory(const QString &address, QObject *context, Done do
     }
     log().print(QStringLiteral("erase message: ") + std::get<QString>(message));
     sendMessage(std::get<QString>(message), kCommandPauseMs, true, context, std::move(done));
+}
+
+void PedalSession::findFirmwareOrBootloader(QObject *context, Then<Found> done)
+{
+    readStatus(context, [this, context, done](const Result<QByteArray> &status) {
+        const Error *statusError = std::get_if<Error>(&status);
+        if (!statusError) {
+            done(Found{std::get<QByteArray>(status), false});
+            return;
+        }
+        if (statusError->code != ErrorCode::NoAnswer && statusError->code != ErrorCode::InBootloader) {
+            done(*statusError);
+            return;
+        }
+        auto job = std::make_unique<GreetBootloaderJob>();
+        GreetBootloaderJob *greeting = job.get();
+        run(std::move(job), context, [greeting, done, statusError = *statusError](const std::optional<Error> &error) {
+            if (error)
+                done(*error);
+            else if (!greeting->bootloaderAnswered())
+                done(statusError);
+            else
+                done(Found{{}, true});
+        });
+    });
+}
+
+void PedalSession::enterBootloader(QObject *context, Then<bool> done)
+{
+    auto job = std::make_unique<EnterBootloaderJob>(hexToBytes(buildBypassMessage(true)));
+    EnterBootloaderJob *entry = job.get();
+    run(std::move(job), context, [entry, done](const std::optional<Error> &error) {
+        if (error)
+            done(*error);
+        else
+            done(entry->bootloaderAnswered());
+    });
+}
+
+void PedalSession::upgradeFirmware(const QByteArray &image, int version, FirmwareUpgradeJob::ProgressCallback progress,
+                                   QObject *context, Done done)
+{
+    if (const std::optional<Error> error = bootloader::checkFirmwareImage(image)) {
+        done(*error);
+        return;
+    }
+    if (version < 1 || version > 255) {
+        done(Error{ErrorCode::BadFirmwareImage, QStringLiteral("version %1 cannot be recorded").arg(version)});
+        return;
+    }
+    auto job = std::make_unique<FirmwareUpgradeJob>(image, static_cast<quint8>(version));
+    job->onProgress(std::move(progress));
+    run(std::move(job), context, std::move(done));
 }
 
 } // namespace vadrelon

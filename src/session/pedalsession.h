@@ -10,6 +10,7 @@
 #include "device/link.h"
 #include "device/status.h"
 #include "effect/parameters.h"
+#include "firmware/upgradejob.h"
 #include "session/pedalrules.h"
 
 #include <QObject>
@@ -64,6 +65,23 @@ public:
     // The settings memory at an I2C address ("50"): its dump, or erased.
     void readMemory(const QString &address, QObject *context, Then<QByteArray> done);
     void eraseMemory(const QString &address, QObject *context, Done done);
+
+    // What answers on a new link: the running firmware's status reply, or, when the pedal is
+    // silent or answers as a bootloader does (an upgrade that stopped half-way leaves it
+    // there), its bootloader, greeted. A pedal whose bootloader does not answer either ends
+    // with the status request's own failure.
+    struct Found {
+        QByteArray status; // the firmware's reply, whole
+        bool inBootloader = false;
+    };
+    void findFirmwareOrBootloader(QObject *context, Then<Found> done);
+    // The running firmware sent into its bootloader and greeted there: whether it answered.
+    void enterBootloader(QObject *context, Then<bool> done);
+    // A firmware image installed through the bootloader and read back whole, recorded as
+    // version (1 to 255) and started. An image that cannot start is refused before anything
+    // is erased.
+    void upgradeFirmware(const QByteArray &image, int version, FirmwareUpgradeJob::ProgressCallback progress,
+                         QObject *context, Done done);
 
 private:
     PedalLink &link_;

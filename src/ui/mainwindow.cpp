@@ -237,32 +237,28 @@ void MainWindow::onLinkTriggered()
             return;
         }
         if (!device_.legacyUpgradeLink)
-            requestStatus({}, [this](const Error &statusError) { probeBootloader(statusError); });
+            session_.findFirmwareOrBootloader(
+                this, [this](const Result<PedalSession::Found> &found) { onPedalFound(found); });
     });
 }
 
-// A pedal that does not answer the status request, or answers it as a bootloader does, may be
-// waiting in its bootloader, where an upgrade that stopped half-way leaves it: the greeting
-// finds out, and the player is told how to finish the upgrade instead of being told the pedal
-// is silent or garbled.
-void MainWindow::probeBootloader(const Error &statusError)
+// A pedal found waiting in its bootloader, where an upgrade that stopped half-way leaves it, is
+// told how to finish the upgrade instead of being told the pedal is silent or garbled.
+void MainWindow::onPedalFound(const Result<PedalSession::Found> &found)
 {
-    if (statusError.code != ErrorCode::NoAnswer && statusError.code != ErrorCode::InBootloader) {
-        showError(statusError);
+    if (const Error *error = std::get_if<Error>(&found)) {
+        showError(*error);
         return;
     }
-    auto job = std::make_unique<GreetBootloaderJob>();
-    GreetBootloaderJob *greeting = job.get();
-    run(std::move(job), [this, greeting, statusError](const std::optional<Error> &error) {
-        if (error || !greeting->bootloaderAnswered()) {
-            showError(error ? *error : statusError);
-            return;
-        }
-        device_.firmwareUpgradeMode = true;
-        ui_.upgradeMode->setChecked(true);
-        prompt_.message(QStringLiteral("The pedal is waiting in its bootloader, without working firmware. Choose "
-                                       "Firmware Upgrade → Start Firmware Upgrade to install its firmware."));
-    });
+    const PedalSession::Found &pedal = std::get<PedalSession::Found>(found);
+    if (!pedal.inBootloader) {
+        statusHandler({}, {})(pedal.status);
+        return;
+    }
+    device_.firmwareUpgradeMode = true;
+    ui_.upgradeMode->setChecked(true);
+    prompt_.message(QStringLiteral("The pedal is waiting in its bootloader, without working firmware. Choose "
+                                   "Firmware Upgrade → Start Firmware Upgrade to install its firmware."));
 }
 
 void MainWindow::onStateChanged(LinkState state)
@@ -729,14 +725,12 @@ void MainWindow::onUpgradeModeTriggered(bool on)
         leaveUpgradeMode();
         return;
     }
-    auto job = std::make_unique<EnterBootloaderJob>(hexToBytes(buildBypassMessage(true)));
-    EnterBootloaderJob *entry = job.get();
-    run(std::move(job), [this, entry](const std::optional<Error> &error) {
-        if (error) {
+    session_.enterBootloader(this, [this](const Result<bool> &answered) {
+        if (const Error *error = std::get_if<Error>(&answered)) {
             showError(*error);
             return;
         }
-        prompt_.message(entry->bootloaderAnswered()
+        prompt_.message(std::get<bool>(answered)
                             ? QStringLiteral("Connection to bootloader succeeded. Release SHIFT button and go to "
                                              "Upgrade Firmware menu and click Start Firmware Upgrade.")
                             : QStringLiteral("Connection to bootloader failed"));
@@ -818,20 +812,11 @@ void MainWindow::onUpgradeFromFileClicked()
 // end leaves the pedal in its bootloader, and the message says how to go on from there.
 void MainWindow::upgrade(const QByteArray &image, int version)
 {
-    if (const std::optional<Error> error = bootloader::checkFirmwareImage(image)) {
-        showError(*error);
-        return;
-    }
-    if (version < 1 || version > 255) {
-        showError(Error{ErrorCode::BadFirmwareImage, QStringLiteral("version %1 cannot be recorded").arg(version)});
-        return;
-    }
-    auto job = std::make_unique<FirmwareUpgradeJob>(image, static_cast<quint8>(version));
-    job->onProgress([this](const FirmwareUpgradeJob::Progress &progress) {
-        firmwareWindow().showProgress(progress.percent, progress.text);
-    });
+    const auto progress = [this](const FirmwareUpgradeJob::Progress &p) {
+        firmwareWindow().showProgress(p.percent, p.text);
+    };
     firmwareWindow().setRunning(true);
-    run(std::move(job), [this](const std::optional<Error> &error) {
+    session_.upgradeFirmware(image, version, progress, this, [this](const std::optional<Error> &error) {
         firmwareWindow().setRunning(false);
         updateCommands();
         if (error) {

@@ -74,7 +74,7 @@ private:
     void onUpgradeClicked();
     void onUpgradeFromFileClicked();
     void upgrade(const QByteArray &image, int version);
-    void probeBootloader(const Error &statusError);
+    void onPedalFound(const Result<PedalSession::Found> &found);
     void onLookTriggered(int index);
     void onStateChanged(LinkState state);
 

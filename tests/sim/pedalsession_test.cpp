@@ -66,6 +66,8 @@ const Operation kOperations[] = {
     {"read the settings memory",
      [](PedalSession &s, QObject *c, Report r) { s.readMemory("50", c, reportThen<QByteArray>(r)); }},
     {"erase the settings memory", [](PedalSession &s, QObject *c, Report r) { s.eraseMemory("50", c, reportDone(r)); }},
+    {"find the firmware or its bootloader",
+     [](PedalSession &s, QObject *c, Report r) { s.findFirmwareOrBootloader(c, reportThen<PedalSession::Found>(r)); }},
 };
 
 class Session : public ::testing::Test {
@@ -96,9 +98,9 @@ public:
         int n = 0;
         Outcome o = ErrorCode::Busy;
         session.readStatus(&caller, reportThen<QByteArray>([&](Outcome got) {
-                               ++n;
-                               o = got;
-                           }));
+            ++n;
+            o = got;
+        }));
         return test::waitFor([&] { return n == 1; }) && !o;
     }
 
@@ -165,19 +167,19 @@ void holdTheLink(Session &s)
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, SessionFaults,
-    ::testing::Values(
-        Fault{"the pedal answers", [](Session &) {}, {ok, ok, ok, ok, ok, ok, ok, ok}},
-        // Messages go out whether or not the pedal answers; what waits for an answer fails.
-        Fault{"a silent pedal",
-              [](Session &s) { s.pedal.faults().silent = true; },
-              {silent, ok, ok, ok, silent, silent, silent, ok}},
-        Fault{"a garbled status reply",
-              [](Session &s) { s.pedal.faults().garbleReply = true; },
-              {ErrorCode::GarbledReply, ok, ok, ok, ErrorCode::GarbledReply, ok, ok, ok}},
-        Fault{"another exchange running", holdTheLink,
-              std::vector<Outcome>(std::size(kOperations), Outcome(ErrorCode::Busy))},
-        Fault{"no link", [](Session &s) { s.link.unlink(); },
-              std::vector<Outcome>(std::size(kOperations), Outcome(ErrorCode::NotLinked)), false}),
+    ::testing::Values(Fault{"the pedal answers", [](Session &) {}, {ok, ok, ok, ok, ok, ok, ok, ok, ok}},
+                      // Messages go out whether or not the pedal answers; what waits for an answer fails.
+                      Fault{"a silent pedal",
+                            [](Session &s) { s.pedal.faults().silent = true; },
+                            {silent, ok, ok, ok, silent, silent, silent, ok, silent}},
+                      Fault{"a garbled status reply",
+                            [](Session &s) { s.pedal.faults().garbleReply = true; },
+                            {ErrorCode::GarbledReply, ok, ok, ok, ErrorCode::GarbledReply, ok, ok, ok,
+                             ErrorCode::GarbledReply}},
+                      Fault{"another exchange running", holdTheLink,
+                            std::vector<Outcome>(std::size(kOperations), Outcome(ErrorCode::Busy))},
+                      Fault{"no link", [](Session &s) { s.link.unlink(); },
+                            std::vector<Outcome>(std::size(kOperations), Outcome(ErrorCode::NotLinked)), false}),
     [](const ::testing::TestParamInfo<Fault> &info) {
         std::string name;
         for (const char c : std::string(info.param.name))
@@ -239,4 +241,59 @@ TEST_F(Session, ALoadedPresetIsWhatThePedalAndTheSetHold)
     EXPECT_EQ(session.parameters.values(), values);
     EXPECT_EQ(pedal.state().parameters[ParDry], 0x00400000u);
     EXPECT_EQ(pedal.state().parameters[ParSplit], 1u);
+}
+
+// The bootloader's flows: a pedal waiting there is found there; a running one is sent there and
+// upgraded; an image that cannot start is refused before anything reaches the pedal.
+TEST_F(Session, APedalIsFoundInItsBootloaderSentThereAndUpgraded)
+{
+    std::optional<Result<PedalSession::Found>> found;
+    session.findFirmwareOrBootloader(&caller, [&](const Result<PedalSession::Found> &r) { found = r; });
+    ASSERT_TRUE(test::waitFor([&] { return found.has_value(); }));
+    ASSERT_TRUE(std::holds_alternative<PedalSession::Found>(*found));
+    EXPECT_FALSE(std::get<PedalSession::Found>(*found).inBootloader);
+    EXPECT_EQ(std::get<PedalSession::Found>(*found).status.size(), kStatusValueCount);
+
+    pedal.clearReceived();
+    std::optional<Error> refused;
+    session.upgradeFirmware(QByteArray(100, '\xFF'), 12, {}, &caller, [&](const std::optional<Error> &e) {
+        refused = e.value_or(Error{ErrorCode::Busy, {}});
+    });
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(refused->code, ErrorCode::BadFirmwareImage);
+    EXPECT_TRUE(pedal.received().isEmpty());
+
+    std::optional<Result<bool>> entered;
+    session.enterBootloader(&caller, [&](const Result<bool> &r) { entered = r; });
+    ASSERT_TRUE(test::waitFor([&] { return entered.has_value(); }));
+    ASSERT_TRUE(std::holds_alternative<bool>(*entered));
+    EXPECT_TRUE(std::get<bool>(*entered));
+    EXPECT_EQ(link.state(), LinkState::Bootloader);
+
+    const QByteArray image = MakeFirmwareImage(12, 3000);
+    int ends = 0;
+    std::optional<Error> upgraded;
+    session.upgradeFirmware(image, 12, {}, &caller, [&](const std::optional<Error> &e) {
+        ++ends;
+        upgraded = e;
+    });
+    ASSERT_TRUE(test::waitFor([&] { return ends > 0; }, 20000));
+    EXPECT_EQ(upgraded, std::nullopt);
+    EXPECT_EQ(pedal.flash().left(image.size()), image);
+    QTest::qWait(200);
+    EXPECT_EQ(ends, 1);
+}
+
+TEST_F(Session, APedalWaitingInItsBootloaderIsFoundThere)
+{
+    link.unlink();
+    pedal.startInBootloader();
+    ASSERT_TRUE(link.run(std::make_unique<OpenJob>(QString::fromLatin1(pedal.serialNumber), false)));
+    ASSERT_TRUE(test::waitFor([this] { return !link.busy(); }));
+    std::optional<Result<PedalSession::Found>> found;
+    session.findFirmwareOrBootloader(&caller, [&](const Result<PedalSession::Found> &r) { found = r; });
+    ASSERT_TRUE(test::waitFor([&] { return found.has_value(); }));
+    ASSERT_TRUE(std::holds_alternative<PedalSession::Found>(*found));
+    EXPECT_TRUE(std::get<PedalSession::Found>(*found).inBootloader);
+    EXPECT_EQ(link.state(), LinkState::Bootloader);
 }
