@@ -136,14 +136,6 @@ void PedalLink::unlink()
         endJob(Error{ErrorCode::NotLinked, {}}, cut);
 }
 
-void PedalLink::abandon()
-{
-    jobTimer_.stop();
-    job_.reset();
-    ended_.reset();
-    setBusy(false);
-}
-
 bool PedalLink::canSendLive() const
 {
     return isLinked() && !busy();

@@ -124,8 +124,6 @@ public:
     // Always ends unlinked, even when the port is already gone. A running job ends with
     // NotLinked.
     void unlink();
-    // Drops a running job without calling back: the windows that asked for it are going away.
-    void abandon();
 
     // Live messages (switches, lists, check boxes): written at once while linked and idle,
     // refused (false) otherwise, so that none ever lands between a job's bytes.

@@ -26,10 +26,10 @@ Editor::Editor(SerialDriver &driver, Prompt &prompt, const QString &documentsFol
                                            log, settings, prompt, mainWindow.get());
 }
 
+// A job still running when the editor ends goes with the link, last; a window gone by then
+// receives nothing of it, as every continuation is bound to its window.
 Editor::~Editor()
 {
-    // A job's caller is a window: the job goes before the windows do.
-    link.abandon();
     updates.reset();
     mainWindow.reset();
 }

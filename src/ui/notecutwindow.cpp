@@ -1,9 +1,7 @@
 #include "ui/notecutwindow.h"
 
 #include "base/consolelog.h"
-#include "base/hexcodec.h"
-#include "device/jobs.h"
-#include "device/link.h"
+#include "session/pedalsession.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -36,8 +34,8 @@ constexpr int kNoteFilterPauseMs = 100;
 
 } // namespace
 
-NoteCutWindow::NoteCutWindow(PedalLink &link, ConsoleLog &log, QWidget *parent)
-    : QWidget(parent, Qt::Tool), link_(link), log_(log)
+NoteCutWindow::NoteCutWindow(PedalSession &session, QWidget *parent)
+    : QWidget(parent, Qt::Tool), session_(session), log_(session.log())
 {
     setObjectName(QStringLiteral("TformNoteTrackingFilter"));
     setWindowTitle(QStringLiteral("Note Cut"));
@@ -99,14 +97,11 @@ void NoteCutWindow::onSaveClicked()
     const TracedMessage m = buildNoteFilterMessage(checked);
     log_.printLines(m.trace);
 
-    auto job = std::make_unique<SendJob>(hexToBytes(m.text), kNoteFilterPauseMs, /*purgeFirst=*/true);
-    job->whenFinished([this](const std::optional<Error> &error) {
-        if (error)
-            log_.print(QStringLiteral("Note filters not sent: ") + errorText(*error));
-    });
-    if (!link_.run(std::move(job)))
-        log_.print(QStringLiteral("Note filters not sent: ") +
-                   errorText(Error{link_.busy() ? ErrorCode::Busy : ErrorCode::NotLinked, {}}));
+    session_.sendMessage(m.text, kNoteFilterPauseMs, /*purgeFirst=*/true, this,
+                         [this](const std::optional<Error> &error) {
+                             if (error)
+                                 log_.print(QStringLiteral("Note filters not sent: ") + errorText(*error));
+                         });
 }
 
 } // namespace vadrelon

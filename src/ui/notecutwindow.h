@@ -12,18 +12,18 @@ class QCheckBox;
 namespace vadrelon {
 
 class ConsoleLog;
-class PedalLink;
+class PedalSession;
 
 class NoteCutWindow : public QWidget {
     Q_OBJECT
 public:
-    NoteCutWindow(PedalLink &link, ConsoleLog &log, QWidget *parent = nullptr);
+    NoteCutWindow(PedalSession &session, QWidget *parent = nullptr);
 
 private:
     void updateNoteBoxes();
     void onSaveClicked();
 
-    PedalLink &link_;
+    PedalSession &session_;
     ConsoleLog &log_;
     std::array<QCheckBox *, kNoteCutNotes> boxes_{};
 };

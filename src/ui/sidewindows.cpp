@@ -39,7 +39,7 @@ FirmwareWindow &SideWindows::firmware()
 NoteCutWindow &SideWindows::noteCut()
 {
     if (!noteCut_)
-        noteCut_ = std::make_unique<NoteCutWindow>(link_, log_);
+        noteCut_ = std::make_unique<NoteCutWindow>(session_);
     return *noteCut_;
 }
 
