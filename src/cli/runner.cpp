@@ -261,16 +261,10 @@ void CommandRunner::dispatch()
         enterBootloader();
         return;
     case Verb::EepromErase:
-        session_.eraseMemory(line_.i2cAddress, this, [this](const std::optional<Error> &error) {
-            if (finished_)
-                return;
-            if (error) {
-                fail(*error);
-                return;
-            }
-            answer(QStringLiteral("Memory %1 erased\n").arg(line_.i2cAddress.toUpper()),
-                   QJsonObject{{QStringLiteral("erased"), line_.i2cAddress.toUpper()}});
-        });
+        session_.eraseMemory(line_.i2cAddress, this, orFail([this] {
+                                 answer(QStringLiteral("Memory %1 erased\n").arg(line_.i2cAddress.toUpper()),
+                                        QJsonObject{{QStringLiteral("erased"), line_.i2cAddress.toUpper()}});
+                             }));
         return;
     case Verb::EepromRead:
         session_.readMemory(line_.i2cAddress, this, orFail<QByteArray>([this](const QByteArray &dump) {
@@ -308,29 +302,26 @@ PedalSession::Then<T> CommandRunner::orFail(std::function<void(const T &)> next)
     };
 }
 
-void CommandRunner::run(std::unique_ptr<Job> job, Step next)
+PedalSession::Done CommandRunner::orFail(Step next)
 {
-    session_.run(std::move(job), this, [this, next = std::move(next)](const std::optional<Error> &error) {
+    return [this, next = std::move(next)](const std::optional<Error> &error) {
         if (finished_)
             return;
         if (error)
             fail(*error);
         else
             next();
-    });
+    };
+}
+
+void CommandRunner::run(std::unique_ptr<Job> job, Step next)
+{
+    session_.run(std::move(job), this, orFail(std::move(next)));
 }
 
 void CommandRunner::send(const QString &text, int pauseMs, bool purgeFirst, Step next)
 {
-    session_.sendMessage(text, pauseMs, purgeFirst, this,
-                         [this, next = std::move(next)](const std::optional<Error> &error) {
-                             if (finished_)
-                                 return;
-                             if (error)
-                                 fail(*error);
-                             else
-                                 next();
-                         });
+    session_.sendMessage(text, pauseMs, purgeFirst, this, orFail(std::move(next)));
 }
 
 void CommandRunner::readStatus(std::function<void(const QByteArray &)> next)
@@ -396,20 +387,15 @@ void CommandRunner::setParameter()
 
 void CommandRunner::storeParameters()
 {
-    session_.storeParameters(this, [this](const std::optional<Error> &error) {
-        if (finished_)
-            return;
-        if (error) {
-            fail(*error);
-            return;
-        }
-        const PresetValues values = parameters_.values();
-        QJsonObject stored;
-        for (int i : assignableIndexes())
-            stored.insert(parameters_.row(i).name, hex8(values[static_cast<size_t>(i)]));
-        answer(parameterLines(values, assignableIndexes()).join(QLatin1Char('\n')) + QLatin1Char('\n'),
-               QJsonObject{{QStringLiteral("stored"), stored}});
-    });
+    session_.storeParameters(this, orFail([this] {
+                                 const PresetValues values = parameters_.values();
+                                 QJsonObject stored;
+                                 for (int i : assignableIndexes())
+                                     stored.insert(parameters_.row(i).name, hex8(values[static_cast<size_t>(i)]));
+                                 answer(parameterLines(values, assignableIndexes()).join(QLatin1Char('\n')) +
+                                            QLatin1Char('\n'),
+                                        QJsonObject{{QStringLiteral("stored"), stored}});
+                             }));
 }
 
 void CommandRunner::savePreset()
@@ -580,13 +566,7 @@ void CommandRunner::upgradeFirmware()
             streams_.err(QStringLiteral("\r\033[K%1 (%2%)").arg(p.text).arg(p.percent));
     };
     session_.upgradeFirmware(
-        firmwareImage_, line_.firmwareVersion, progress, this, [this](const std::optional<Error> &error) {
-            if (finished_)
-                return;
-            if (error) {
-                fail(*error);
-                return;
-            }
+        firmwareImage_, line_.firmwareVersion, progress, this, orFail([this] {
             if (streams_.errIsTerminal)
                 streams_.err(QStringLiteral("\r\033[K"));
             answer(QStringLiteral("Firmware %1 installed, verified and started\n").arg(line_.firmwareVersion),
@@ -594,7 +574,7 @@ void CommandRunner::upgradeFirmware()
                                {QStringLiteral("bytes"), static_cast<int>(firmwareImage_.size())},
                                {QStringLiteral("version"), line_.firmwareVersion},
                                {QStringLiteral("verified"), true}});
-        });
+        }));
 }
 
 // ---- The end ----

@@ -1,7 +1,7 @@
 #pragma once
-// One command of `vadrelon` carried out over the link: every exchange a job of the link, each
-// started from the callback of the one before, so that the program never waits in place and
-// every wait has the job's own bound (and the runner's bound over them all).
+// One command of `vadrelon` carried out through the pedal session, as the windows do: each
+// operation started from the result of the one before, so that the program never waits in
+// place and every wait has its job's own bound (and the runner's bound over them all).
 #include "base/error.h"
 #include "cli/commandline.h"
 #include "cli/report.h"
@@ -59,7 +59,8 @@ private:
     void run(std::unique_ptr<Job> job, Step next);
     void send(const QString &text, int pauseMs, bool purgeFirst, Step next);
     void readStatus(std::function<void(const QByteArray &)> next);
-    // A session result: a failure ends the command, a value goes on to next.
+    // A session result: a failure ends the command, a success goes on to next.
+    PedalSession::Done orFail(Step next);
     template <typename T>
     PedalSession::Then<T> orFail(std::function<void(const T &)> next);
     std::optional<Error> adoptSettings(const QByteArray &values);

@@ -1,7 +1,7 @@
 #pragma once
 // The main window: the link to the pedal, the device labels, the effect list and the device
-// commands. Every exchange is a job of the link; the window asks its questions first, then
-// hands the job over, and renders the result.
+// commands. The window asks its questions first, then calls the pedal session, which runs
+// every exchange, and renders the one result that comes back.
 #include "session/pedalsession.h"
 #include "ui/mainform.h"
 
