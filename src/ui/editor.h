@@ -2,11 +2,8 @@
 // The editor as main() builds it: the shared objects, created once, and the windows in their
 // order. Tests build the same thing with the in-process pedal and a scripted prompt.
 #include "base/consolelog.h"
-#include "content/contentstate.h"
 #include "device/link.h"
-#include "device/status.h"
 #include "device/transport.h"
-#include "effect/parameters.h"
 #include "session/pedalsession.h"
 #include "support/settings.h"
 #include "ui/sidewindows.h"
@@ -29,12 +26,7 @@ public:
     ConsoleLog log;
     UsbTransport transport;
     PedalLink link;
-    PedalSession session;
-    // The session's state, by the names the windows' tests have always used.
-    DeviceState &device = session.device;
-    ContentState &content = session.content;
-    ParameterSet &parameters = session.parameters;
-    EffectState &effect = session.effect;
+    PedalSession session; // what the pedal holds, and every flow of several exchanges
     SettingsStore settings;
 
     SideWindows windows;

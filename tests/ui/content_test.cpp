@@ -377,7 +377,7 @@ public:
     // A preset of the pedal's values with some lines changed, as a player's file would be.
     QString presetWith(const QMap<int, QByteArray> &lines)
     {
-        QByteArrayList l = writePreset(editor->parameters.values()).mid(3).split('\r');
+        QByteArrayList l = writePreset(editor->session.parameters.values()).mid(3).split('\r');
         for (auto it = lines.begin(); it != lines.end(); ++it)
             l[it.key()] = it.value();
         const QString path = presetFolder() + "/p.txt";
@@ -390,13 +390,13 @@ public:
 TEST_F(PresetLoad, SendsEveryChangedValueAtOnceAndShowsIt)
 {
     linkAndClear();
-    const quint32 dryBefore = editor->parameters.Dry.value;
+    const quint32 dryBefore = editor->session.parameters.Dry.value;
     prompt.files = {presetWith({{0, "00400000"}, {8, "00000001"}})};
     trigger("menuLoadPreset");
     ASSERT_TRUE(settle());
     EXPECT_EQ(sent(), QStringList({"01 00 25 00 40 00 00", "01 00 EE 00 00 00 01"}));
     EXPECT_NE(dryBefore, 0x400000u);
-    EXPECT_EQ(editor->parameters.Dry.value, 0x400000u);
+    EXPECT_EQ(editor->session.parameters.Dry.value, 0x400000u);
     EXPECT_EQ(pedal.state().parameters[0], 0x400000u);
     EXPECT_TRUE(find<QPushButton>("swtSplit")->isChecked());
     EXPECT_FALSE(fx().isWindowModified()) << "what was loaded is the reference now";
@@ -421,7 +421,7 @@ TEST_F(PresetLoad, StepsComeBackAsTheSameSteps)
     click("btnRequest");
     ASSERT_TRUE(settle());
     EXPECT_FALSE(fx().isWindowModified());
-    EXPECT_EQ(editor->parameters.LowPass.value, 12u);
+    EXPECT_EQ(editor->session.parameters.LowPass.value, 12u);
 }
 
 // A knob message still waiting was set before the preset; sent after it, it would undo it.
@@ -440,7 +440,7 @@ TEST_F(PresetLoad, DropsAKnobMessageStillWaiting)
 TEST_F(PresetLoad, AMalformedOrCancelledLoadChangesNothing)
 {
     linkAndClear();
-    const std::array<quint32, kParameterCount> before = editor->parameters.values();
+    const std::array<quint32, kParameterCount> before = editor->session.parameters.values();
     const int angle = find<DialWidget>("dialDry")->angle();
     trigger("menuLoadPreset"); // cancelled
     prompt.files = {presetWith({{4, "00ZZ0040"}, {0, "00400000"}})};
@@ -450,7 +450,7 @@ TEST_F(PresetLoad, AMalformedOrCancelledLoadChangesNothing)
                            "\": line 5 is \"00ZZ0040\", not eight hex digits"}));
     EXPECT_FALSE(editor->link.busy());
     EXPECT_TRUE(sent().isEmpty());
-    EXPECT_EQ(editor->parameters.values(), before);
+    EXPECT_EQ(editor->session.parameters.values(), before);
     EXPECT_EQ(find<DialWidget>("dialDry")->angle(), angle);
 }
 
@@ -458,17 +458,17 @@ TEST_F(PresetLoad, AMalformedOrCancelledLoadChangesNothing)
 TEST_F(PresetLoad, AChangeWhoseAddressIsNotKnownRefusesThePresetNamingIt)
 {
     linkAndClear();
-    const std::array<quint32, kParameterCount> before = editor->parameters.values();
+    const std::array<quint32, kParameterCount> before = editor->session.parameters.values();
     ParameterSet unread; // as for an effect whose addresses could not be read
     unread.setValues(before);
-    editor->parameters = unread;
+    editor->session.parameters = unread;
     prompt.files = {presetWith({{1, "00000100"}})};
     trigger("menuLoadPreset");
     EXPECT_EQ(prompt.messages, QStringList({"The parameters of this effect cannot be edited: the pedal's address for "
                                             "Sub Mix is not known. Nothing was sent."}));
     EXPECT_FALSE(editor->link.busy());
     EXPECT_TRUE(sent().isEmpty());
-    EXPECT_EQ(editor->parameters.values(), before);
+    EXPECT_EQ(editor->session.parameters.values(), before);
 }
 
 // The title says when the pedal's live values are not what was last read, loaded or stored.

@@ -93,7 +93,7 @@ TEST_F(EffectWindowTest, LinkingOpensItFilledFromThePedal)
     EXPECT_FALSE(find<QCheckBox>("chkDominantNoteCut")->isChecked());
     EXPECT_EQ(find<QComboBox>("cmbGuitarTuning")->currentText(), "Standard (EADGBE)");
     EXPECT_EQ(find<QComboBox>("cmbSemitonesVariation")->currentText(), "-1");
-    EXPECT_EQ(editor->effect.semitoneVariation, -1);
+    EXPECT_EQ(editor->session.effect.semitoneVariation, -1);
     EXPECT_TRUE(find<QPushButton>("swtBypass")->isChecked());
     EXPECT_TRUE(find<QRadioButton>("chkChangePresetShortPress")->isChecked());
     EXPECT_TRUE(find<QRadioButton>("chkBypassLongPress")->isChecked());
@@ -101,14 +101,14 @@ TEST_F(EffectWindowTest, LinkingOpensItFilledFromThePedal)
     EXPECT_EQ(find<QComboBox>("cmbAssignCtrlTRE")->currentText(), "High Notes Cut")
         << "the pedal's tuning makes it valid";
     EXPECT_EQ(find<QComboBox>("cmbAssignRemote")->currentText(), "Bypass");
-    EXPECT_TRUE(editor->parameters.InputLevel.isAssigned);
+    EXPECT_TRUE(editor->session.parameters.InputLevel.isAssigned);
     EXPECT_TRUE(find<DialWidget>("dial1stHarmonic")->isEnabled());
     EXPECT_TRUE(find<QPushButton>("swtWave")->isEnabled());
     EXPECT_TRUE(logHas("Dry: \t003FC000"));
     EXPECT_TRUE(logHas("Footswitch Mode: 3"));
     EXPECT_TRUE(logHas("Semitones variation: FF"));
     // What the pedal reported stays as it reported it, and nothing of it goes back.
-    EXPECT_EQ(editor->parameters.LowPass.value, 12u);
+    EXPECT_EQ(editor->session.parameters.LowPass.value, 12u);
     flush();
     EXPECT_EQ(sent(), QStringList({"02 00"}));
 }
@@ -136,7 +136,7 @@ TEST_F(EffectWindowTest, ATurningKnobSendsAtMostOneMessagePerPeriodWithTheLastPo
     flush();
     EXPECT_EQ(sent(), QStringList({"01 00 25 00 3F C0 00"}));
     EXPECT_TRUE(logHas("Send Dry string (standard par): 010025003FC000"));
-    EXPECT_EQ(editor->parameters.Dry.value, 0x3FC000u);
+    EXPECT_EQ(editor->session.parameters.Dry.value, 0x3FC000u);
 }
 
 // A player's hand goes from knob to knob faster than the period: PgUp on Dry, then on Sub Mix.
@@ -152,10 +152,10 @@ TEST_F(EffectWindowTest, TwoKnobsTurnedWithinAPeriodBothReachThePedal)
     const auto addressed = [](quint16 address) {
         return QString::asprintf("01 %02X %02X", address >> 8, address & 0xFF);
     };
-    EXPECT_TRUE(got[0].startsWith(addressed(editor->parameters.Dry.address))) << "Dry, first in block order";
-    EXPECT_TRUE(got[1].startsWith(addressed(editor->parameters.SubMix.address))) << "Sub Mix";
-    EXPECT_EQ(pedal.state().parameters[Dry], editor->parameters.Dry.value) << "the pedal holds what is shown";
-    EXPECT_EQ(pedal.state().parameters[SubMix], editor->parameters.SubMix.value);
+    EXPECT_TRUE(got[0].startsWith(addressed(editor->session.parameters.Dry.address))) << "Dry, first in block order";
+    EXPECT_TRUE(got[1].startsWith(addressed(editor->session.parameters.SubMix.address))) << "Sub Mix";
+    EXPECT_EQ(pedal.state().parameters[Dry], editor->session.parameters.Dry.value) << "the pedal holds what is shown";
+    EXPECT_EQ(pedal.state().parameters[SubMix], editor->session.parameters.SubMix.value);
 }
 
 TEST_F(EffectWindowTest, TheWaitingDialMessageSurvivesOtherMessages)
@@ -224,14 +224,14 @@ TEST_F(EffectWindowTest, ANoteCutBoxNeedsATuning)
     find<QCheckBox>("chkDominantNoteCut")->setChecked(true);
     EXPECT_EQ(prompt.messages, QStringList({"Set a tuning before using this parameter"}));
     EXPECT_FALSE(find<QCheckBox>("chkDominantNoteCut")->isChecked());
-    EXPECT_EQ(editor->parameters.DominantNotesCut.value, 0u);
+    EXPECT_EQ(editor->session.parameters.DominantNotesCut.value, 0u);
     EXPECT_EQ(sent(), QStringList({"01 00 1B 00 00 00 00"}));
     EXPECT_TRUE(logHas("write to DSP msg: 01001B00000000"));
 
     find<QComboBox>("cmbGuitarTuning")->setCurrentIndex(2);
     find<QCheckBox>("chkHighNoteCut")->setChecked(true);
     EXPECT_EQ(sent().last(), "01 00 0C 00 00 00 01");
-    EXPECT_EQ(editor->parameters.HighNotesCut.value, 1u);
+    EXPECT_EQ(editor->session.parameters.HighNotesCut.value, 1u);
 }
 
 TEST_F(EffectWindowTest, DuringAnExchangeChangesAreRefusedAndPutBack)
@@ -257,8 +257,8 @@ TEST_F(EffectWindowTest, DuringAnExchangeChangesAreRefusedAndPutBack)
     EXPECT_FALSE(find<QPushButton>("swtWave")->isChecked());
     flush();
     EXPECT_EQ(sent(), QStringList({"02 00"}));
-    EXPECT_EQ(editor->parameters.Dry.value, 0x3FC000u);
-    EXPECT_EQ(editor->parameters.HarmonicPitch.value, 0x400000u);
+    EXPECT_EQ(editor->session.parameters.Dry.value, 0x3FC000u);
+    EXPECT_EQ(editor->session.parameters.HarmonicPitch.value, 0x400000u);
     EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('|').toStdString();
 }
 
@@ -338,12 +338,12 @@ TEST_F(EffectWindowTest, NoteCutAssignmentsNeedATuningWhenTheUserChoosesThem)
     find<QComboBox>("cmbAssignCtrlQUATTRO")->setCurrentText("High Notes Cut");
     EXPECT_EQ(prompt.messages, QStringList({"No tuning selected, Select a tuning before assigning this parameter"}));
     EXPECT_EQ(find<QComboBox>("cmbAssignCtrlQUATTRO")->currentIndex(), 0);
-    EXPECT_FALSE(editor->effect.controlAssigned[3]);
+    EXPECT_FALSE(editor->session.effect.controlAssigned[3]);
 
     find<QComboBox>("cmbGuitarTuning")->setCurrentIndex(1);
     find<QComboBox>("cmbAssignCtrlQUATTRO")->setCurrentText("High Notes Cut");
     EXPECT_EQ(find<QComboBox>("cmbAssignCtrlQUATTRO")->currentText(), "High Notes Cut");
-    EXPECT_TRUE(editor->effect.controlAssigned[3]);
+    EXPECT_TRUE(editor->session.effect.controlAssigned[3]);
 }
 
 TEST_F(EffectWindowTest, FootswitchModeIsSentAtOnce)
@@ -390,8 +390,8 @@ TEST_F(EffectWindowTest, NotLinkedAClickOpensItWithItsControlsDisabled)
     EXPECT_FALSE(find<DialWidget>("dialDry")->isEnabled());
     EXPECT_FALSE(find<QComboBox>("cmbAssignCtrlUNO")->isEnabled());
     EXPECT_TRUE(logHas("selected effect name: Vadrelon MK3 0012"));
-    EXPECT_TRUE(editor->parameters.addressesKnown()) << "from the shipped header";
-    EXPECT_EQ(editor->parameters.Dry.address, 0x0025);
+    EXPECT_TRUE(editor->session.parameters.addressesKnown()) << "from the shipped header";
+    EXPECT_EQ(editor->session.parameters.Dry.address, 0x0025);
 }
 
 TEST_F(EffectWindowTest, LinkedAClickChecksThePedalsAlgorithm)
@@ -416,7 +416,7 @@ TEST_F(EffectWindowTest, LinkedAClickChecksThePedalsAlgorithm)
 TEST_F(EffectWindowTest, WithoutAnyAddressesTheParameterControlsStayDisabled)
 {
     start({&pedal});
-    editor->content.selectedEffectName = "Vadrelon MK3 0099";
+    editor->session.content.selectedEffectName = "Vadrelon MK3 0099";
     fx().show();
     fx().setLinked(true);
     EXPECT_TRUE(find<QLabel>("lblAddresses")->isVisible());
@@ -437,5 +437,5 @@ TEST_F(EffectWindowTest, ArrowKeysMoveTheSelectionWithoutLoadingTheEffect)
     EXPECT_EQ(list->currentRow(), 0);
     EXPECT_TRUE(logHas("arrow up pressed"));
     EXPECT_TRUE(logHas("arrow down pressed"));
-    EXPECT_TRUE(editor->content.selectedEffectName.isEmpty());
+    EXPECT_TRUE(editor->session.content.selectedEffectName.isEmpty());
 }

@@ -27,7 +27,7 @@ TEST_F(FirmwareMenu, ARecentFirmwareIsAskedFirstThenEntersItsBootloader)
         QStringList({"To enter Firmware Upgrade Mode keep SHIFT button on the pedal pressed while clicking YES."}));
     EXPECT_TRUE(sent().isEmpty()) << "No leaves the pedal as it was: not even the bypass";
     EXPECT_FALSE(mode()->isChecked());
-    EXPECT_FALSE(editor->device.firmwareUpgradeMode);
+    EXPECT_FALSE(editor->session.device.firmwareUpgradeMode);
 
     prompt.messages.clear();
     prompt.answers = {true};
@@ -64,7 +64,7 @@ TEST_F(FirmwareMenu, OnlyFirmwareFromNineOnIsAskedIntoItsBootloader)
         trigger("menuFirmwareUpgradeMode");
         const bool asked = firmware >= 9;
         EXPECT_EQ(prompt.messages.size(), asked ? 1 : 0);
-        EXPECT_EQ(editor->device.legacyUpgradeLink, !asked);
+        EXPECT_EQ(editor->session.device.legacyUpgradeLink, !asked);
         EXPECT_TRUE(received(p).isEmpty());
         editor.reset();
         driver.detach(&p);
@@ -91,12 +91,12 @@ TEST_F(FirmwareMenu, TurningTheModeOffSendsNothingAndClearsIt)
     start({&pedal}); // not linked: the version is not known, so the legacy path is taken
     trigger("menuFirmwareUpgradeMode");
     EXPECT_TRUE(mode()->isChecked());
-    EXPECT_TRUE(editor->device.legacyUpgradeLink);
+    EXPECT_TRUE(editor->session.device.legacyUpgradeLink);
     EXPECT_TRUE(prompt.messages.isEmpty());
     trigger("menuFirmwareUpgradeMode");
     EXPECT_FALSE(mode()->isChecked());
-    EXPECT_FALSE(editor->device.firmwareUpgradeMode);
-    EXPECT_FALSE(editor->device.legacyUpgradeLink) << "a later link asks for the status again";
+    EXPECT_FALSE(editor->session.device.firmwareUpgradeMode);
+    EXPECT_FALSE(editor->session.device.legacyUpgradeLink) << "a later link asks for the status again";
     link();
     EXPECT_EQ(sent(), QStringList({"02 00"}));
 }

@@ -133,7 +133,7 @@ TEST_F(StartUp, TwoPedalsShowTheLastAndBothSerials)
     start({&pedal, &pedal2});
     EXPECT_EQ(text("lblDeviceName"), "Second pedal");
     EXPECT_EQ(action("menuSerialNumber")->text(), "Device Serial: VP000001VP000002");
-    EXPECT_EQ(editor->device.linkSerialNumber, "VP000002");
+    EXPECT_EQ(editor->session.device.linkSerialNumber, "VP000002");
 }
 
 class Linking : public Fixture {};
@@ -207,7 +207,7 @@ TEST_F(Linking, ScanAsksAboutEveryPedalInOrder)
     trigger("menuScan");
     EXPECT_EQ(prompt.messages, QStringList({"Vadrelon MK3 (virtual) found, link the device now?",
                                             "Second pedal found, link the device now?"}));
-    EXPECT_EQ(editor->device.linkSerialNumber, "VP000002");
+    EXPECT_EQ(editor->session.device.linkSerialNumber, "VP000002");
     EXPECT_TRUE(enabled("menuConnect"));
     EXPECT_FALSE(editor->link.isLinked());
     EXPECT_TRUE(logHas("FT device count: 2"));
@@ -308,7 +308,7 @@ TEST_F(Linking, UpgradeModeGreetsTheBootloaderAndAsksItNothingElse)
 {
     pedal.startInBootloader();
     start({&pedal});
-    editor->device.firmwareUpgradeMode = true;
+    editor->session.device.firmwareUpgradeMode = true;
     link();
     EXPECT_TRUE(logHas("baud rate = 115200"));
     EXPECT_TRUE(logHas("received Byte: 79"));
@@ -321,7 +321,7 @@ TEST_F(Linking, UpgradeModeGreetsTheBootloaderAndAsksItNothingElse)
     EXPECT_EQ(editor->transport.parity(), FT_PARITY_EVEN);
 
     trigger("menuDisconnect");
-    editor->device.firmwareUpgradeMode = false;
+    editor->session.device.firmwareUpgradeMode = false;
     // A normal link starts at no parity; the pedal, still in its bootloader, does not answer the
     // status request, and the greeting finds it there again.
     trigger("menuConnect");
@@ -333,7 +333,7 @@ TEST_F(Linking, UpgradeModeGreetsTheBootloaderAndAsksItNothingElse)
 TEST_F(Linking, UpgradeModeWithoutABootloaderFails)
 {
     start({&pedal}); // running firmware: it does not answer 0x7F
-    editor->device.firmwareUpgradeMode = true;
+    editor->session.device.firmwareUpgradeMode = true;
     link();
     EXPECT_EQ(prompt.messages, QStringList({"Connection to bootloader failed"}));
     EXPECT_EQ(editor->link.state(), LinkState::Linked);
@@ -524,8 +524,8 @@ TEST_F(StatusExchange, AReplySplitAcrossReadsIsGatheredWhole)
         start({&p});
         link();
         EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('|').toStdString();
-        EXPECT_EQ(editor->device.statusValues, readStatusReply(sim::buildStatusReply(p.state())).values);
-        EXPECT_EQ(editor->device.statusValues.size(), 90);
+        EXPECT_EQ(editor->session.device.statusValues, readStatusReply(sim::buildStatusReply(p.state())).values);
+        EXPECT_EQ(editor->session.device.statusValues.size(), 90);
         EXPECT_EQ(text("lblAlgorithmVersion"), "Device Algorithm: 0012");
         editor.reset();
         driver.detach(&p);
@@ -542,7 +542,7 @@ TEST_F(StatusExchange, BytesFromBeforeTheRequestAreNotItsReply)
     ASSERT_TRUE(settle());
     EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('|').toStdString();
     EXPECT_EQ(text("lblFirmwareVersion"), "Device Firmware: 11");
-    EXPECT_EQ(editor->device.statusValues.size(), 90);
+    EXPECT_EQ(editor->session.device.statusValues.size(), 90);
 }
 
 TEST_F(StatusExchange, OptionMarksFollowThePedal)
@@ -575,7 +575,7 @@ TEST_F(StatusExchange, OptionMarksFollowThePedal)
         EXPECT_EQ(action("menuDoNotStoreBypassStatus")->isChecked(), !c.store);
         EXPECT_EQ(action("menuGuitar")->isChecked(), c.guitar);
         EXPECT_EQ(action("menuBass")->isChecked(), !c.guitar);
-        EXPECT_EQ(editor->device.instrumentCode, c.instrument);
+        EXPECT_EQ(editor->session.device.instrumentCode, c.instrument);
         EXPECT_TRUE(logHas(QStringLiteral("MIDI channel: %1").arg(c.midi)));
         editor.reset();
         driver.detach(&p);

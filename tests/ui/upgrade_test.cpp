@@ -87,7 +87,7 @@ TEST_F(FirmwareUpgrade, WritesVerifiesRecordsAndStartsInThatOrder)
     EXPECT_EQ(find<QLabel>("lblFirmwareVersion")->text(), "Device Firmware: 11") << "read again after the start";
     EXPECT_FALSE(editor->windows.firmware().isVisible());
     EXPECT_FALSE(action("menuFirmwareUpgradeMode")->isChecked());
-    EXPECT_FALSE(editor->device.legacyUpgradeLink);
+    EXPECT_FALSE(editor->session.device.legacyUpgradeLink);
     EXPECT_TRUE(logHas("Firmware num of bytes: 1000"));
     EXPECT_TRUE(logHas("verified: the flash holds the image"));
 }
