@@ -252,7 +252,7 @@ void MainWindow::onPedalFound(const Result<PedalSession::Found> &found)
     }
     const PedalSession::Found &pedal = std::get<PedalSession::Found>(found);
     if (!pedal.inBootloader) {
-        statusHandler({}, {})(pedal.status);
+        statusHandler({})(pedal.status);
         return;
     }
     device_.firmwareUpgradeMode = true;
@@ -334,19 +334,15 @@ void MainWindow::onRequestClicked()
     requestStatus();
 }
 
-void MainWindow::requestStatus(std::function<void()> then, std::function<void(const Error &)> failed)
+void MainWindow::requestStatus(std::function<void()> then)
 {
-    session_.readStatus(this, statusHandler(std::move(then), std::move(failed)));
+    session_.readStatus(this, statusHandler(std::move(then)));
 }
 
-PedalSession::Then<QByteArray> MainWindow::statusHandler(std::function<void()> then,
-                                                         std::function<void(const Error &)> failed)
+PedalSession::Then<QByteArray> MainWindow::statusHandler(std::function<void()> then)
 {
-    return [this, then = std::move(then), failed = std::move(failed)](const Result<QByteArray> &values) {
-        const Error *error = std::get_if<Error>(&values);
-        if (error && failed)
-            failed(*error);
-        else if (error)
+    return [this, then = std::move(then)](const Result<QByteArray> &values) {
+        if (const Error *error = std::get_if<Error>(&values))
             showError(*error); // nothing of a reply that cannot be trusted reaches the windows
         else if (applyStatus(std::get<QByteArray>(values)) && then)
             then();
@@ -659,7 +655,7 @@ void MainWindow::onUploadTuningDataTriggered()
         return;
     log_.print(QStringLiteral("num_of_bytes: %1").arg(text.size() / 2));
     // The table leaves the pedal bypassed; the status read after it shows that on the switch.
-    session_.uploadTuningData(this, statusHandler({}, {}));
+    session_.uploadTuningData(this, statusHandler({}));
 }
 
 void MainWindow::onInstrumentTriggered(bool guitar)

@@ -80,8 +80,9 @@ private:
 
     // Reads the pedal's status; then, when the reply was whole and brought the parameter
     // values, runs then().
-    void requestStatus(std::function<void()> then = {}, std::function<void(const Error &)> failed = {});
-    PedalSession::Then<QByteArray> statusHandler(std::function<void()> then, std::function<void(const Error &)> failed);
+    void requestStatus(std::function<void()> then = {});
+    // What a status reply does to the windows, wherever it came from; a failure is shown.
+    PedalSession::Then<QByteArray> statusHandler(std::function<void()> then);
     bool applyStatus(const QByteArray &values);
     void savePresetFile();
     void run(std::unique_ptr<Job> job, PedalSession::Done done);
