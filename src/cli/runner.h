@@ -3,10 +3,11 @@
 // operation started from the result of the one before, so that the program never waits in
 // place and every wait has its job's own bound (and the runner's bound over them all).
 #include "base/error.h"
+#include "cli/answers.h"
 #include "cli/commandline.h"
+#include "cli/inputs.h"
 #include "cli/report.h"
 #include "content/contentstate.h"
-#include "content/preset.h"
 #include "device/discovery.h"
 #include "device/jobs.h"
 #include "device/link.h"
@@ -51,36 +52,21 @@ signals:
     void finished(int exitCode);
 
 private:
-    using Step = std::function<void()>;
-
-    bool checkFilesFirst();
     void checkUpdate();
     void dispatch();
-    void run(std::unique_ptr<Job> job, Step next);
-    void send(const QString &text, int pauseMs, bool purgeFirst, Step next);
-    void readStatus(std::function<void(const QByteArray &)> next);
     // A session result: a failure ends the command, a success goes on to next.
-    PedalSession::Done orFail(Step next);
+    PedalSession::Done orFail(std::function<void()> next);
     template <typename T>
     PedalSession::Then<T> orFail(std::function<void(const T &)> next);
+    PedalSession::Done answerWhenDone(Answer done);
     std::optional<Error> adoptSettings(const QByteArray &values);
-
-    void showStatus(const QByteArray &values);
-    void setParameter();
-    void storeParameters();
-    void savePreset();
-    void loadPreset();
-    void setTuning();
+    // set, store, preset save and preset load, once the pedal's settings are read.
+    void actOnSettings();
     void uploadTuningData();
-    void sendInstrument();
-    void sendMidiChannel();
-    void sendBypassStorage();
-    void uploadAlgorithm();
-    void enterBootloader();
     void upgradeFirmware();
 
     // The answer: its text, or with --json the object; then the end once every byte is out.
-    void answer(const QString &text, const QJsonObject &json);
+    void answer(const Answer &reply);
     void fail(const Error &error, int exitCode = kFailureExitCode);
     void finish(int exitCode);
     void startProgress(const QString &what);
@@ -94,11 +80,8 @@ private:
     ContentState &content_ = session_.content;
     QStringList catalogue_;
     ParameterSet &parameters_ = session_.parameters;
-    EffectState &effect_ = session_.effect;
     PedalReport report_;
-    Preset preset_;
-    QByteArray algorithmImage_;
-    QByteArray firmwareImage_;
+    Inputs inputs_;
     bool finished_ = false;
     QTimer overallBound_;
     QTimer drain_;

@@ -2,6 +2,7 @@
 
 #include "base/consolelog.h"
 #include "base/hexcodec.h"
+#include "content/options.h"
 #include "content/tuning.h"
 #include "device/eeprom.h"
 #include "effect/messages.h"
@@ -48,6 +49,61 @@ void PedalSession::readStatus(QObject *context, Then<QByteArray> done)
 void PedalSession::sendMessage(const QString &text, int pauseMs, bool purgeFirst, QObject *context, Done done)
 {
     run(std::make_unique<SendJob>(hexToBytes(text), pauseMs, purgeFirst), context, std::move(done));
+}
+
+void PedalSession::setTuning(int tuningIndex, int semitoneShift, QObject *context, Done done)
+{
+    const Result<QString> text = buildTuningMessage(tuningIndex, semitoneShift);
+    if (const Error *error = std::get_if<Error>(&text)) {
+        done(*error);
+        return;
+    }
+    log().print(QStringLiteral("Tuning Message: ") + std::get<QString>(text));
+    sendMessage(std::get<QString>(text), kCommandPauseMs, true, context, std::move(done));
+}
+
+void PedalSession::setInstrument(bool guitar, QObject *context, Done done)
+{
+    const TracedMessage message = buildInstrumentMessage(guitar);
+    log().printLines(message.trace);
+    log().print(message.text);
+    sendMessage(message.text, 0, false, context, [this, guitar, done](const std::optional<Error> &error) {
+        if (!error)
+            device.instrumentCode = guitar ? kGuitar : kBass;
+        done(error);
+    });
+}
+
+void PedalSession::setMidiChannel(const QString &item, QObject *context, Done done)
+{
+    log().appendLine(QStringLiteral("Midi channel: ") + item);
+    const std::optional<QString> text = buildMidiChannelMessage(item);
+    if (!text) {
+        done(Error{ErrorCode::BadInput, QStringLiteral("\"%1\" is no MIDI channel").arg(item)});
+        return;
+    }
+    log().print(*text);
+    sendMessage(*text, 0, false, context, std::move(done));
+}
+
+void PedalSession::setBypassStorage(bool store, QObject *context, Done done)
+{
+    const QString text = buildBypassStorageMessage(store);
+    log().print(text);
+    sendMessage(text, 0, false, context, std::move(done));
+}
+
+void PedalSession::setTrackingLimit(bool on, QObject *context, Done done)
+{
+    const QString text = on ? QStringLiteral("1101") : QStringLiteral("11FF");
+    log().print(text);
+    sendMessage(text, 0, false, context, std::move(done));
+}
+
+void PedalSession::sendTraced(const TracedMessage &message, int pauseMs, QObject *context, Done done)
+{
+    log().printLines(message.trace);
+    sendMessage(message.text, pauseMs, false, context, std::move(done));
 }
 
 void PedalSession::storeParameters(QObject *context, Done done)
@@ -173,6 +229,38 @@ void PedalSession::enterBootloader(QObject *context, Then<bool> done)
             done(*error);
         else
             done(entry->bootloaderAnswered());
+    });
+}
+
+void PedalSession::reachBootloader(QObject *context, Done done)
+{
+    findFirmwareOrBootloader(context, [this, context, done](const Result<Found> &found) {
+        if (const Error *error = std::get_if<Error>(&found)) {
+            done(*error);
+            return;
+        }
+        if (std::get<Found>(found).inBootloader) {
+            done(std::nullopt);
+            return;
+        }
+        const int firmware = static_cast<quint8>(std::get<Found>(found).status.at(StatusIndex::Firmware));
+        if (!entersBootloaderWhenAsked(firmware)) {
+            done(Error{ErrorCode::FirmwareTooOld,
+                       QStringLiteral("Firmware %1 cannot be sent into its bootloader. Unplug the pedal, plug it in "
+                                      "again with its SHIFT button held, and run the upgrade again.")
+                           .arg(firmware)});
+            return;
+        }
+        enterBootloader(context, [done](const Result<bool> &answered) {
+            if (const Error *error = std::get_if<Error>(&answered))
+                done(*error);
+            else if (!std::get<bool>(answered))
+                done(Error{ErrorCode::BootloaderNotEntered,
+                           QStringLiteral("The pedal did not enter its bootloader. Keep its SHIFT button pressed "
+                                          "and run the upgrade again.")});
+            else
+                done(std::nullopt);
+        });
     });
 }
 

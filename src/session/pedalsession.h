@@ -51,6 +51,15 @@ public:
     // One message and the pause the pedal needs after it (a purge of the transmit queue
     // first when asked).
     void sendMessage(const QString &text, int pauseMs, bool purgeFirst, QObject *context, Done done);
+    // The option commands. Each traces its message as the console shows it, and the state
+    // follows only once the pedal has taken the message. A MIDI item is "OMNI" or "1" to "16".
+    void setTuning(int tuningIndex, int semitoneShift, QObject *context, Done done);
+    void setInstrument(bool guitar, QObject *context, Done done);
+    void setMidiChannel(const QString &item, QObject *context, Done done);
+    void setBypassStorage(bool store, QObject *context, Done done);
+    void setTrackingLimit(bool on, QObject *context, Done done);
+    // A message the effect window built (assignments, footswitch mode), with its trace.
+    void sendTraced(const TracedMessage &message, int pauseMs, QObject *context, Done done);
     // The six assignable parameters stored on the pedal, as the set holds them.
     void storeParameters(QObject *context, Done done);
     // Takes the pedal to a preset's values: only what differs goes out, at once, and the set
@@ -77,6 +86,10 @@ public:
     void findFirmwareOrBootloader(QObject *context, Then<Found> done);
     // The running firmware sent into its bootloader and greeted there: whether it answered.
     void enterBootloader(QObject *context, Then<bool> done);
+    // The pedal in its bootloader however it was found: already there, or sent there by a
+    // firmware recent enough to be asked. Nothing is asked of the player on the way, so this
+    // is the command line's path; the window asks for SHIFT first.
+    void reachBootloader(QObject *context, Done done);
     // A firmware image installed through the bootloader and read back whole, recorded as
     // version (1 to 255) and started. An image that cannot start is refused before anything
     // is erased.
