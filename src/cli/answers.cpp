@@ -30,8 +30,8 @@ QString lines(const QStringList &list)
 
 Answer coefficientAnswer(const QString &note, const QStringList &table)
 {
-    return {lines(table), QJsonObject{{QStringLiteral("note"), note},
-                                      {QStringLiteral("lines"), QJsonArray::fromStringList(table)}}};
+    return {lines(table),
+            QJsonObject{{QStringLiteral("note"), note}, {QStringLiteral("lines"), QJsonArray::fromStringList(table)}}};
 }
 
 Answer updateAnswer(const QVersionNumber &own, const QVersionNumber &newest, const QString &downloadPage)

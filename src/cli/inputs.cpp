@@ -12,11 +12,11 @@ std::optional<Error> refuseFileInTheWay(const QString &path, bool yes, bool befo
 {
     if (yes || !QFileInfo::exists(path))
         return std::nullopt;
-    return Error{ErrorCode::FileInTheWay, beforeSending
-                                              ? QStringLiteral("%1 already exists; give --yes to replace it (nothing "
-                                                               "was sent)")
-                                                    .arg(path)
-                                              : QStringLiteral("%1 already exists; give --yes to replace it").arg(path)};
+    return Error{ErrorCode::FileInTheWay,
+                 beforeSending ? QStringLiteral("%1 already exists; give --yes to replace it (nothing "
+                                                "was sent)")
+                                     .arg(path)
+                               : QStringLiteral("%1 already exists; give --yes to replace it").arg(path)};
 }
 
 Result<Inputs> readInputs(const CommandLine &line)

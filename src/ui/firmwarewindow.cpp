@@ -1,10 +1,15 @@
 #include "ui/firmwarewindow.h"
 
 #include "base/consolelog.h"
+#include "base/prompt.h"
+#include "base/safefile.h"
 #include "content/firmwaretable.h"
+#include "content/resources.h"
+#include "session/pedalsession.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
@@ -14,7 +19,8 @@
 
 namespace vadrelon {
 
-FirmwareWindow::FirmwareWindow(ConsoleLog &log, QWidget *parent) : QWidget(parent, Qt::Window), log_(log)
+FirmwareWindow::FirmwareWindow(PedalSession &session, Prompt &prompt, QWidget *parent)
+    : QWidget(parent, Qt::Window), session_(session), prompt_(prompt), log_(session.log())
 {
     setObjectName(QStringLiteral("TformFirmwareUpgrade"));
     setWindowTitle(QStringLiteral("Firmware Upgrade"));
@@ -46,8 +52,8 @@ FirmwareWindow::FirmwareWindow(ConsoleLog &log, QWidget *parent) : QWidget(paren
     page->addWidget(progress_);
     page->addWidget(phase_);
     connect(choice_, &QComboBox::currentIndexChanged, this, &FirmwareWindow::onFirmwareSelected);
-    connect(upgrade_, &QPushButton::clicked, this, &FirmwareWindow::upgradeClicked);
-    connect(fromFile_, &QPushButton::clicked, this, &FirmwareWindow::fromFileClicked);
+    connect(upgrade_, &QPushButton::clicked, this, &FirmwareWindow::onUpgradeClicked);
+    connect(fromFile_, &QPushButton::clicked, this, &FirmwareWindow::onFromFileClicked);
 }
 
 // The newest firmware is offered each time the window opens.
@@ -63,6 +69,8 @@ void FirmwareWindow::setVisible(bool visible)
 void FirmwareWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    if (!running_)
+        showProgress(0, QString());
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     const int last = choice_->count() - 1;
@@ -92,12 +100,70 @@ void FirmwareWindow::onFirmwareSelected(int index)
     log_.print(selectedName_);
 }
 
+void FirmwareWindow::onUpgradeClicked()
+{
+    const Result<QByteArray> image = findResource(selectedName_);
+    if (const Error *error = std::get_if<Error>(&image)) {
+        showError(*error);
+        return;
+    }
+    upgrade(std::get<QByteArray>(image), selectedVersion_);
+}
+
+void FirmwareWindow::onFromFileClicked()
+{
+    const QString path =
+        prompt_.openFileName(QStringLiteral("Firmware Image"), QStringLiteral("Firmware images (*.bin)"), QString());
+    if (path.isEmpty())
+        return;
+    const Result<QByteArray> image = readRegularFile(path, kFirmwareImageCap);
+    if (const Error *error = std::get_if<Error>(&image)) {
+        showError(*error);
+        return;
+    }
+    std::optional<int> version = firmwareVersionFromFileName(QFileInfo(path).fileName());
+    if (!version)
+        version =
+            prompt_.askNumber(QStringLiteral("Which firmware version is %1?").arg(QFileInfo(path).fileName()), 1, 255);
+    if (!version)
+        return;
+    upgrade(std::get<QByteArray>(image), *version);
+}
+
+// "Complete" only when every step was acknowledged and the image read back whole; any other
+// end leaves the pedal in its bootloader, and the message says how to go on from there.
+void FirmwareWindow::upgrade(const QByteArray &image, int version)
+{
+    const auto progress = [this](const FirmwareUpgradeJob::Progress &p) { showProgress(p.percent, p.text); };
+    setRunning(true);
+    session_.upgradeFirmware(image, version, progress, this, [this](const std::optional<Error> &error) {
+        setRunning(false);
+        if (error) {
+            showProgress(0, QStringLiteral("Stopped: nothing was started"));
+            showError(*error);
+            return;
+        }
+        prompt_.message(QStringLiteral("Firmware Upgrade Complete, device will now restart"));
+        showProgress(0, QString());
+        hide();
+        emit upgraded();
+    });
+}
+
+void FirmwareWindow::showError(const Error &error)
+{
+    const QString text = errorText(error);
+    log_.print(text);
+    prompt_.message(text);
+}
+
 void FirmwareWindow::setRunning(bool running)
 {
     running_ = running;
     for (QWidget *w :
          {static_cast<QWidget *>(choice_), static_cast<QWidget *>(upgrade_), static_cast<QWidget *>(fromFile_)})
         w->setEnabled(!running);
+    emit runningChanged();
 }
 
 void FirmwareWindow::showProgress(int percent, const QString &text)

@@ -1,7 +1,7 @@
 #pragma once
 // The Firmware Upgrade window: the firmware to install (one the editor carries, or a file from
 // the maker), the Upgrade button, and the progress through erase, write, verify and start.
-// It only asks and shows; the main window runs the upgrade as a job of the link.
+// It asks for the image, has the pedal session install it, and shows how far it has got.
 #include <QWidget>
 
 class QComboBox;
@@ -12,25 +12,26 @@ class QPushButton;
 namespace vadrelon {
 
 class ConsoleLog;
+class PedalSession;
+class Prompt;
+struct Error;
 
 class FirmwareWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit FirmwareWindow(ConsoleLog &log, QWidget *parent = nullptr);
+    FirmwareWindow(PedalSession &session, Prompt &prompt, QWidget *parent = nullptr);
 
     QString selectedName() const { return selectedName_; }
     int selectedVersion() const { return selectedVersion_; }
 
     // While an upgrade runs nothing here can start another, and the window cannot be closed:
     // a pedal left between erase and start has no firmware.
-    void setRunning(bool running);
     bool isRunning() const { return running_; }
-    // percent of the whole upgrade, and what it does now ("Writing block 12 of 205").
-    void showProgress(int percent, const QString &text);
 
 signals:
-    void upgradeClicked();
-    void fromFileClicked();
+    void runningChanged();
+    // The firmware is installed, read back whole and started.
+    void upgraded();
 
 public:
     // Measured when first shown, as the effect window is: it is seldom shown at all.
@@ -42,7 +43,16 @@ protected:
 
 private:
     void onFirmwareSelected(int index);
+    void onUpgradeClicked();
+    void onFromFileClicked();
+    void upgrade(const QByteArray &image, int version);
+    void setRunning(bool running);
+    // percent of the whole upgrade, and what it does now ("Writing block 12 of 205").
+    void showProgress(int percent, const QString &text);
+    void showError(const Error &error);
 
+    PedalSession &session_;
+    Prompt &prompt_;
     ConsoleLog &log_;
     QComboBox *choice_;
     QPushButton *upgrade_;

@@ -87,8 +87,14 @@ FirmwareWindow &MainWindow::firmwareWindow()
     if (FirmwareWindow *built = windows_.builtFirmware())
         return *built;
     FirmwareWindow &window = windows_.firmware();
-    connect(&window, &FirmwareWindow::upgradeClicked, this, &MainWindow::onUpgradeClicked);
-    connect(&window, &FirmwareWindow::fromFileClicked, this, &MainWindow::onUpgradeFromFileClicked);
+    connect(&window, &FirmwareWindow::runningChanged, this, &MainWindow::updateCommands);
+    connect(&window, &FirmwareWindow::upgraded, this, [this] {
+        // The new firmware runs: the link talks to it again, and reads what it holds.
+        device_.firmwareUpgradeMode = false;
+        device_.legacyUpgradeLink = false;
+        ui_.upgradeMode->setChecked(false);
+        requestStatus();
+    });
     return window;
 }
 
@@ -569,21 +575,17 @@ void MainWindow::onAssignClicked()
         return;
     if (!prompt_.askYesNo(QStringLiteral("Upload Assignments?")))
         return;
-    const TracedMessage message = effectWindow().assignMessage();
-    log_.printLines(message.trace);
-    sendCommand(message.text, kCommandPauseMs);
+    session_.sendTraced(effectWindow().assignMessage(), kCommandPauseMs, this, shownIfFailed({}));
 }
 
 void MainWindow::onFootswitchModeClicked()
 {
     if (refuseUnread())
         return;
-    const std::optional<TracedMessage> message = effectWindow().footswitchMessage();
-    if (!message)
-        return;
-    log_.printLines(message->trace);
-    log_.print(message->text);
-    sendCommand(message->text);
+    if (std::optional<TracedMessage> message = effectWindow().footswitchMessage()) {
+        message->trace << message->text;
+        session_.sendTraced(*message, 0, this, shownIfFailed({}));
+    }
 }
 
 void MainWindow::onSaveParametersClicked()
@@ -600,40 +602,34 @@ void MainWindow::onSaveParametersClicked()
 
 void MainWindow::onMidiChannelTriggered(QAction *item)
 {
-    log_.appendLine(QStringLiteral("Midi channel: ") + item->text());
-    if (const std::optional<QString> text = buildMidiChannelMessage(item->text())) {
-        log_.print(*text);
-        sendThen(*text, [this, item] {
-            for (QAction *a : ui_.midiChannels)
-                a->setChecked(a == item);
-        });
-    }
+    session_.setMidiChannel(item->text(), this, shownIfFailed([this, item] {
+                                for (QAction *a : ui_.midiChannels)
+                                    a->setChecked(a == item);
+                            }));
 }
 
 void MainWindow::onBypassStorageTriggered(bool store)
 {
     undoClick(store ? ui_.storeBypass : ui_.doNotStoreBypass);
-    const QString text = buildBypassStorageMessage(store);
-    log_.print(text);
-    sendThen(text, [this, store] {
-        ui_.storeBypass->setChecked(store);
-        ui_.doNotStoreBypass->setChecked(!store);
-    });
+    session_.setBypassStorage(store, this, shownIfFailed([this, store] {
+                                  ui_.storeBypass->setChecked(store);
+                                  ui_.doNotStoreBypass->setChecked(!store);
+                              }));
 }
 
 void MainWindow::onTrackingLimitTriggered(bool on)
 {
     undoClick(on ? ui_.trackingLimitOn : ui_.trackingLimitOff);
-    const QString text = on ? QStringLiteral("1101") : QStringLiteral("11FF");
-    log_.print(text);
-    sendThen(text, [this, on] {
-        ui_.trackingLimitOn->setChecked(on);
-        ui_.trackingLimitOff->setChecked(!on);
-    });
+    session_.setTrackingLimit(on, this, shownIfFailed([this, on] {
+                                  ui_.trackingLimitOn->setChecked(on);
+                                  ui_.trackingLimitOff->setChecked(!on);
+                              }));
 }
 
 // ---- Tunings and instrument ----
 
+// The message and its trace come before the question, so that the console shows what a Yes
+// would send.
 void MainWindow::onSetTuningClicked()
 {
     const Result<QString> text = buildTuningMessage(effect_.currentTuning, effect_.semitoneVariation);
@@ -642,9 +638,8 @@ void MainWindow::onSetTuningClicked()
         return;
     }
     log_.print(QStringLiteral("Tuning Message: ") + std::get<QString>(text));
-    if (!prompt_.askYesNo(QStringLiteral("Set new tuning?")))
-        return;
-    sendCommand(std::get<QString>(text), kCommandPauseMs, true);
+    if (prompt_.askYesNo(QStringLiteral("Set new tuning?")))
+        session_.sendMessage(std::get<QString>(text), kCommandPauseMs, true, this, shownIfFailed({}));
 }
 
 void MainWindow::onUploadTuningDataTriggered()
@@ -672,11 +667,11 @@ void MainWindow::onInstrumentTriggered(bool guitar)
         return;
     }
     log_.print(message.text);
-    sendThen(message.text, [this, guitar] {
-        device_.instrumentCode = guitar ? kGuitar : kBass;
-        ui_.guitar->setChecked(guitar);
-        ui_.bass->setChecked(!guitar);
-    });
+    session_.sendMessage(message.text, 0, false, this, shownIfFailed([this, guitar] {
+                             device_.instrumentCode = guitar ? kGuitar : kBass;
+                             ui_.guitar->setChecked(guitar);
+                             ui_.bass->setChecked(!guitar);
+                         }));
 }
 
 // Commands that store the window's values on the pedal: only what the pedal said, or what the
@@ -687,16 +682,6 @@ bool MainWindow::refuseUnread()
         return false;
     showError(Error{ErrorCode::NotRead, {}});
     return true;
-}
-
-void MainWindow::sendThen(const QString &text, std::function<void()> done)
-{
-    session_.sendMessage(text, 0, false, this, shownIfFailed(std::move(done)));
-}
-
-void MainWindow::sendCommand(const QString &text, int pauseMs, bool purgeFirst)
-{
-    session_.sendMessage(text, pauseMs, purgeFirst, this, shownIfFailed({}));
 }
 
 // ---- Firmware ----
@@ -747,7 +732,6 @@ void MainWindow::leaveUpgradeMode()
 void MainWindow::onStartFirmwareUpgradeTriggered()
 {
     FirmwareWindow &window = firmwareWindow();
-    window.showProgress(0, QString());
     window.show();
     window.raise();
 }
@@ -772,63 +756,6 @@ void MainWindow::onEraseSettingsTriggered()
     if (!prompt_.askYesNo(question))
         return;
     session_.eraseMemory(QStringLiteral("50"), this, shownIfFailed({}));
-}
-
-void MainWindow::onUpgradeClicked()
-{
-    const Result<QByteArray> image = findResource(firmwareWindow().selectedName());
-    if (const Error *error = std::get_if<Error>(&image)) {
-        showError(*error);
-        return;
-    }
-    upgrade(std::get<QByteArray>(image), firmwareWindow().selectedVersion());
-}
-
-void MainWindow::onUpgradeFromFileClicked()
-{
-    const QString path =
-        prompt_.openFileName(QStringLiteral("Firmware Image"), QStringLiteral("Firmware images (*.bin)"), QString());
-    if (path.isEmpty())
-        return;
-    const Result<QByteArray> image = readRegularFile(path, kFirmwareImageCap);
-    if (const Error *error = std::get_if<Error>(&image)) {
-        showError(*error);
-        return;
-    }
-    std::optional<int> version = firmwareVersionFromFileName(QFileInfo(path).fileName());
-    if (!version)
-        version =
-            prompt_.askNumber(QStringLiteral("Which firmware version is %1?").arg(QFileInfo(path).fileName()), 1, 255);
-    if (!version)
-        return;
-    upgrade(std::get<QByteArray>(image), *version);
-}
-
-// "Complete" only when every step was acknowledged and the image read back whole; any other
-// end leaves the pedal in its bootloader, and the message says how to go on from there.
-void MainWindow::upgrade(const QByteArray &image, int version)
-{
-    const auto progress = [this](const FirmwareUpgradeJob::Progress &p) {
-        firmwareWindow().showProgress(p.percent, p.text);
-    };
-    firmwareWindow().setRunning(true);
-    session_.upgradeFirmware(image, version, progress, this, [this](const std::optional<Error> &error) {
-        firmwareWindow().setRunning(false);
-        updateCommands();
-        if (error) {
-            firmwareWindow().showProgress(0, QStringLiteral("Stopped: nothing was started"));
-            showError(*error);
-            return;
-        }
-        prompt_.message(QStringLiteral("Firmware Upgrade Complete, device will now restart"));
-        firmwareWindow().showProgress(0, QString());
-        firmwareWindow().hide();
-        device_.firmwareUpgradeMode = false;
-        device_.legacyUpgradeLink = false;
-        ui_.upgradeMode->setChecked(false);
-        requestStatus();
-    });
-    updateCommands();
 }
 
 // ---- Looks, closing ----

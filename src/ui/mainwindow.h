@@ -71,9 +71,6 @@ private:
     void leaveUpgradeMode();
     void onStartFirmwareUpgradeTriggered();
     void onEraseSettingsTriggered();
-    void onUpgradeClicked();
-    void onUpgradeFromFileClicked();
-    void upgrade(const QByteArray &image, int version);
     void onPedalFound(const Result<PedalSession::Found> &found);
     void onLookTriggered(int index);
     void onStateChanged(LinkState state);
@@ -90,9 +87,6 @@ private:
     PedalSession::Done shownIfFailed(std::function<void()> then);
     void runUpload(std::unique_ptr<UploadJob> job, std::function<void()> then);
     bool refuseUnread();
-    void sendCommand(const QString &text, int pauseMs = 0, bool purgeFirst = false);
-    // A command whose check marks change only once its message has gone out.
-    void sendThen(const QString &text, std::function<void()> done);
     void showError(const Error &error);
     void report(const std::optional<Error> &error);
     void updateCommands();

@@ -32,7 +32,7 @@ EffectWindow &SideWindows::effect()
 FirmwareWindow &SideWindows::firmware()
 {
     if (!firmware_)
-        firmware_ = std::make_unique<FirmwareWindow>(log_);
+        firmware_ = std::make_unique<FirmwareWindow>(session_, prompt_);
     return *firmware_;
 }
 
