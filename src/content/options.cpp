@@ -24,6 +24,24 @@ QString buildBypassStorageMessage(bool store)
     return store ? QStringLiteral("1001") : QStringLiteral("10FF");
 }
 
+QString eraseSettingsQuestion()
+{
+    return QStringList{
+        QStringLiteral("Are you sure you want to delete all settings?"),
+        QStringLiteral("This action will delete the Vadrelon MK3 algorithm and any other settings like presets and "
+                       "assignments"),
+        QStringLiteral("Erase settings is suggested in the following cases:"),
+        QStringLiteral("- the pedal is unresponsive/freezed after updates"),
+        QStringLiteral("- you want to switch to the Tesvano MultiEfx"),
+        QStringLiteral("If you proceed with erasing you can always restore algorithm by:"),
+        QStringLiteral("- uploading the Vadrelon MK3 algorithm once again from \"Upload Selected\" button"),
+        QStringLiteral("- click Request"),
+        QStringLiteral("- set tuning and assignments as desired"),
+        QStringLiteral("- click Save Parameters, Set Tuning, Assign"),
+    }
+        .join(QStringLiteral("\r\n"));
+}
+
 std::optional<Error> loadCatalogue(ContentState &content)
 {
     const Result<QStringList> catalogue = loadResourceLines(QString::fromLatin1(kCatalogueResourceName));

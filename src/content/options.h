@@ -19,6 +19,10 @@ QString buildBypassStorageMessage(bool store);
 // Loads the catalogue into the content state, its effects as the resource lines, and reads
 // the newest algorithm version from its first effect. The result is what went wrong, if
 // anything did.
+// What Erase Settings asks before it wipes the pedal's settings memory, and how to restore
+// the algorithm afterwards.
+QString eraseSettingsQuestion();
+
 std::optional<Error> loadCatalogue(ContentState &content);
 
 // Makes the named effect the selected one and loads its image into the content state. A

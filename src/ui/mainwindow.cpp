@@ -22,9 +22,11 @@
 #include "support/looks.h"
 #include "support/settings.h"
 #include "ui/consolewindow.h"
+#include "ui/devicecommands.h"
 #include "ui/effectlist.h"
 #include "ui/effectwindow.h"
 #include "ui/firmwarewindow.h"
+#include "ui/presetactions.h"
 #include "ui/sidewindows.h"
 
 #include <QApplication>
@@ -49,13 +51,6 @@ QString withoutLinked(QString caption)
     return caption;
 }
 
-// A checkable item turns its own mark over when clicked; the marks of these commands show
-// what the pedal was told, so the click is undone and the marks wait for the message.
-void undoClick(QAction *clicked)
-{
-    clicked->setChecked(!clicked->isChecked());
-}
-
 } // namespace
 
 MainWindow::MainWindow(PedalSession &session, SettingsStore &settings, Prompt &prompt, SideWindows &windows)
@@ -66,6 +61,12 @@ MainWindow::MainWindow(PedalSession &session, SettingsStore &settings, Prompt &p
       prompt_(prompt), windows_(windows)
 {
     ui_.setupUi(this);
+    commands_ = new DeviceCommands(
+        session, settings, prompt, windows, ui_, [this](std::function<void()> then) { return statusHandler(then); },
+        this);
+    presets_ = new PresetActions(
+        session, settings, prompt, windows, [this](std::function<void()> then) { requestStatus(std::move(then)); },
+        this);
     wire();
     startUp();
     updateCommands();
@@ -101,10 +102,6 @@ FirmwareWindow &MainWindow::firmwareWindow()
 void MainWindow::wire()
 {
     connect(ui_.request, &QPushButton::clicked, this, &MainWindow::onRequestClicked);
-    connect(ui_.upload, &QPushButton::clicked, this, &MainWindow::onUploadClicked);
-    connect(ui_.assign, &QPushButton::clicked, this, &MainWindow::onAssignClicked);
-    connect(ui_.footswitchMode, &QPushButton::clicked, this, &MainWindow::onFootswitchModeClicked);
-    connect(ui_.saveParameters, &QPushButton::clicked, this, &MainWindow::onSaveParametersClicked);
     connect(ui_.effects, &QListWidget::itemClicked, this, &MainWindow::onEffectClicked);
     connect(ui_.effects, &EffectList::arrowPressed, this, [this](const QString &trace) { log_.print(trace); });
     connect(ui_.scan, &QAction::triggered, this, &MainWindow::onScanTriggered);
@@ -112,39 +109,16 @@ void MainWindow::wire()
     connect(ui_.disconnect, &QAction::triggered, &link_, &PedalLink::unlink);
     for (int i = 0; i <= 6; ++i)
         connect(ui_.look->addAction(QString::number(i)), &QAction::triggered, this, [this, i] { onLookTriggered(i); });
-    for (QAction *a : ui_.midiChannels) {
-        connect(a, &QAction::triggered, this, [this, a] {
-            undoClick(a);
-            onMidiChannelTriggered(a);
-        });
-    }
-    connect(ui_.storeBypass, &QAction::triggered, this, [this] { onBypassStorageTriggered(true); });
-    connect(ui_.doNotStoreBypass, &QAction::triggered, this, [this] { onBypassStorageTriggered(false); });
-    connect(ui_.trackingLimitOn, &QAction::triggered, this, [this] { onTrackingLimitTriggered(true); });
-    connect(ui_.trackingLimitOff, &QAction::triggered, this, [this] { onTrackingLimitTriggered(false); });
-    connect(ui_.guitar, &QAction::triggered, this, [this] { onInstrumentTriggered(true); });
-    connect(ui_.bass, &QAction::triggered, this, [this] { onInstrumentTriggered(false); });
-    connect(ui_.setTuning, &QPushButton::clicked, this, &MainWindow::onSetTuningClicked);
-    connect(ui_.uploadTuningData, &QAction::triggered, this, &MainWindow::onUploadTuningDataTriggered);
-    connect(ui_.loadAlgorithmFromFile, &QAction::triggered, this, &MainWindow::onLoadAlgorithmFromFileTriggered);
-    connect(ui_.savePreset, &QAction::triggered, this, &MainWindow::onSavePresetTriggered);
+    connect(ui_.savePreset, &QAction::triggered, presets_, &PresetActions::save);
     connect(ui_.upgradeMode, &QAction::triggered, this, &MainWindow::onUpgradeModeTriggered);
     connect(ui_.startFirmwareUpgrade, &QAction::triggered, this, &MainWindow::onStartFirmwareUpgradeTriggered);
-    connect(ui_.eraseSettings, &QAction::triggered, this, &MainWindow::onEraseSettingsTriggered);
-    connect(ui_.loadPreset, &QAction::triggered, this, &MainWindow::onLoadPresetTriggered);
+    connect(ui_.loadPreset, &QAction::triggered, presets_, &PresetActions::load);
     connect(ui_.reportUsbErrors, &QAction::triggered, this,
             [this](bool on) { report(settings_.reportUsbErrorsClicked(on)); });
     connect(ui_.showUpdateMessage, &QAction::triggered, this,
             [this](bool on) { report(settings_.showUpdateMessageClicked(on)); });
     connect(ui_.info, &QMenu::aboutToShow, this,
             [this] { log_.print(QStringLiteral("current app version: ") + editorVersion_); });
-
-    // While an upload waits, the status says so every five seconds.
-    uploadCheckTimer_ = new QTimer(this);
-    uploadCheckTimer_->setObjectName(QStringLiteral("UploadCheckTimer"));
-    uploadCheckTimer_->setInterval(5000);
-    connect(uploadCheckTimer_, &QTimer::timeout, this,
-            [this] { ui_.status->setText(QStringLiteral("Upload Failed")); });
 
     auto *console = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), this);
     console->setContext(Qt::WindowShortcut);
@@ -272,7 +246,7 @@ void MainWindow::onStateChanged(LinkState state)
     const QString caption = withoutLinked(ui_.deviceName->text());
     ui_.deviceName->setText(state == LinkState::Unlinked ? caption : caption + QStringLiteral(" linked"));
     if (state == LinkState::Unlinked)
-        uploadCheckTimer_->stop();
+        commands_->linkEnded();
     device_.settingsRead = false;
     updateCommands();
 }
@@ -445,245 +419,6 @@ void MainWindow::onEffectClicked()
     prompt_.message(algorithmUploadMessage(content_.latestAlgorithmVersion));
 }
 
-// ---- Commands: upload, assignments, footswitch, stored parameters, options ----
-
-void MainWindow::onUploadClicked()
-{
-    if (!prompt_.askYesNo(QStringLiteral("Upload the selected algorithm?")))
-        return;
-    const QString name = resourceNameFor(content_.selectedEffectName);
-    log_.print(QStringLiteral("resource name: ") + name);
-    // The image is looked up before the pedal is bypassed: an upload that cannot happen must
-    // not leave the pedal silent, nor report "Upload Failed" for something never sent.
-    const Result<QStringList> image = loadResourceLines(name);
-    if (const Error *error = std::get_if<Error>(&image)) {
-        showError(*error);
-        return;
-    }
-    content_.resourceLines = std::get<QStringList>(image);
-    // The versions are read again: the effect window opens when the algorithm is now current.
-    runUpload(std::make_unique<UploadJob>(content_.resourceLines.value(0), hexToBytes(buildBypassMessage(true))),
-              [this] { requestStatus(); });
-}
-
-// While the pedal's answer is awaited, the status says "Upload Failed" every five seconds; the
-// answer, or the failure, ends that. Whatever the pedal answered is shown.
-void MainWindow::runUpload(std::unique_ptr<UploadJob> job, std::function<void()> then)
-{
-    ui_.status->setText(QStringLiteral("Uploading..."));
-    uploadCheckTimer_->start();
-    UploadJob *upload = job.get();
-    session_.uploadAlgorithm(std::move(job), this, [this, upload, then = std::move(then)](const Result<QString> &r) {
-        uploadCheckTimer_->stop();
-        const Error *error = std::get_if<Error>(&r);
-        const bool answered = !error || error->code == ErrorCode::UploadNotConfirmed;
-        ui_.status->setText(answered ? upload->answer() : QStringLiteral("Upload Failed"));
-        if (error)
-            showError(*error);
-        else if (then)
-            then();
-    });
-}
-
-void MainWindow::onLoadAlgorithmFromFileTriggered()
-{
-    const QString path = prompt_.openFileName(QString(), QStringLiteral("Dat files (*.dat)"), algorithmFileFolder_);
-    if (path.isEmpty())
-        return;
-    algorithmFileFolder_ = QFileInfo(path).absolutePath();
-    log_.print(QStringLiteral("Opening - ") + QDir::toNativeSeparators(path));
-    // Checked before the question and before the bypass: a file that cannot be an image never
-    // silences the pedal.
-    Result<QByteArray> image = loadAlgorithmFile(path);
-    if (const Error *error = std::get_if<Error>(&image)) {
-        showError(*error);
-        return;
-    }
-    if (!prompt_.askYesNo(QStringLiteral("Upload the selected algorithm?")))
-        return;
-    runUpload(UploadJob::fromFile(std::move(std::get<QByteArray>(image)), hexToBytes(buildBypassMessage(true))), {});
-}
-
-// ---- Presets ----
-
-// The file holds what the pedal reports: its values are read first, and nothing is written
-// unless a whole, current reply brought them just now.
-void MainWindow::onSavePresetTriggered()
-{
-    requestStatus([this] { savePresetFile(); });
-}
-
-void MainWindow::savePresetFile()
-{
-    if (const std::optional<Error> error = settings_.ensurePresetFolder()) {
-        showError(*error);
-        return;
-    }
-    const QString chosen = prompt_.saveFileName(QStringLiteral("Save Preset File"),
-                                                QStringLiteral("Preset files (*.txt)"), settings_.presetFolder());
-    if (chosen.isEmpty())
-        return;
-    const QString path = presetFileName(chosen);
-    if (QFileInfo::exists(path) &&
-        !prompt_.askYesNo(QStringLiteral("%1 already exists. Replace it?").arg(QDir::toNativeSeparators(path))))
-        return;
-    if (const std::optional<Error> error = vadrelon::savePresetFile(path, parameters_.values())) {
-        showError(*error);
-        return;
-    }
-    if (EffectWindow *window = windows_.builtEffect())
-        window->markSaved();
-    prompt_.message(QStringLiteral("File saved successfully: ") + QDir::toNativeSeparators(path));
-}
-
-void MainWindow::onLoadPresetTriggered()
-{
-    if (refuseUnread())
-        return;
-    if (const std::optional<Error> error = settings_.ensurePresetFolder()) {
-        showError(*error);
-        return;
-    }
-    const QString path = prompt_.openFileName(QStringLiteral("Open Preset File"),
-                                              QStringLiteral("Preset files (*.txt)"), settings_.presetFolder());
-    if (path.isEmpty())
-        return;
-    const Result<Preset> loaded = loadPresetFile(path);
-    if (const Error *error = std::get_if<Error>(&loaded)) {
-        showError(*error); // nothing changed, nothing sent
-        return;
-    }
-    const Preset &preset = std::get<Preset>(loaded);
-    log_.printLines(presetLoadTrace(preset));
-    // Only once the pedal has every changed value is the preset said to be loaded.
-    session_.loadPreset(preset.values, this, [this, path](const Result<QList<ParameterChange>> &changes) {
-        if (const Error *error = std::get_if<Error>(&changes)) {
-            showError(*error);
-            return;
-        }
-        if (EffectWindow *window = windows_.builtEffect())
-            window->showLoadedValues();
-        prompt_.message(QStringLiteral("File loaded successfully: ") + QDir::toNativeSeparators(path));
-    });
-}
-
-// The question comes first and the message is built after it, so that nothing that happens
-// while the question is open can change what the pedal receives.
-void MainWindow::onAssignClicked()
-{
-    if (refuseUnread())
-        return;
-    if (!prompt_.askYesNo(QStringLiteral("Upload Assignments?")))
-        return;
-    session_.sendTraced(effectWindow().assignMessage(), kCommandPauseMs, this, shownIfFailed({}));
-}
-
-void MainWindow::onFootswitchModeClicked()
-{
-    if (refuseUnread())
-        return;
-    if (std::optional<TracedMessage> message = effectWindow().footswitchMessage()) {
-        message->trace << message->text;
-        session_.sendTraced(*message, 0, this, shownIfFailed({}));
-    }
-}
-
-void MainWindow::onSaveParametersClicked()
-{
-    if (refuseUnread())
-        return;
-    if (!prompt_.askYesNo(QStringLiteral("Save Parameters to pedal?")))
-        return;
-    session_.storeParameters(this, shownIfFailed([this] {
-                                 if (EffectWindow *window = windows_.builtEffect())
-                                     window->markSaved();
-                             }));
-}
-
-void MainWindow::onMidiChannelTriggered(QAction *item)
-{
-    session_.setMidiChannel(item->text(), this, shownIfFailed([this, item] {
-                                for (QAction *a : ui_.midiChannels)
-                                    a->setChecked(a == item);
-                            }));
-}
-
-void MainWindow::onBypassStorageTriggered(bool store)
-{
-    undoClick(store ? ui_.storeBypass : ui_.doNotStoreBypass);
-    session_.setBypassStorage(store, this, shownIfFailed([this, store] {
-                                  ui_.storeBypass->setChecked(store);
-                                  ui_.doNotStoreBypass->setChecked(!store);
-                              }));
-}
-
-void MainWindow::onTrackingLimitTriggered(bool on)
-{
-    undoClick(on ? ui_.trackingLimitOn : ui_.trackingLimitOff);
-    session_.setTrackingLimit(on, this, shownIfFailed([this, on] {
-                                  ui_.trackingLimitOn->setChecked(on);
-                                  ui_.trackingLimitOff->setChecked(!on);
-                              }));
-}
-
-// ---- Tunings and instrument ----
-
-// The message and its trace come before the question, so that the console shows what a Yes
-// would send.
-void MainWindow::onSetTuningClicked()
-{
-    const Result<QString> text = buildTuningMessage(effect_.currentTuning, effect_.semitoneVariation);
-    if (const Error *error = std::get_if<Error>(&text)) {
-        showError(*error);
-        return;
-    }
-    log_.print(QStringLiteral("Tuning Message: ") + std::get<QString>(text));
-    if (prompt_.askYesNo(QStringLiteral("Set new tuning?")))
-        session_.sendMessage(std::get<QString>(text), kCommandPauseMs, true, this, shownIfFailed({}));
-}
-
-void MainWindow::onUploadTuningDataTriggered()
-{
-    const QString text = buildTuningDataMessage();
-    log_.print(QStringLiteral("tuning data: ") + text.mid(2));
-    if (!prompt_.askYesNo(QStringLiteral("Upload Tuning Data?")))
-        return;
-    log_.print(QStringLiteral("num_of_bytes: %1").arg(text.size() / 2));
-    // The table leaves the pedal bypassed; the status read after it shows that on the switch.
-    session_.uploadTuningData(this, statusHandler({}));
-}
-
-void MainWindow::onInstrumentTriggered(bool guitar)
-{
-    undoClick(guitar ? ui_.guitar : ui_.bass);
-    const TracedMessage message = buildInstrumentMessage(guitar);
-    log_.printLines(message.trace);
-    if (!prompt_.askYesNo(QStringLiteral("Change current Instrument?")))
-        return;
-    if (const std::optional<Error> error =
-            settings_.writeSettingFile(QString::fromLatin1(SettingsStore::InstrumentFile),
-                                       guitar ? QStringLiteral("GUITAR") : QStringLiteral("BASS"))) {
-        showError(*error);
-        return;
-    }
-    log_.print(message.text);
-    session_.sendMessage(message.text, 0, false, this, shownIfFailed([this, guitar] {
-                             device_.instrumentCode = guitar ? kGuitar : kBass;
-                             ui_.guitar->setChecked(guitar);
-                             ui_.bass->setChecked(!guitar);
-                         }));
-}
-
-// Commands that store the window's values on the pedal: only what the pedal said, or what the
-// player set on top of it, may go there.
-bool MainWindow::refuseUnread()
-{
-    if (device_.settingsRead)
-        return false;
-    showError(Error{ErrorCode::NotRead, {}});
-    return true;
-}
-
 // ---- Firmware ----
 
 void MainWindow::onUpgradeModeTriggered(bool on)
@@ -734,28 +469,6 @@ void MainWindow::onStartFirmwareUpgradeTriggered()
     FirmwareWindow &window = firmwareWindow();
     window.show();
     window.raise();
-}
-
-void MainWindow::onEraseSettingsTriggered()
-{
-    const QString question =
-        QStringList{
-            QStringLiteral("Are you sure you want to delete all settings?"),
-            QStringLiteral("This action will delete the Vadrelon MK3 algorithm and any other settings like presets and "
-                           "assignments"),
-            QStringLiteral("Erase settings is suggested in the following cases:"),
-            QStringLiteral("- the pedal is unresponsive/freezed after updates"),
-            QStringLiteral("- you want to switch to the Tesvano MultiEfx"),
-            QStringLiteral("If you proceed with erasing you can always restore algorithm by:"),
-            QStringLiteral("- uploading the Vadrelon MK3 algorithm once again from \"Upload Selected\" button"),
-            QStringLiteral("- click Request"),
-            QStringLiteral("- set tuning and assignments as desired"),
-            QStringLiteral("- click Save Parameters, Set Tuning, Assign"),
-        }
-            .join(QStringLiteral("\r\n"));
-    if (!prompt_.askYesNo(question))
-        return;
-    session_.eraseMemory(QStringLiteral("50"), this, shownIfFailed({}));
 }
 
 // ---- Looks, closing ----

@@ -22,7 +22,9 @@ namespace vadrelon {
 
 class ConsoleLog;
 class EffectWindow;
+class DeviceCommands;
 class FirmwareWindow;
+class PresetActions;
 class SideWindows;
 class Job;
 class UploadJob;
@@ -53,24 +55,10 @@ private:
     void onScanTriggered();
     void onLinkTriggered();
     void onRequestClicked();
-    void onUploadClicked();
-    void onAssignClicked();
-    void onFootswitchModeClicked();
-    void onSaveParametersClicked();
     void onEffectClicked();
-    void onMidiChannelTriggered(QAction *item);
-    void onBypassStorageTriggered(bool store);
-    void onTrackingLimitTriggered(bool on);
-    void onLoadAlgorithmFromFileTriggered();
-    void onSetTuningClicked();
-    void onUploadTuningDataTriggered();
-    void onInstrumentTriggered(bool guitar);
-    void onSavePresetTriggered();
-    void onLoadPresetTriggered();
     void onUpgradeModeTriggered(bool on);
     void leaveUpgradeMode();
     void onStartFirmwareUpgradeTriggered();
-    void onEraseSettingsTriggered();
     void onPedalFound(const Result<PedalSession::Found> &found);
     void onLookTriggered(int index);
     void onStateChanged(LinkState state);
@@ -81,12 +69,9 @@ private:
     // What a status reply does to the windows, wherever it came from; a failure is shown.
     PedalSession::Then<QByteArray> statusHandler(std::function<void()> then);
     bool applyStatus(const QByteArray &values);
-    void savePresetFile();
     void run(std::unique_ptr<Job> job, PedalSession::Done done);
     // Shows a failure; runs then after a success.
     PedalSession::Done shownIfFailed(std::function<void()> then);
-    void runUpload(std::unique_ptr<UploadJob> job, std::function<void()> then);
-    bool refuseUnread();
     void showError(const Error &error);
     void report(const std::optional<Error> &error);
     void updateCommands();
@@ -110,9 +95,9 @@ private:
     SideWindows &windows_;
 
     MainForm ui_;
-    QTimer *uploadCheckTimer_;
+    DeviceCommands *commands_;
+    PresetActions *presets_;
 
-    QString algorithmFileFolder_; // where the last algorithm file was chosen
     QString editorVersion_;
     quint32 latestFirmware_ = 0;
     // False once the pedal's firmware was found too old: nothing but Unlink makes sense then.

@@ -1,0 +1,44 @@
+#pragma once
+// Save Preset and Load Preset: a preset file holds what the pedal reports, and a preset loaded
+// reaches the pedal before it is said to be loaded. The main window's menu uses them, and so
+// can any window that lists presets.
+#include <QObject>
+#include <QString>
+#include <functional>
+
+namespace vadrelon {
+
+class PedalSession;
+class Prompt;
+class SettingsStore;
+class SideWindows;
+struct Error;
+
+class PresetActions : public QObject {
+    Q_OBJECT
+public:
+    using ReadStatus = std::function<void(std::function<void()> then)>;
+
+    // readStatus reads the pedal's status into the windows and runs then when the reply was
+    // whole and current.
+    PresetActions(PedalSession &session, SettingsStore &settings, Prompt &prompt, SideWindows &windows,
+                  ReadStatus readStatus, QObject *parent = nullptr);
+
+    // The pedal's values are read first, and nothing is written unless a whole, current reply
+    // brought them just now.
+    void save();
+    // Refused until the pedal's settings have been read since it was linked.
+    void load();
+
+private:
+    void saveFile();
+    void showError(const Error &error);
+
+    PedalSession &session_;
+    SettingsStore &settings_;
+    Prompt &prompt_;
+    SideWindows &windows_;
+    ReadStatus readStatus_;
+};
+
+} // namespace vadrelon
