@@ -53,11 +53,10 @@ CommandRunner::CommandRunner(CommandLine line, PedalLink &link, Streams streams,
 void CommandRunner::start()
 {
     overallBound_.start(line_.verb == Verb::Upgrade ? kUpgradeBoundMs : kOverallBoundMs);
-    if (const std::optional<Error> error = loadCatalogue(content_)) {
+    if (const std::optional<Error> error = session_.loadCatalogue()) {
         fail(*error);
         return;
     }
-    catalogue_ = content_.resourceLines;
     if (line_.verb == Verb::Coeff) {
         const int index = static_cast<int>(calculatorNoteNames().indexOf(line_.note));
         const QStringList lines =
@@ -123,8 +122,8 @@ void CommandRunner::dispatch()
     case Verb::Status:
         session_.readStatus(
             this, orFail<QByteArray>([this](const QByteArray &values) {
-                const Result<PedalReport> report =
-                    readPedalReport(values, catalogue_, latestFirmwareVersion(), content_.latestAlgorithmVersion);
+                const Result<PedalReport> report = readPedalReport(values, session_.catalogue, latestFirmwareVersion(),
+                                                                   content_.latestAlgorithmVersion);
                 if (const Error *error = std::get_if<Error>(&report))
                     fail(*error);
                 else
@@ -220,30 +219,26 @@ PedalSession::Done CommandRunner::answerWhenDone(Answer done)
     return orFail([this, done = std::move(done)] { answer(done); });
 }
 
-// The pedal's reply taken as the window takes it: versions current, the effect's parameter
-// addresses read, the settings put into the parameter set.
+// The pedal's reply taken as the window takes it; only a current pedal whose parameters can be
+// edited goes on.
 std::optional<Error> CommandRunner::adoptSettings(const QByteArray &values)
 {
     Result<PedalReport> report =
-        readPedalReport(values, catalogue_, latestFirmwareVersion(), content_.latestAlgorithmVersion);
+        readPedalReport(values, session_.catalogue, latestFirmwareVersion(), content_.latestAlgorithmVersion);
     if (const Error *error = std::get_if<Error>(&report))
         return *error;
     report_ = std::get<PedalReport>(std::move(report));
+    const Result<PedalSession::Adopted> adopted = session_.adoptStatus(values);
+    if (const Error *error = std::get_if<Error>(&adopted))
+        return *error;
+    const PedalSession::Adopted &a = std::get<PedalSession::Adopted>(adopted);
     if (std::optional<Error> outdated =
-            refuseOutdated(report_.verdict, latestFirmwareVersion(), content_.latestAlgorithmVersion))
+            refuseOutdated(a.verdict, latestFirmwareVersion(), content_.latestAlgorithmVersion))
         return outdated;
-    if (std::optional<Error> error = selectEffect(content_, report_.effectName, link_.log()))
-        return error;
-    const AddressHeader header = addressHeaderFor(content_.selectedEffectName, content_.resourceLines);
-    if (header.source == AddressSource::None)
-        return Error{ErrorCode::AddressesUnreadable,
-                     QStringLiteral("The parameters cannot be edited: %1. Nothing was sent.").arg(header.reason)};
-    if (const std::optional<QString> refused = readParameterAddresses(parameters_, header.line))
-        return Error{ErrorCode::AddressesUnreadable, *refused};
-    DeviceState device;
-    const StatusView view = applyPedalStatus(values, device, session_.effect, parameters_);
-    link_.log().printLines(view.trace);
-    if (!view.parametersRead)
+    for (const std::optional<Error> &error : {a.selection, a.addresses})
+        if (error)
+            return error;
+    if (!a.view.parametersRead)
         return Error{ErrorCode::ShortReply, QStringLiteral("%1 of %2").arg(values.size()).arg(kStatusValueCount)};
     return std::nullopt;
 }

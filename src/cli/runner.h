@@ -78,7 +78,6 @@ private:
     std::function<Discovered()> discover_;
     PedalSession session_;
     ContentState &content_ = session_.content;
-    QStringList catalogue_;
     ParameterSet &parameters_ = session_.parameters;
     PedalReport report_;
     Inputs inputs_;

@@ -2,7 +2,10 @@
 
 #include "base/consolelog.h"
 #include "base/hexcodec.h"
+#include "content/addressheader.h"
+#include "content/firmwaretable.h"
 #include "content/options.h"
+#include "content/resources.h"
 #include "content/tuning.h"
 #include "device/eeprom.h"
 #include "effect/messages.h"
@@ -23,6 +26,65 @@ std::unique_ptr<SendJob> tuningDataUploadJob()
 }
 
 PedalSession::PedalSession(PedalLink &link, QObject *parent) : QObject(parent), link_(link) {}
+
+std::optional<Error> PedalSession::loadCatalogue()
+{
+    std::optional<Error> error = vadrelon::loadCatalogue(content);
+    catalogue = content.resourceLines;
+    return error;
+}
+
+std::optional<Error> PedalSession::selectEffect(int row)
+{
+    log().print(QStringLiteral("efx index :%1").arg(row));
+    if (row < 0 || row >= catalogue.size())
+        return Error{ErrorCode::UntrustedReply, QStringLiteral("no effect in row %1 of the catalogue").arg(row)};
+    return vadrelon::selectEffect(content, catalogue.at(row), log());
+}
+
+std::optional<Error> PedalSession::readAddresses()
+{
+    const QString name = resourceNameFor(content.selectedEffectName);
+    log().print(QStringLiteral("resource name: ") + name);
+    const Result<QStringList> image = loadResourceLines(name);
+    const QStringList *lines = std::get_if<QStringList>(&image);
+    const AddressHeader header = addressHeaderFor(content.selectedEffectName, lines ? *lines : QStringList());
+    if (lines)
+        log().print(QStringLiteral("filecontent (first 128 bytes): ") + lines->value(0).left(256));
+    if (header.source == AddressSource::None) {
+        if (!parameters.addressesKnown())
+            return Error{ErrorCode::AddressesUnreadable,
+                         QStringLiteral("The parameters cannot be edited: ") + header.reason};
+        // An image that loaded yet starts with no address header is as good as unreadable.
+        return lines ? Error{ErrorCode::ResourceUnreadable, header.reason} : std::get<Error>(image);
+    }
+    if (const std::optional<QString> refused = readParameterAddresses(parameters, header.line))
+        return Error{ErrorCode::AddressesUnreadable, *refused};
+    return std::nullopt;
+}
+
+Result<PedalSession::Adopted> PedalSession::adoptStatus(const QByteArray &values)
+{
+    const Result<StatusSummary> summary = summarizeStatus(values, static_cast<int>(catalogue.size()));
+    if (const Error *error = std::get_if<Error>(&summary))
+        return *error;
+    Adopted adopted;
+    adopted.summary = std::get<StatusSummary>(summary);
+    QStringList trace;
+    adopted.verdict =
+        judgeVersions(adopted.summary, latestFirmwareVersion(), content.latestAlgorithmVersion, device, trace);
+    device.statusValues = values;
+    log().printLines(trace);
+    if (adopted.verdict == VersionVerdict::FirmwareOutdated)
+        return adopted;
+    adopted.selection = selectEffect(adopted.summary.effectRow);
+    if (adopted.verdict == VersionVerdict::AlgorithmOutdated)
+        return adopted;
+    adopted.addresses = readAddresses();
+    adopted.view = applyPedalStatus(values, device, effect, parameters);
+    log().printLines(adopted.view.trace);
+    return adopted;
+}
 
 void PedalSession::run(std::unique_ptr<Job> job, QObject *context, Done done)
 {

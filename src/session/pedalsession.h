@@ -10,6 +10,7 @@
 #include "device/link.h"
 #include "device/status.h"
 #include "effect/parameters.h"
+#include "effect/pedalstatus.h"
 #include "firmware/upgradejob.h"
 #include "session/pedalrules.h"
 
@@ -41,6 +42,31 @@ public:
     ContentState content;
     ParameterSet parameters;
     EffectState effect;
+    // The effects the editor knows, in the pedal's numbering.
+    QStringList catalogue;
+
+    // The catalogue and the newest algorithm version it names, read from the editor's own
+    // resources.
+    std::optional<Error> loadCatalogue();
+    // The effect in the catalogue's row, selected: its image is the text resource loaded.
+    std::optional<Error> selectEffect(int row);
+    // The selected effect's parameter addresses, read from its image. Without them no
+    // parameter message can go out, and the error says why: AddressesUnreadable while no
+    // addresses are known, else what is wrong with the image; the addresses read before stay.
+    std::optional<Error> readAddresses();
+
+    // A whole status reply taken in, as every front end takes it: the versions judged and
+    // traced; when the algorithm is current or outdated, the effect it names selected; when it
+    // is current, that effect's addresses read and the pedal's settings put into the state. A
+    // reply that cannot be trusted changes nothing.
+    struct Adopted {
+        StatusSummary summary;
+        VersionVerdict verdict = VersionVerdict::Current;
+        std::optional<Error> selection; // why the effect's image could not be loaded
+        std::optional<Error> addresses; // why the parameters cannot be edited, when they cannot
+        StatusView view;                // of a current pedal
+    };
+    Result<Adopted> adoptStatus(const QByteArray &values);
 
     // Runs one job. done comes once: at once with Busy or NotLinked when the job cannot
     // start, else when it ends, unless context has gone by then.

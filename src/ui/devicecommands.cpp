@@ -37,8 +37,8 @@ void undoClick(QAction *clicked)
 
 DeviceCommands::DeviceCommands(PedalSession &session, SettingsStore &settings, Prompt &prompt, SideWindows &windows,
                                MainForm &ui, StatusHandler statusHandler, QObject *parent)
-    : QObject(parent), session_(session), device_(session.device), content_(session.content),
-      effect_(session.effect), log_(session.log()), settings_(settings), prompt_(prompt), windows_(windows), ui_(ui),
+    : QObject(parent), session_(session), device_(session.device), content_(session.content), effect_(session.effect),
+      log_(session.log()), settings_(settings), prompt_(prompt), windows_(windows), ui_(ui),
       statusHandler_(std::move(statusHandler))
 {
     connect(ui_.upload, &QPushButton::clicked, this, &DeviceCommands::onUploadClicked);

@@ -30,8 +30,8 @@ public:
     // What a status reply does to the windows; then runs when it brought the parameters.
     using StatusHandler = std::function<PedalSession::Then<QByteArray>(std::function<void()> then)>;
 
-    DeviceCommands(PedalSession &session, SettingsStore &settings, Prompt &prompt, SideWindows &windows,
-                   MainForm &ui, StatusHandler statusHandler, QObject *parent = nullptr);
+    DeviceCommands(PedalSession &session, SettingsStore &settings, Prompt &prompt, SideWindows &windows, MainForm &ui,
+                   StatusHandler statusHandler, QObject *parent = nullptr);
 
     // The link has ended: no upload answer is awaited any more.
     void linkEnded();

@@ -296,35 +296,10 @@ void EffectWindow::showLevel(DialWidget *dial)
 
 // ---- Opening and enabling ----
 
-void EffectWindow::showEvent(QShowEvent *event)
+void EffectWindow::showAddressNote(const QString &why)
 {
-    QWidget::showEvent(event);
-    readAddresses();
-}
-
-// The parameter addresses of the selected effect, read each time the window shows.
-void EffectWindow::readAddresses()
-{
-    const QString name = resourceNameFor(content_.selectedEffectName);
-    log_.print(QStringLiteral("resource name: ") + name);
-    const Result<QStringList> image = loadResourceLines(name);
-    const QStringList *lines = std::get_if<QStringList>(&image);
-    const AddressHeader header = addressHeaderFor(content_.selectedEffectName, lines ? *lines : QStringList());
-    if (lines)
-        log_.print(QStringLiteral("filecontent (first 128 bytes): ") + lines->value(0).left(256));
-    if (header.source == AddressSource::None) {
-        // Without addresses a parameter message would go to a wrong place on the pedal: the
-        // parameter controls stay disabled and the window says why.
-        if (!parameters_.addressesKnown()) {
-            addressNote_->setText(QStringLiteral("The parameters cannot be edited: ") + header.reason);
-        } else {
-            // An image that loaded yet starts with no address header is as good as unreadable.
-            prompt_.message(
-                errorText(lines ? Error{ErrorCode::ResourceUnreadable, header.reason} : std::get<Error>(image)));
-        }
-    } else if (const std::optional<QString> refused = readParameterAddresses(parameters_, header.line)) {
-        prompt_.message(*refused);
-    }
+    if (!why.isEmpty())
+        addressNote_->setText(why);
     addressNote_->setVisible(!parameters_.addressesKnown());
     setLinked(linked_);
 }

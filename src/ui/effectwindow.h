@@ -34,6 +34,9 @@ public:
 
     // The controls are usable only while a pedal is linked and its versions are current.
     void setLinked(bool linked);
+    // Why the parameters cannot be edited (empty: as said before), shown where they are while
+    // none of their addresses is known.
+    void showAddressNote(const QString &why);
     // A status reply on the controls; nothing of it goes back to the pedal.
     void render(const StatusView &view);
     // The parameter set's values on the controls, without a message: the caller sends them.
@@ -55,7 +58,6 @@ public:
     void setVisible(bool visible) override;
 
 protected:
-    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -64,7 +66,6 @@ private:
         int parameter;
     };
     void buildControls();
-    void readAddresses();
     void applyParameterValues();
     void showLevel(DialWidget *dial);
     // Puts a dial where the pedal has it, without a message.

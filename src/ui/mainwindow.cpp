@@ -150,8 +150,8 @@ void MainWindow::startUp()
     scanQuietly();
     ui_.connect->setEnabled(!device_.linkSerialNumber.isEmpty());
     device_.firmwareUpgradeMode = false;
-    report(loadCatalogue(content_));
-    ui_.effects->addItems(content_.resourceLines);
+    report(session_.loadCatalogue());
+    ui_.effects->addItems(session_.catalogue);
     const QString version = QCoreApplication::applicationVersion();
     editorVersion_ = version.isEmpty() ? QStringLiteral("Version info not available") : version;
     ui_.appVersion->setText(ui_.appVersion->text() + QLatin1Char(' ') + editorVersion_);
@@ -333,65 +333,49 @@ PedalSession::Then<QByteArray> MainWindow::statusHandler(std::function<void()> t
 // values are now in the windows.
 bool MainWindow::applyStatus(const QByteArray &values)
 {
-    const Result<StatusSummary> summary = summarizeStatus(values, ui_.effects->count());
-    if (const Error *error = std::get_if<Error>(&summary)) {
+    const Result<PedalSession::Adopted> adopted = session_.adoptStatus(values);
+    if (const Error *error = std::get_if<Error>(&adopted)) {
         showError(*error);
         return false;
     }
-    const StatusSummary &s = std::get<StatusSummary>(summary);
-    QStringList trace;
-    const VersionVerdict verdict = judgeVersions(s, latestFirmware_, content_.latestAlgorithmVersion, device_, trace);
-    device_.statusValues = values;
-    ui_.firmwareVersion->setText(QStringLiteral("Device Firmware: ") + s.firmwareVersion);
-    ui_.algorithmVersion->setText(QStringLiteral("Device Algorithm: ") + s.algorithmVersion);
-    log_.printLines(trace);
-    commandsAllowed_ = verdict != VersionVerdict::FirmwareOutdated;
+    const PedalSession::Adopted &a = std::get<PedalSession::Adopted>(adopted);
+    ui_.firmwareVersion->setText(QStringLiteral("Device Firmware: ") + a.summary.firmwareVersion);
+    ui_.algorithmVersion->setText(QStringLiteral("Device Algorithm: ") + a.summary.algorithmVersion);
+    commandsAllowed_ = a.verdict != VersionVerdict::FirmwareOutdated;
     updateCommands();
-    if (verdict == VersionVerdict::FirmwareOutdated) {
+    if (a.verdict != VersionVerdict::Current)
         closeEffectWindow();
+    if (a.verdict == VersionVerdict::FirmwareOutdated) {
         for (const QString &message : firmwareUpgradeMessages(latestFirmware_))
             prompt_.message(message);
         return false;
     }
-    if (verdict == VersionVerdict::AlgorithmOutdated) {
-        closeEffectWindow();
+    ui_.effects->setCurrentRow(a.summary.effectRow);
+    report(a.selection);
+    if (a.verdict == VersionVerdict::AlgorithmOutdated) {
         prompt_.message(algorithmUploadMessage(content_.latestAlgorithmVersion));
-        ui_.effects->setCurrentRow(s.effectRow);
-        loadSelectedEffect();
         return false;
     }
-    ui_.effects->setCurrentRow(s.effectRow);
-    loadSelectedEffect();
-    openEffectWindow();
-    const StatusView view = applyPedalStatus(values, device_, effect_, parameters_);
-    log_.printLines(view.trace);
-    effectWindow().render(view);
-    ui_.showOptions(view);
-    return view.parametersRead;
+    openEffectWindow(a.addresses);
+    effectWindow().render(a.view);
+    ui_.showOptions(a.view);
+    return a.view.parametersRead;
 }
 
 // ---- Effects ----
 
-bool MainWindow::loadSelectedEffect()
-{
-    const int index = ui_.effects->currentRow();
-    log_.print(QStringLiteral("efx index :%1").arg(index));
-    if (index < 0)
-        return false;
-    if (const std::optional<Error> error = selectEffect(content_, ui_.effects->item(index)->text(), log_)) {
-        showError(*error);
-        return false;
-    }
-    return true;
-}
-
-void MainWindow::openEffectWindow()
+// Shown against the main window's right side, with the parameters' addresses as they were
+// read: while none is known, the window says why where the controls are.
+void MainWindow::openEffectWindow(const std::optional<Error> &addresses)
 {
     EffectWindow &window = effectWindow();
     if (window.isVisible())
         window.close();
-    // Against the main window's right side.
     window.move(frameGeometry().right() + 1, frameGeometry().top());
+    const bool noted = addresses && !parameters_.addressesKnown();
+    if (addresses && !noted)
+        prompt_.message(errorText(*addresses));
+    window.showAddressNote(noted ? errorText(*addresses) : QString());
     window.show();
     window.setEffectName(content_.selectedEffectName);
     updateCommands();
@@ -405,14 +389,16 @@ void MainWindow::closeEffectWindow()
 
 void MainWindow::onEffectClicked()
 {
-    if (!loadSelectedEffect())
+    if (const std::optional<Error> error = session_.selectEffect(ui_.effects->currentRow())) {
+        showError(*error);
         return;
+    }
     // An algorithm version that could not be read (no status reply yet) opens the window
     // rather than asking for an upload the pedal may not need.
     bool known = false;
     const int version = device_.deviceAlgorithmVersion.toInt(&known, 10);
     if (!link_.isLinked() || !known || version >= static_cast<int>(content_.latestAlgorithmVersion)) {
-        openEffectWindow();
+        openEffectWindow(session_.readAddresses());
         return;
     }
     closeEffectWindow();

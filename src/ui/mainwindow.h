@@ -75,11 +75,10 @@ private:
     void showError(const Error &error);
     void report(const std::optional<Error> &error);
     void updateCommands();
-    bool loadSelectedEffect();
     // The side windows, built on first use and then wired and brought up to date.
     EffectWindow &effectWindow();
     FirmwareWindow &firmwareWindow();
-    void openEffectWindow();
+    void openEffectWindow(const std::optional<Error> &addresses);
     void closeEffectWindow();
     void applyLook(int index);
 

@@ -417,6 +417,10 @@ TEST_F(EffectWindowTest, WithoutAnyAddressesTheParameterControlsStayDisabled)
 {
     start({&pedal});
     editor->session.content.selectedEffectName = "Vadrelon MK3 0099";
+    const std::optional<Error> reading = editor->session.readAddresses();
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->code, ErrorCode::AddressesUnreadable);
+    fx().showAddressNote(errorText(*reading));
     fx().show();
     fx().setLinked(true);
     EXPECT_TRUE(find<QLabel>("lblAddresses")->isVisible());
