@@ -27,6 +27,60 @@ std::unique_ptr<SendJob> tuningDataUploadJob()
 
 PedalSession::PedalSession(PedalLink &link, QObject *parent) : QObject(parent), link_(link) {}
 
+void PedalSession::markStored()
+{
+    stored = live;
+    emit valuesChanged();
+}
+
+void PedalSession::adoptValues(const PresetValues &values)
+{
+    parameters.setValues(values);
+    live = stored = values;
+    emit valuesChanged();
+}
+
+bool PedalSession::refuseLive() const
+{
+    if (link_.canSendLive())
+        return false;
+    log().print(QStringLiteral("not sent: the pedal is busy with another exchange"));
+    return true;
+}
+
+bool PedalSession::setLive(int parameter, quint32 value, Pace pace)
+{
+    if (refuseLive())
+        return false;
+    ParameterRow row = parameters.row(parameter);
+    row.value = value;
+    const std::optional<QString> text = parameterMessageFor(parameters, parameter, value);
+    if (!text)
+        return true;
+    if (parameter == ParHarmonicPitch)
+        log().print(harmonicPitchSendTrace(*text));
+    else if (parameter == ParDominantNotesCut || parameter == ParHighNotesCut)
+        log().print(QStringLiteral("write to DSP msg: ") + *text);
+    else
+        log().print(parameterSendTrace(row.name, *text));
+    if (pace == Pace::Knob)
+        link_.sendPaced(parameter, hexToBytes(*text));
+    else
+        link_.sendLive(hexToBytes(*text));
+    live[static_cast<size_t>(parameter)] = value;
+    emit valuesChanged();
+    return true;
+}
+
+bool PedalSession::setBypass(bool on)
+{
+    if (refuseLive())
+        return false;
+    effect.bypass = on;
+    link_.sendLive(hexToBytes(buildBypassMessage(on)));
+    return true;
+}
+
 std::optional<Error> PedalSession::loadCatalogue()
 {
     std::optional<Error> error = vadrelon::loadCatalogue(content);
@@ -83,6 +137,8 @@ Result<PedalSession::Adopted> PedalSession::adoptStatus(const QByteArray &values
     adopted.addresses = readAddresses();
     adopted.view = applyPedalStatus(values, device, effect, parameters);
     log().printLines(adopted.view.trace);
+    if (adopted.view.parametersRead)
+        adoptValues(parameters.values());
     return adopted;
 }
 
@@ -172,7 +228,13 @@ void PedalSession::storeParameters(QObject *context, Done done)
 {
     const TracedMessage message = buildStoredSettingsMessage(parameters);
     log().printLines(message.trace);
-    sendMessage(message.text, kCommandPauseMs, true, context, std::move(done));
+    sendMessage(message.text, kCommandPauseMs, true, this,
+                [this, context = QPointer<QObject>(context), done](const std::optional<Error> &error) {
+                    if (!error)
+                        markStored();
+                    if (context)
+                        done(error);
+                });
 }
 
 void PedalSession::loadPreset(const PresetValues &values, QObject *context, Then<QList<ParameterChange>> done)
@@ -190,18 +252,22 @@ void PedalSession::loadPreset(const PresetValues &values, QObject *context, Then
     }
     link_.dropPacedMessage();
     if (parts.isEmpty()) {
-        parameters.setValues(values);
+        adoptValues(values);
         done(changes);
         return;
     }
-    run(std::make_unique<SendJob>(parts), context, [this, values, changes, done](const std::optional<Error> &error) {
-        if (error) {
-            done(*error);
-            return;
-        }
-        parameters.setValues(values);
-        done(changes);
-    });
+    // What the pedal took is the session's whether or not the asker is still there.
+    run(std::make_unique<SendJob>(parts), this,
+        [this, values, changes, context = QPointer<QObject>(context), done](const std::optional<Error> &error) {
+            if (!error)
+                adoptValues(values);
+            if (!context)
+                return;
+            if (error)
+                done(*error);
+            else
+                done(changes);
+        });
 }
 
 void PedalSession::uploadTuningData(QObject *context, Then<QByteArray> done)

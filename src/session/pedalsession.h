@@ -44,6 +44,25 @@ public:
     EffectState effect;
     // The effects the editor knows, in the pedal's numbering.
     QStringList catalogue;
+    // The sixteen values as the pedal holds them live, as far as the editor knows (the last
+    // reply or preset, then every live change since), and as they were last read from the
+    // pedal, stored on it, or saved to or loaded from a preset.
+    PresetValues live{};
+    PresetValues stored{};
+
+    // The live values were stored or saved as they are.
+    void markStored();
+
+    // A player's change, sent live: never between a job's bytes, so false, with nothing sent
+    // or recorded, while a job runs (the console says so). A knob's messages are paced (at
+    // most one a period, its last position); anything else goes at once. The value becomes
+    // the parameter's, and the pedal's live value once sent; a parameter whose address is not
+    // known is recorded and not sent.
+    enum class Pace { AtOnce, Knob };
+    // True, and the console says so, while a job runs.
+    bool refuseLive() const;
+    bool setLive(int parameter, quint32 value, Pace pace = Pace::AtOnce);
+    bool setBypass(bool on);
 
     // The catalogue and the newest algorithm version it names, read from the editor's own
     // resources.
@@ -122,7 +141,13 @@ public:
     void upgradeFirmware(const QByteArray &image, int version, FirmwareUpgradeJob::ProgressCallback progress,
                          QObject *context, Done done);
 
+signals:
+    // The live or the stored values changed.
+    void valuesChanged();
+
 private:
+    void adoptValues(const PresetValues &values);
+
     PedalLink &link_;
 };
 

@@ -181,10 +181,7 @@ void DeviceCommands::onSaveParametersClicked()
         return;
     if (!prompt_.askYesNo(QStringLiteral("Save Parameters to pedal?")))
         return;
-    session_.storeParameters(this, shownIfFailed([this] {
-                                 if (EffectWindow *window = windows_.builtEffect())
-                                     window->markSaved();
-                             }));
+    session_.storeParameters(this, shownIfFailed({}));
 }
 
 void DeviceCommands::onMidiChannelTriggered(QAction *item)

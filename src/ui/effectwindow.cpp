@@ -6,9 +6,9 @@
 #include "content/addressheader.h"
 #include "content/contentstate.h"
 #include "content/resources.h"
-#include "device/link.h"
 #include "effect/pedalstatus.h"
 #include "effect/statusblocks.h"
+#include "session/pedalsession.h"
 #include "ui/dialwidget.h"
 
 #include <QCheckBox>
@@ -54,11 +54,13 @@ QPushButton *makeSwitch(const char *name, QWidget *parent)
 
 } // namespace
 
-EffectWindow::EffectWindow(PedalLink &link, ConsoleLog &log, Prompt &prompt, const ContentState &content,
-                           ParameterSet &parameters, EffectState &effect)
-    : QWidget(nullptr, Qt::Window), link_(link), log_(log), prompt_(prompt), content_(content), parameters_(parameters),
-      effect_(effect)
+EffectWindow::EffectWindow(PedalSession &session, Prompt &prompt)
+    : QWidget(nullptr, Qt::Window), session_(session), log_(session.log()), prompt_(prompt), content_(session.content),
+      parameters_(session.parameters), effect_(session.effect)
 {
+    // The title's mark: the pedal's live values differ from the last read, stored or loaded.
+    connect(&session_, &PedalSession::valuesChanged, this,
+            [this] { setWindowModified(session_.live != session_.stored); });
     setObjectName(QStringLiteral("TformFXsettings"));
     setWindowTitle(QStringLiteral("Form1"));
     buildControls();
@@ -317,14 +319,6 @@ void EffectWindow::setLinked(bool linked)
 
 // ---- Live messages ----
 
-bool EffectWindow::refuse()
-{
-    if (link_.canSendLive())
-        return false;
-    log_.print(QStringLiteral("not sent: the pedal is busy with another exchange"));
-    return true;
-}
-
 void EffectWindow::settleDial(DialWidget *dial, int angle)
 {
     {
@@ -342,81 +336,49 @@ void EffectWindow::onDialChanged(const DialRow &row)
         return;
     }
     const DialValue v = dialAngleToValue(row.dial->angle());
-    const std::optional<QString> text = parameterMessageFor(parameters_, row.parameter, v.value);
-    if (text && refuse()) {
+    if (!session_.setLive(row.parameter, v.value, PedalSession::Pace::Knob)) {
         settleDial(row.dial, settledAngles_.value(row.dial, DialWidget::kMinAngle));
         return;
     }
     settleDial(row.dial, v.angle);
-    parameters_.row(row.parameter).value = v.value;
-    if (!text)
-        return;
-    log_.print(parameterSendTrace(parameters_.row(row.parameter).name, *text));
-    link_.sendPaced(row.parameter, hexToBytes(*text));
-    noteSent(row.parameter, v.value);
 }
 
-// Wave and Split keep their records as the pedal last reported them; the switch itself
-// shows what was sent since.
 void EffectWindow::onSwitchToggled(QPushButton *control, int parameter, quint32 value)
 {
-    if (applying_)
+    if (applying_ || session_.setLive(parameter, value))
         return;
-    const std::optional<QString> text = parameterMessageFor(parameters_, parameter, value);
-    if (!text)
-        return;
-    if (refuse()) {
-        const QSignalBlocker quiet(control);
-        control->setChecked(!control->isChecked());
-        control->setText(control->isChecked() ? QStringLiteral("ON") : QStringLiteral("OFF"));
-        return;
-    }
-    log_.print(parameterSendTrace(parameters_.row(parameter).name, *text));
-    link_.sendLive(hexToBytes(*text));
-    noteSent(parameter, value);
+    const QSignalBlocker quiet(control);
+    control->setChecked(!control->isChecked());
+    control->setText(control->isChecked() ? QStringLiteral("ON") : QStringLiteral("OFF"));
 }
 
 void EffectWindow::onBypassToggled(bool on)
 {
-    if (applying_)
+    if (applying_ || session_.setBypass(on))
         return;
-    if (refuse()) {
-        const QSignalBlocker quiet(bypass_);
-        bypass_->setChecked(effect_.bypass);
-        bypass_->setText(effect_.bypass ? QStringLiteral("ON") : QStringLiteral("OFF"));
-        return;
-    }
-    effect_.bypass = on;
-    link_.sendLive(hexToBytes(buildBypassMessage(on)));
+    const QSignalBlocker quiet(bypass_);
+    bypass_->setChecked(effect_.bypass);
+    bypass_->setText(effect_.bypass ? QStringLiteral("ON") : QStringLiteral("OFF"));
 }
 
 void EffectWindow::onPitchChanged(int index)
 {
     if (applying_ || index < 0)
         return;
-    const quint32 value = HarmonicPitchTable[static_cast<size_t>(index)];
-    const std::optional<QString> text = parameterMessageFor(parameters_, ParHarmonicPitch, value);
-    if (!text)
+    const quint32 before = parameters_.HarmonicPitch.value;
+    if (session_.setLive(ParHarmonicPitch, HarmonicPitchTable[static_cast<size_t>(index)]))
         return;
-    if (refuse()) {
-        const QSignalBlocker quiet(pitch_);
-        pitch_->setCurrentIndex(harmonicPitchIndex(parameters_.HarmonicPitch.value).value_or(-1));
-        return;
-    }
-    log_.print(harmonicPitchSendTrace(*text));
-    link_.sendLive(hexToBytes(*text));
-    parameters_.HarmonicPitch.value = value;
-    noteSent(ParHarmonicPitch, value);
+    const QSignalBlocker quiet(pitch_);
+    pitch_->setCurrentIndex(harmonicPitchIndex(before).value_or(-1));
 }
 
 void EffectWindow::onNoteCutToggled(QCheckBox *box, int parameter)
 {
     if (applying_)
         return;
-    ParameterRow row = parameters_.row(parameter);
-    if (refuse()) {
+    if (session_.refuseLive()) {
         const QSignalBlocker quiet(box);
-        box->setChecked(row.value == 1);
+        box->setChecked(parameters_.row(parameter).value == 1);
         return;
     }
     if (tuning_->currentIndex() == 0 && box->isChecked()) {
@@ -424,13 +386,7 @@ void EffectWindow::onNoteCutToggled(QCheckBox *box, int parameter)
         const QSignalBlocker quiet(box);
         box->setChecked(false);
     }
-    row.value = flagValue(box->isChecked());
-    if (!parameters_.addressesKnown())
-        return;
-    const QString text = buildParameterMessage(row.address, row.value);
-    log_.print(QStringLiteral("write to DSP msg: ") + text);
-    link_.sendLive(hexToBytes(text));
-    noteSent(parameter, row.value);
+    session_.setLive(parameter, flagValue(box->isChecked()));
 }
 
 bool EffectWindow::eventFilter(QObject *watched, QEvent *event)
@@ -492,36 +448,19 @@ void EffectWindow::render(const StatusView &view)
         semitones_->setCurrentIndex(*view.semitoneEntry);
     if (view.bypass)
         bypass_->setChecked(*view.bypass);
-    if (view.parametersRead) {
+    if (view.parametersRead)
         applyParameterValues();
-        live_ = saved_ = parameters_.values();
-        setWindowModified(false);
-    }
 }
 
 void EffectWindow::showLoadedValues()
 {
     const QScopedValueRollback<bool> guard(applying_, true);
     applyParameterValues();
-    live_ = saved_ = parameters_.values();
-    setWindowModified(false);
-}
-
-void EffectWindow::markSaved()
-{
-    saved_ = live_;
-    setWindowModified(false);
 }
 
 void EffectWindow::setEffectName(const QString &name)
 {
     setWindowTitle(name + QStringLiteral("[*]"));
-}
-
-void EffectWindow::noteSent(int parameter, quint32 value)
-{
-    live_[static_cast<size_t>(parameter)] = value;
-    setWindowModified(live_ != saved_);
 }
 
 void EffectWindow::applyParameterValues()

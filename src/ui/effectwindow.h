@@ -21,7 +21,7 @@ namespace vadrelon {
 
 class ConsoleLog;
 class DialWidget;
-class PedalLink;
+class PedalSession;
 class Prompt;
 struct ContentState;
 struct StatusView;
@@ -29,8 +29,7 @@ struct StatusView;
 class EffectWindow : public QWidget {
     Q_OBJECT
 public:
-    EffectWindow(PedalLink &link, ConsoleLog &log, Prompt &prompt, const ContentState &content,
-                 ParameterSet &parameters, EffectState &effect);
+    EffectWindow(PedalSession &session, Prompt &prompt);
 
     // The controls are usable only while a pedal is linked and its versions are current.
     void setLinked(bool linked);
@@ -39,11 +38,9 @@ public:
     void showAddressNote(const QString &why);
     // A status reply on the controls; nothing of it goes back to the pedal.
     void render(const StatusView &view);
-    // The parameter set's values on the controls, without a message: the caller sends them.
-    // They become what the pedal holds and the reference for the modified marker.
+    // The parameter set's values on the controls, without a message: the session has sent
+    // them.
     void showLoadedValues();
-    // The pedal's live values were stored or saved as they are: the marker goes.
-    void markSaved();
     // The title: the effect's name, with a "*" while the pedal's live values differ from the
     // last status reply, preset or stored parameters.
     void setEffectName(const QString &name);
@@ -76,12 +73,10 @@ private:
     void onPitchChanged(int index);
     void onNoteCutToggled(QCheckBox *box, int parameter);
     void onAssignmentChanged(int control);
-    bool refuse(); // true (and says so in the console) when the link cannot take a message now
-    void noteSent(int parameter, quint32 value);
     std::array<QComboBox *, kControlCount> controlLists() const;
     QVector<QWidget *> parameterControls() const;
 
-    PedalLink &link_;
+    PedalSession &session_;
     ConsoleLog &log_;
     Prompt &prompt_;
     const ContentState &content_;
@@ -102,10 +97,6 @@ private:
     bool applying_ = false;
     bool sized_ = false;
     bool linked_ = false;
-    // What the pedal holds live, as far as the editor knows (the last reply or preset, then
-    // every live message sent since), and the values last read, loaded or stored.
-    std::array<quint32, kParameterCount> live_{};
-    std::array<quint32, kParameterCount> saved_{};
 };
 
 } // namespace vadrelon

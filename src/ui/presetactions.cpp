@@ -42,8 +42,7 @@ void PresetActions::saveFile()
         showError(*error);
         return;
     }
-    if (EffectWindow *window = windows_.builtEffect())
-        window->markSaved();
+    session_.markStored();
     prompt_.message(QStringLiteral("File saved successfully: ") + QDir::toNativeSeparators(path));
 }
 

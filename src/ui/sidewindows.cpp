@@ -8,10 +8,7 @@
 
 namespace vadrelon {
 
-SideWindows::SideWindows(PedalSession &session, Prompt &prompt)
-    : session_(session), link_(session.link()), log_(session.log()), prompt_(prompt), content_(session.content),
-      parameters_(session.parameters), effectState_(session.effect)
-{}
+SideWindows::SideWindows(PedalSession &session, Prompt &prompt) : session_(session), prompt_(prompt) {}
 
 SideWindows::~SideWindows() = default;
 
@@ -25,7 +22,7 @@ ConsoleWindow &SideWindows::console()
 EffectWindow &SideWindows::effect()
 {
     if (!effect_)
-        effect_ = std::make_unique<EffectWindow>(link_, log_, prompt_, content_, parameters_, effectState_);
+        effect_ = std::make_unique<EffectWindow>(session_, prompt_);
     return *effect_;
 }
 

@@ -5,17 +5,12 @@
 
 namespace vadrelon {
 
-class ConsoleLog;
 class ConsoleWindow;
 class EffectWindow;
 class FirmwareWindow;
 class NoteCutWindow;
-class ParameterSet;
-class PedalLink;
 class PedalSession;
 class Prompt;
-struct ContentState;
-struct EffectState;
 
 class SideWindows {
 public:
@@ -36,12 +31,7 @@ public:
 
 private:
     PedalSession &session_;
-    PedalLink &link_;
-    ConsoleLog &log_;
     Prompt &prompt_;
-    const ContentState &content_;
-    ParameterSet &parameters_;
-    EffectState &effectState_;
     std::unique_ptr<ConsoleWindow> console_;
     std::unique_ptr<EffectWindow> effect_;
     std::unique_ptr<FirmwareWindow> firmware_;

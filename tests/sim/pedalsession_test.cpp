@@ -243,6 +243,41 @@ TEST_F(Session, ALoadedPresetIsWhatThePedalAndTheSetHold)
     EXPECT_EQ(pedal.state().parameters[ParSplit], 1u);
 }
 
+// The live values follow every change the pedal took, the stored ones what was stored or
+// loaded, and what the pedal took is the session's even when the window that asked has gone.
+TEST_F(Session, LiveAndStoredValuesFollowWhatThePedalTook)
+{
+    const PresetValues read = session.parameters.values();
+    session.stored = session.live = read;
+    ASSERT_TRUE(session.setLive(ParDry, 0x00200000, PedalSession::Pace::Knob));
+    EXPECT_EQ(session.live[ParDry], 0x00200000u);
+    EXPECT_EQ(session.stored, read);
+    ASSERT_TRUE(test::waitFor([this] { return pedal.state().parameters[ParDry] == 0x00200000u; }));
+
+    session.readStatus(&caller, [](const Result<QByteArray> &) {});
+    EXPECT_FALSE(session.setLive(ParDry, 0x00300000)) << "never between a job's bytes";
+    EXPECT_EQ(session.parameters.Dry.value, 0x00200000u);
+    ASSERT_TRUE(test::waitFor([this] { return !link.busy(); }));
+
+    {
+        QObject gone;
+        session.storeParameters(&gone, [](const std::optional<Error> &) {});
+    }
+    ASSERT_TRUE(test::waitFor([this] { return !link.busy(); }));
+    EXPECT_EQ(session.stored, session.live);
+
+    PresetValues preset = read;
+    preset[ParSubMix] ^= 0x100;
+    {
+        QObject gone;
+        session.loadPreset(preset, &gone, [](const Result<QList<ParameterChange>> &) {});
+    }
+    ASSERT_TRUE(test::waitFor([this] { return !link.busy(); }));
+    EXPECT_EQ(session.parameters.values(), preset);
+    EXPECT_EQ(session.live, preset);
+    EXPECT_EQ(session.stored, preset);
+}
+
 // The bootloader's flows: a pedal waiting there is found there; a running one is sent there and
 // upgraded; an image that cannot start is refused before anything reaches the pedal.
 TEST_F(Session, APedalIsFoundInItsBootloaderSentThereAndUpgraded)

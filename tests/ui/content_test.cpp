@@ -409,6 +409,26 @@ TEST_F(PresetLoad, SendsEveryChangedValueAtOnceAndShowsIt)
 
 // The pedal reports the filters and the range as steps, but takes levels for them: a preset
 // restores the steps it was saved with.
+// A switch turned by hand is what the pedal holds: a preset with the value read before must
+// send it back, or the window would show the preset over a pedal that kept the switch.
+TEST_F(PresetLoad, ASwitchTurnedSinceTheReadIsSentBack)
+{
+    pedal.state().parameters[ParWave] = 0x600000; // off
+    linkAndClear();
+    const quint32 read = pedal.state().parameters[ParWave];
+    ASSERT_FALSE(find<QPushButton>("swtWave")->isChecked());
+    const QString asRead = presetWith({});
+    find<QPushButton>("swtWave")->click();
+    ASSERT_TRUE(settle());
+    ASSERT_NE(pedal.state().parameters[ParWave], read);
+    prompt.files = {asRead};
+    trigger("menuLoadPreset");
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(pedal.state().parameters[ParWave], read);
+    EXPECT_FALSE(find<QPushButton>("swtWave")->isChecked());
+    EXPECT_FALSE(fx().isWindowModified());
+}
+
 TEST_F(PresetLoad, StepsComeBackAsTheSameSteps)
 {
     linkAndClear();
