@@ -1,6 +1,39 @@
 #include "effect/pedalstatus.h"
 
+#include "base/hexcodec.h"
+
 namespace vadrelon {
+
+Result<StatusSummary> summarizeStatus(const QByteArray &values, int effectCount)
+{
+    if (values.size() < kStatusValueCount)
+        return Error{ErrorCode::ShortReply, QStringLiteral("%1 of %2").arg(values.size()).arg(kStatusValueCount)};
+    const auto at = [&](int i) { return static_cast<quint8>(values[i]); };
+    StatusSummary s;
+    s.firmware = at(StatusIndex::Firmware);
+    s.firmwareVersion = QString::number(s.firmware);
+    s.algorithmVersion = hex2(at(StatusIndex::AlgorithmHigh)) + hex2(at(StatusIndex::AlgorithmLow));
+    s.effectNumber = hex2(at(StatusIndex::Effect));
+    // Both are hex digits read as decimal: a letter among them is not a version we know.
+    try {
+        s.algorithm = parseDecimal(s.algorithmVersion);
+    } catch (const ConversionError &) {
+        return Error{
+            ErrorCode::UntrustedReply,
+            QStringLiteral("The pedal reported an algorithm version that is not valid (%1).").arg(s.algorithmVersion)};
+    }
+    bool known = true;
+    try {
+        s.effectRow = parseDecimal(s.effectNumber);
+    } catch (const ConversionError &) {
+        known = false;
+    }
+    // A row beyond the catalogue would open the effect window on no effect at all.
+    if (!known || s.effectRow > 9 || s.effectRow >= effectCount)
+        return Error{ErrorCode::UntrustedReply,
+                     QStringLiteral("The pedal reported an effect number that is not valid (%1).").arg(s.effectNumber)};
+    return s;
+}
 
 VersionVerdict judgeVersions(const StatusSummary &s, quint32 latestFirmware, quint32 latestAlgorithm,
                              DeviceState &device, QStringList &trace)

@@ -135,7 +135,7 @@ public:
     }
     bool settle()
     {
-        return waitFor([&] { return !editor->link.busy(); }, 8000);
+        return waitFor([&] { return !editor->session.link().busy(); }, 8000);
     }
     void link()
     {
@@ -157,7 +157,7 @@ TEST_F(OverThePty, ASilentPedalGetsOneClearMessageAndStaysLinked)
     link();
     EXPECT_EQ(prompt.messages, QStringList({"The pedal did not answer the status request. Check that it is powered "
                                             "and linked, then try again."}));
-    EXPECT_TRUE(editor->link.isLinked());
+    EXPECT_TRUE(editor->session.link().isLinked());
     EXPECT_TRUE(find<QPushButton>("btnRequest")->isEnabled());
 }
 
@@ -181,7 +181,7 @@ TEST_F(OverThePty, AnImageGoesOutWholeAndThePedalsAnswerIsShown)
     link();
     prompt.answers = {true};
     find<QPushButton>("btnUpload")->click();
-    ASSERT_TRUE(waitFor([&] { return pedal->logMessages().size() >= 4 && !editor->link.busy(); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return pedal->logMessages().size() >= 4 && !editor->session.link().busy(); }, 10000));
     const QStringList got = pedal->logMessages();
     EXPECT_EQ(got[1], "0D 01");
     EXPECT_EQ(got[2].size(), 4512 * 3 - 1) << "one message of 4512 bytes";
@@ -196,7 +196,7 @@ TEST_F(OverThePty, AnUnplugInTheMiddleOfUseIsToldOnce)
     link();
     prompt.answers = {true};
     find<QPushButton>("btnSaveParameters")->click(); // the second message: the pedal goes
-    ASSERT_TRUE(waitFor([&] { return !editor->link.isLinked() && !editor->link.busy(); }, 3000));
+    ASSERT_TRUE(waitFor([&] { return !editor->session.link().isLinked() && !editor->session.link().busy(); }, 3000));
     QTest::qWait(200);
     EXPECT_EQ(prompt.messages,
               QStringList({"Save Parameters to pedal?", "The pedal is no longer connected. Plug it in again and choose "
@@ -222,7 +222,7 @@ TEST_F(OverThePty, AnUpgradeStoppedByANackIsFinishedByTheNextEditor)
         find<QAction>("menuStartFirmwareUpgrade")->trigger();
         prompt.files = {file};
         editor->windows.firmware().findChild<QPushButton *>("btnUpgradeFromFile")->click();
-        return waitFor([&] { return !editor->link.busy() && !prompt.messages.isEmpty(); }, 20000);
+        return waitFor([&] { return !editor->session.link().busy() && !prompt.messages.isEmpty(); }, 20000);
     };
 
     link();
@@ -238,7 +238,7 @@ TEST_F(OverThePty, AnUpgradeStoppedByANackIsFinishedByTheNextEditor)
     editor = std::make_unique<Editor>(driver, prompt, dir.filePath("documents"));
     link();
     EXPECT_EQ(prompt.messages, QStringList({waiting}));
-    EXPECT_EQ(editor->link.state(), LinkState::Bootloader);
+    EXPECT_EQ(editor->session.link().state(), LinkState::Bootloader);
     EXPECT_FALSE(find<QPushButton>("btnUpload")->isEnabled());
     ASSERT_TRUE(upgrade());
     EXPECT_EQ(prompt.messages, QStringList({"Firmware Upgrade Complete, device will now restart"}));

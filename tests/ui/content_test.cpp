@@ -99,7 +99,7 @@ TEST_F(ContentTest, AnAlgorithmFileThatCannotBeAnImageIsRefusedBeforeAnyBypass)
         trigger("menuLoadAlgorithmFromFile");
         ASSERT_EQ(prompt.messages.size(), 1) << c.file << ": " << prompt.messages.join('|').toStdString();
         EXPECT_TRUE(prompt.messages[0].contains(c.says)) << c.file << ": " << prompt.messages[0].toStdString();
-        EXPECT_FALSE(editor->link.busy()) << c.file;
+        EXPECT_FALSE(editor->session.link().busy()) << c.file;
     }
     EXPECT_TRUE(sent().isEmpty()) << "not even the bypass";
     EXPECT_EQ(status(), "Status: ");
@@ -113,7 +113,7 @@ TEST_F(ContentTest, CancelOrNoSendsNoAlgorithmFile)
     prompt.files = {file("fx.dat")};
     prompt.answers = {false};
     trigger("menuLoadAlgorithmFromFile");
-    EXPECT_FALSE(editor->link.busy());
+    EXPECT_FALSE(editor->session.link().busy());
     EXPECT_TRUE(sent().isEmpty());
 }
 
@@ -129,7 +129,7 @@ TEST_F(ContentTest, ASilentPedalEndsTheFileUploadWithinItsBound)
     EXPECT_EQ(status(), "Upload Failed");
     EXPECT_EQ(prompt.messages.last(),
               "The pedal did not answer the algorithm upload. Check that it is powered and linked, then try again.");
-    EXPECT_TRUE(editor->link.isLinked());
+    EXPECT_TRUE(editor->session.link().isLinked());
 }
 
 // ---- Tunings ----
@@ -253,7 +253,7 @@ TEST_F(ContentTest, OptionMarksChangeOnlyOnceTheirMessageWentOut)
     linkAndClear();
     QAction *store = action("menuStoreBypassStatus");
     QAction *doNotStore = action("menuDoNotStoreBypassStatus");
-    editor->link.unlink();
+    editor->session.link().unlink();
     store->setEnabled(true); // as if the click came just as the pedal went
     store->trigger();
     EXPECT_FALSE(store->isChecked()) << "nothing reached the pedal";
@@ -274,7 +274,7 @@ TEST_F(ContentTest, AMidiChannelIsMarkedOnlyOnceItWentOut)
     linkAndClear();
     const QList<QAction *> channels = find<QMenu>("menuMIDIchannel")->actions();
     ASSERT_TRUE(channels[0]->isChecked()) << "the pedal reports OMNI";
-    editor->link.unlink();
+    editor->session.link().unlink();
     channels[5]->trigger();
     EXPECT_FALSE(channels[5]->isChecked());
     EXPECT_TRUE(channels[0]->isChecked());
@@ -449,7 +449,7 @@ TEST_F(PresetLoad, DropsAKnobMessageStillWaiting)
 {
     linkAndClear();
     find<DialWidget>("dialSubMix")->setAngle(90);
-    ASSERT_TRUE(editor->link.hasPacedMessage());
+    ASSERT_TRUE(editor->session.link().hasPacedMessage());
     prompt.files = {presetWith({{0, "00400000"}})};
     trigger("menuLoadPreset");
     ASSERT_TRUE(settle());
@@ -468,7 +468,7 @@ TEST_F(PresetLoad, AMalformedOrCancelledLoadChangesNothing)
     EXPECT_EQ(prompt.messages,
               QStringList({"Error loading file: \"" + QDir::toNativeSeparators(presetFolder() + "/p.txt") +
                            "\": line 5 is \"00ZZ0040\", not eight hex digits"}));
-    EXPECT_FALSE(editor->link.busy());
+    EXPECT_FALSE(editor->session.link().busy());
     EXPECT_TRUE(sent().isEmpty());
     EXPECT_EQ(editor->session.parameters.values(), before);
     EXPECT_EQ(find<DialWidget>("dialDry")->angle(), angle);
@@ -486,7 +486,7 @@ TEST_F(PresetLoad, AChangeWhoseAddressIsNotKnownRefusesThePresetNamingIt)
     trigger("menuLoadPreset");
     EXPECT_EQ(prompt.messages, QStringList({"The parameters of this effect cannot be edited: the pedal's address for "
                                             "Sub Mix is not known. Nothing was sent."}));
-    EXPECT_FALSE(editor->link.busy());
+    EXPECT_FALSE(editor->session.link().busy());
     EXPECT_TRUE(sent().isEmpty());
     EXPECT_EQ(editor->session.parameters.values(), before);
 }

@@ -45,7 +45,7 @@ EffectWindow &EditorFixture::fx()
 
 const QStringList &EditorFixture::log() const
 {
-    return editor->log.lines();
+    return editor->session.log().lines();
 }
 
 bool EditorFixture::logHas(const QString &line) const
@@ -60,14 +60,14 @@ bool EditorFixture::waitFor(const std::function<bool()> &cond, int ms)
 
 bool EditorFixture::settle(int ms)
 {
-    return waitFor([this] { return !editor->link.busy(); }, ms);
+    return waitFor([this] { return !editor->session.link().busy(); }, ms);
 }
 
 void EditorFixture::link()
 {
     trigger("menuConnect");
     ASSERT_TRUE(settle());
-    ASSERT_TRUE(editor->link.isLinked()) << prompt.messages.join('|').toStdString();
+    ASSERT_TRUE(editor->session.link().isLinked()) << prompt.messages.join('|').toStdString();
 }
 
 void EditorFixture::linkAndClear()

@@ -52,7 +52,8 @@ public:
     // Lets the knob's period end and any exchange finish.
     void flush()
     {
-        ASSERT_TRUE(waitFor([&] { return !editor->link.hasPacedMessage() && !editor->link.busy(); }));
+        ASSERT_TRUE(
+            waitFor([&] { return !editor->session.link().hasPacedMessage() && !editor->session.link().busy(); }));
     }
     QStringList sent() { return received(pedal); }
 };
@@ -243,7 +244,7 @@ TEST_F(EffectWindowTest, DuringAnExchangeChangesAreRefusedAndPutBack)
     linkAndClear();
     pedal.faults().answerDelayMs = 120; // within the request's bound, which runs at a tenth
     click("btnRequest");
-    ASSERT_TRUE(editor->link.busy());
+    ASSERT_TRUE(editor->session.link().busy());
     find<DialWidget>("dialDry")->setAngle(0);
     find<QComboBox>("cmbVariableWavePitch")->setCurrentIndex(3);
     find<QCheckBox>("chkHighNoteCut")->setChecked(true);
@@ -284,7 +285,7 @@ TEST_F(EffectWindowTest, EveryEndOfARequestLeavesTheWindowLive)
          [](EffectWindowTest &f, sim::VirtualPedal &) {
              f.prompt.answers = {true};
              f.click("btnSaveParameters");
-             EXPECT_FALSE(f.editor->link.run(std::make_unique<StatusJob>()));
+             EXPECT_FALSE(f.editor->session.link().run(std::make_unique<StatusJob>()));
              ASSERT_TRUE(f.settle());
          }},
         {"unplug",

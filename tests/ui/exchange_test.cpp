@@ -75,9 +75,11 @@ const Command kCommands[] = {
     {"the bypass", [](Exchanges &f) { f.find<QPushButton>("swtBypass")->toggle(); }},
     {"the pitch list", [](Exchanges &f) { f.find<QComboBox>("cmbVariableWavePitch")->setCurrentIndex(2); }},
     {"a job from the core",
-     [](Exchanges &f) { EXPECT_FALSE(f.editor->link.run(std::make_unique<SendJob>(QByteArray::fromHex("1101"), 0))); }},
+     [](Exchanges &f) {
+         EXPECT_FALSE(f.editor->session.link().run(std::make_unique<SendJob>(QByteArray::fromHex("1101"), 0)));
+     }},
     {"a live message from the core",
-     [](Exchanges &f) { EXPECT_FALSE(f.editor->link.sendLive(QByteArray::fromHex("0D00"))); }},
+     [](Exchanges &f) { EXPECT_FALSE(f.editor->session.link().sendLive(QByteArray::fromHex("0D00"))); }},
 };
 
 struct Exchange {
@@ -120,18 +122,18 @@ TEST_F(Exchanges, NothingReachesThePedalBetweenAJobsBytes)
             QStringList duringJob;
             const auto recorder =
                 QObject::connect(&p, &sim::VirtualPedal::messageReceived, &p, [&](const sim::ReceivedMessage &m) {
-                    if (editor->link.busy() && !e.own(m.bytes))
+                    if (editor->session.link().busy() && !e.own(m.bytes))
                         duringJob << hex(m.bytes);
                 });
             e.start(*this);
-            ASSERT_TRUE(editor->link.busy());
+            ASSERT_TRUE(editor->session.link().busy());
             c.run(*this);
             QTest::qWait(20);
             c.run(*this); // and once more, later in the job
             ASSERT_TRUE(settle(5000));
             QObject::disconnect(recorder);
             EXPECT_EQ(duringJob, QStringList());
-            ASSERT_TRUE(editor->link.isLinked());
+            ASSERT_TRUE(editor->session.link().isLinked());
         }
         editor.reset();
         driver.detach(&p);
@@ -159,7 +161,8 @@ TEST_F(Exchanges, ConfirmedCommandsSendExactlyWhatWasConfirmedAndTheKnobOnce)
         prompt.answers = {true};
         find<DialWidget>("dialDry")->setAngle(90);
         click(c.button);
-        ASSERT_TRUE(waitFor([&] { return !editor->link.busy() && !editor->link.hasPacedMessage(); }));
+        ASSERT_TRUE(
+            waitFor([&] { return !editor->session.link().busy() && !editor->session.link().hasPacedMessage(); }));
         QTest::qWait(150);
         EXPECT_EQ(received(p), QStringList({"01 00 25 00 3F C0 00", c.bytes}));
         prompt.openMs = 0;
@@ -204,7 +207,7 @@ TEST_F(Exchanges, ClosingTheMainWindowDuringAnyWaitEndsAtOnceWithoutSpinning)
         sim::VirtualPedal p;
         linkedTo(p);
         c.wait(*this, p);
-        ASSERT_TRUE(editor->link.busy());
+        ASSERT_TRUE(editor->session.link().busy());
         QTimer::singleShot(10, &w(), [this] { w().close(); });
         QElapsedTimer wall;
         wall.start();

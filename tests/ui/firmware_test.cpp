@@ -15,7 +15,7 @@ using namespace vadrelon;
 class FirmwareMenu : public test::EditorFixture {
 public:
     QAction *mode() { return action("menuFirmwareUpgradeMode"); }
-    bool evenParity() { return editor->transport.parity() == FT_PARITY_EVEN; }
+    bool evenParity() { return editor->session.link().transport().parity() == FT_PARITY_EVEN; }
 };
 
 TEST_F(FirmwareMenu, ARecentFirmwareIsAskedFirstThenEntersItsBootloader)
@@ -40,7 +40,7 @@ TEST_F(FirmwareMenu, ARecentFirmwareIsAskedFirstThenEntersItsBootloader)
     EXPECT_EQ(prompt.messages.last(), "Connection to bootloader succeeded. Release SHIFT button and go to Upgrade "
                                       "Firmware menu and click Start Firmware Upgrade.");
     EXPECT_TRUE(logHas("received Byte: 79"));
-    EXPECT_EQ(editor->link.state(), LinkState::Bootloader);
+    EXPECT_EQ(editor->session.link().state(), LinkState::Bootloader);
     EXPECT_TRUE(mode()->isChecked());
     EXPECT_TRUE(enabled("menuStartFirmwareUpgrade"));
     for (const char *command : {"btnRequest", "btnUpload", "btnSaveParameters", "btnAssign", "btnSetFootswitchMode",
@@ -81,7 +81,7 @@ TEST_F(FirmwareMenu, AFailedGreetingPutsTheFramingBack)
     trigger("menuFirmwareUpgradeMode");
     ASSERT_TRUE(settle());
     EXPECT_EQ(prompt.messages.last(), "Connection to bootloader failed");
-    EXPECT_EQ(editor->link.state(), LinkState::Linked);
+    EXPECT_EQ(editor->session.link().state(), LinkState::Linked);
     EXPECT_FALSE(evenParity());
     EXPECT_FALSE(enabled("menuStartFirmwareUpgrade"));
 }
@@ -112,7 +112,7 @@ TEST_F(FirmwareMenu, TheLegacyPathGreetsAtTheLinkAndLeavingItEndsTheBootloaderLi
     EXPECT_EQ(prompt.messages, QStringList({"Connection to bootloader succeeded, ready for firmware upgrade"}));
     EXPECT_TRUE(enabled("menuStartFirmwareUpgrade"));
     trigger("menuFirmwareUpgradeMode");
-    EXPECT_FALSE(editor->link.isLinked()) << "nothing can go on at the bootloader's framing";
+    EXPECT_FALSE(editor->session.link().isLinked()) << "nothing can go on at the bootloader's framing";
     EXPECT_EQ(sent(), QStringList({"7F"}));
 }
 
@@ -126,7 +126,7 @@ TEST_F(FirmwareMenu, APlainLinkFindsAPedalWaitingInItsBootloader)
     EXPECT_EQ(sent(), QStringList({"7F"})) << "the status request at the firmware's framing means nothing to it";
     EXPECT_EQ(prompt.messages, QStringList({"The pedal is waiting in its bootloader, without working firmware. Choose "
                                             "Firmware Upgrade → Start Firmware Upgrade to install its firmware."}));
-    EXPECT_EQ(editor->link.state(), LinkState::Bootloader);
+    EXPECT_EQ(editor->session.link().state(), LinkState::Bootloader);
     EXPECT_TRUE(enabled("menuStartFirmwareUpgrade"));
     trigger("menuStartFirmwareUpgrade");
     EXPECT_TRUE(editor->windows.firmware().isVisible());
@@ -145,9 +145,9 @@ TEST_F(FirmwareMenu, APlainLinkFindsAPedalGreetedBeforeInItsBootloader)
     trigger("menuFirmwareUpgradeMode");
     trigger("menuConnect");
     ASSERT_TRUE(settle());
-    ASSERT_EQ(editor->link.state(), LinkState::Bootloader);
+    ASSERT_EQ(editor->session.link().state(), LinkState::Bootloader);
     trigger("menuFirmwareUpgradeMode"); // off: unlinks
-    ASSERT_FALSE(editor->link.isLinked());
+    ASSERT_FALSE(editor->session.link().isLinked());
     pedal.clearReceived();
     prompt.messages.clear();
 
@@ -155,7 +155,7 @@ TEST_F(FirmwareMenu, APlainLinkFindsAPedalGreetedBeforeInItsBootloader)
     EXPECT_EQ(sent(), QStringList({"02 00", "7F 7F"}));
     EXPECT_EQ(prompt.messages, QStringList({"The pedal is waiting in its bootloader, without working firmware. Choose "
                                             "Firmware Upgrade → Start Firmware Upgrade to install its firmware."}));
-    EXPECT_EQ(editor->link.state(), LinkState::Bootloader);
+    EXPECT_EQ(editor->session.link().state(), LinkState::Bootloader);
     EXPECT_TRUE(enabled("menuStartFirmwareUpgrade"));
     EXPECT_TRUE(enabled("menuDisconnect"));
     for (const char *command : {"btnRequest", "btnUpload", "btnSaveParameters", "btnAssign", "btnSetFootswitchMode",
@@ -172,7 +172,7 @@ TEST_F(FirmwareMenu, ASilentPedalThatIsNoBootloaderEitherIsToldAsSilent)
     EXPECT_EQ(prompt.messages, QStringList({"The pedal did not answer the status request. Check that it is powered "
                                             "and linked, then try again."}));
     EXPECT_FALSE(evenParity());
-    EXPECT_EQ(editor->link.state(), LinkState::Linked);
+    EXPECT_EQ(editor->session.link().state(), LinkState::Linked);
 }
 
 TEST_F(FirmwareMenu, EraseSettingsAsksThenErasesTheSettingsMemory)

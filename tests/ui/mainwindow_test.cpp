@@ -125,7 +125,7 @@ TEST_F(StartUp, OnePedalIsReadyToLinkWithoutAQuestion)
     EXPECT_TRUE(enabled("menuConnect"));
     trigger("menuConnect");
     EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('|').toStdString();
-    EXPECT_TRUE(editor->link.isLinked());
+    EXPECT_TRUE(editor->session.link().isLinked());
 }
 
 TEST_F(StartUp, TwoPedalsShowTheLastAndBothSerials)
@@ -162,7 +162,7 @@ TEST_F(Linking, WhileAnExchangeRunsTheDeviceCommandsAreDisabled)
     start({&pedal});
     trigger("menuConnect");
     ASSERT_TRUE(waitFor([&] { return received(pedal) == QStringList({"02 00"}); }));
-    EXPECT_TRUE(editor->link.busy());
+    EXPECT_TRUE(editor->session.link().busy());
     EXPECT_EQ(commandsNot(false), QStringList());
     EXPECT_FALSE(enabled("menuDisconnect"));
     ASSERT_TRUE(settle());
@@ -180,7 +180,7 @@ TEST_F(Linking, UnlinkReturnsToTheFoundStateAndLinkWorksAgain)
     EXPECT_FALSE(enabled("menuDisconnect"));
     EXPECT_EQ(commandsNot(false), QStringList());
     EXPECT_FALSE(periodicReadRuns());
-    EXPECT_FALSE(editor->link.isLinked());
+    EXPECT_FALSE(editor->session.link().isLinked());
 
     link();
     EXPECT_EQ(text("lblDeviceName"), "Vadrelon MK3 (virtual) linked");
@@ -192,9 +192,9 @@ TEST_F(Linking, UnlinkEndsUnlinkedEvenWhenThePortIsAlreadyGone)
     start({&pedal});
     link();
     prompt.messages.clear();
-    driver.close(editor->transport.handle()); // the port went away under the editor
+    driver.close(editor->session.link().transport().handle()); // the port went away under the editor
     trigger("menuDisconnect");
-    EXPECT_FALSE(editor->link.isLinked());
+    EXPECT_FALSE(editor->session.link().isLinked());
     EXPECT_TRUE(enabled("menuConnect"));
     EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join('|').toStdString();
     link();
@@ -209,7 +209,7 @@ TEST_F(Linking, ScanAsksAboutEveryPedalInOrder)
                                             "Second pedal found, link the device now?"}));
     EXPECT_EQ(editor->session.device.linkSerialNumber, "VP000002");
     EXPECT_TRUE(enabled("menuConnect"));
-    EXPECT_FALSE(editor->link.isLinked());
+    EXPECT_FALSE(editor->session.link().isLinked());
     EXPECT_TRUE(logHas("FT device count: 2"));
     EXPECT_TRUE(logHas("FT_Device_String: VP000001"));
 }
@@ -223,7 +223,7 @@ TEST_F(Linking, YesInScanLinksThatPedalAndEndsTheScan)
     EXPECT_EQ(prompt.messages, QStringList({"Vadrelon MK3 (virtual) found, link the device now?"}));
     EXPECT_EQ(received(pedal), QStringList({"02 00"}));
     EXPECT_TRUE(received(pedal2).isEmpty());
-    EXPECT_TRUE(editor->link.isLinked());
+    EXPECT_TRUE(editor->session.link().isLinked());
 }
 
 TEST_F(Linking, ScanWithoutPedalsSaysSo)
@@ -289,10 +289,10 @@ TEST_F(Linking, AnUnplugIsReportedOnceWhateverRuns)
         link();
         prompt.messages.clear();
         c.during(*this, p);
-        ASSERT_TRUE(editor->link.busy() || std::string(c.what) == "idle");
+        ASSERT_TRUE(editor->session.link().busy() || std::string(c.what) == "idle");
         prompt.messages.clear();
         p.unplug();
-        ASSERT_TRUE(waitFor([&] { return !editor->link.isLinked() && !editor->link.busy(); }));
+        ASSERT_TRUE(waitFor([&] { return !editor->session.link().isLinked() && !editor->session.link().busy(); }));
         QTest::qWait(200); // more ticks of the periodic read must not report it again
         EXPECT_EQ(prompt.messages,
                   QStringList({"The pedal is no longer connected. Plug it in again and choose Connection → Link."}));
@@ -314,11 +314,11 @@ TEST_F(Linking, UpgradeModeGreetsTheBootloaderAndAsksItNothingElse)
     EXPECT_TRUE(logHas("received Byte: 79"));
     EXPECT_EQ(prompt.messages, QStringList({"Connection to bootloader succeeded, ready for firmware upgrade"}));
     EXPECT_EQ(received(pedal), QStringList({"7F"})) << "no status request goes to a bootloader";
-    EXPECT_EQ(editor->link.state(), LinkState::Bootloader);
+    EXPECT_EQ(editor->session.link().state(), LinkState::Bootloader);
     EXPECT_FALSE(enabled("btnRequest"));
     EXPECT_FALSE(enabled("btnUpload"));
     EXPECT_FALSE(enabled("btnAssign")) << "the bootloader understands none of the device commands";
-    EXPECT_EQ(editor->transport.parity(), FT_PARITY_EVEN);
+    EXPECT_EQ(editor->session.link().transport().parity(), FT_PARITY_EVEN);
 
     trigger("menuDisconnect");
     editor->session.device.firmwareUpgradeMode = false;
@@ -326,8 +326,8 @@ TEST_F(Linking, UpgradeModeGreetsTheBootloaderAndAsksItNothingElse)
     // status request, and the greeting finds it there again.
     trigger("menuConnect");
     ASSERT_TRUE(settle());
-    EXPECT_EQ(editor->link.state(), LinkState::Bootloader);
-    EXPECT_EQ(editor->transport.parity(), FT_PARITY_EVEN);
+    EXPECT_EQ(editor->session.link().state(), LinkState::Bootloader);
+    EXPECT_EQ(editor->session.link().transport().parity(), FT_PARITY_EVEN);
 }
 
 TEST_F(Linking, UpgradeModeWithoutABootloaderFails)
@@ -336,7 +336,7 @@ TEST_F(Linking, UpgradeModeWithoutABootloaderFails)
     editor->session.device.firmwareUpgradeMode = true;
     link();
     EXPECT_EQ(prompt.messages, QStringList({"Connection to bootloader failed"}));
-    EXPECT_EQ(editor->link.state(), LinkState::Linked);
+    EXPECT_EQ(editor->session.link().state(), LinkState::Linked);
     EXPECT_FALSE(received(pedal).contains("02 00"));
 }
 
@@ -441,7 +441,7 @@ TEST_F(StatusExchange, RepliesThatCannotBeTrustedChangeNothing)
         EXPECT_TRUE(periodicReadRuns(p)) << "linked and idle again";
         p.clearReceived();
         find<DialWidget>("dialDry")->setAngle(0);
-        ASSERT_TRUE(waitFor([&] { return !editor->link.hasPacedMessage(); }));
+        ASSERT_TRUE(waitFor([&] { return !editor->session.link().hasPacedMessage(); }));
         EXPECT_EQ(received(p), QStringList({"01 00 25 00 6A 80 00"})) << "the effect window is still live";
         editor.reset();
         driver.detach(&p);
@@ -614,7 +614,7 @@ TEST_F(StatusExchange, AMemoryDumpIsListedWholeByThePeriodicRead)
     pedal.setEeprom(0x50, eeprom);
     start({&pedal});
     link();
-    ASSERT_TRUE(editor->link.run(std::make_unique<SendJob>(QByteArray::fromHex("0C5000000000"), 0)));
+    ASSERT_TRUE(editor->session.link().run(std::make_unique<SendJob>(QByteArray::fromHex("0C5000000000"), 0)));
     ASSERT_TRUE(waitFor(
         [&] { return logHas("16383: " + QString::number(quint8(16383 * 7), 16).toUpper().rightJustified(2, '0')); },
         10000));
@@ -656,7 +656,7 @@ TEST_F(Console, ShowsTheLogAndFollowsScroll)
     console.show();
     auto *memo = find<QPlainTextEdit>("Memo1");
     for (int i = 0; i < 100; ++i)
-        editor->log.print(QString::number(i));
+        editor->session.log().print(QString::number(i));
     QScrollBar *bar = memo->verticalScrollBar();
     EXPECT_EQ(bar->value(), bar->maximum());
     click("btnScrollTop");
@@ -664,17 +664,17 @@ TEST_F(Console, ShowsTheLogAndFollowsScroll)
     // The new-version window has a CheckBox1 of its own.
     auto *scroll = console.findChild<QCheckBox *>("CheckBox1");
     scroll->setChecked(false);
-    editor->log.print("quiet");
+    editor->session.log().print("quiet");
     EXPECT_EQ(bar->value(), 0) << "with scroll off the view stays";
     scroll->setChecked(true);
-    editor->log.appendLine("direct");
+    editor->session.log().appendLine("direct");
     EXPECT_EQ(bar->value(), 0) << "a direct line does not move the view";
-    editor->log.print("");
+    editor->session.log().print("");
     EXPECT_EQ(bar->value(), bar->maximum());
     EXPECT_EQ(memo->toPlainText().split('\n').last(), "");
     click("btnClear");
     EXPECT_TRUE(log().isEmpty());
-    editor->log.print("first");
+    editor->session.log().print("first");
     EXPECT_EQ(memo->toPlainText(), "first");
 }
 
@@ -697,7 +697,7 @@ TEST_F(Settings, ReportUsbErrorsDecidesWhetherAFailedLiveMessageIsShown)
         const QStringList shown = report ? QStringList({"FT_Write - Other error ..."}) : QStringList();
         EXPECT_EQ(prompt.messages, shown);
         EXPECT_TRUE(logHas("FT_Write - Other error ..."));
-        EXPECT_TRUE(editor->link.isLinked());
+        EXPECT_TRUE(editor->session.link().isLinked());
         editor.reset();
         driver.detach(&p);
     }

@@ -146,7 +146,7 @@ TEST_F(NoteCutTest, NothingGoesOutDuringThePauseAfterTheMessage)
     pedal.clearReceived();
     box(D3)->click();
     control<QPushButton>("btnSave")->click();
-    ASSERT_TRUE(editor->link.busy()) << "the pedal is given its pause";
+    ASSERT_TRUE(editor->session.link().busy()) << "the pedal is given its pause";
     control<QPushButton>("btnSave")->click();
     EXPECT_TRUE(logHas("Note filters not sent: The pedal is busy with another exchange. Try again when it has "
                        "finished."));

@@ -83,7 +83,7 @@ TEST_F(FirmwareUpgrade, WritesVerifiesRecordsAndStartsInThatOrder)
                                         "08 00 00 00 08", "02 00"}));
     EXPECT_EQ(pedal.flash(), expectedFlash(11));
     EXPECT_EQ(pedal.face(), sim::VirtualPedal::Face::Firmware);
-    EXPECT_EQ(editor->link.state(), LinkState::Linked);
+    EXPECT_EQ(editor->session.link().state(), LinkState::Linked);
     EXPECT_EQ(find<QLabel>("lblFirmwareVersion")->text(), "Device Firmware: 11") << "read again after the start";
     EXPECT_FALSE(editor->windows.firmware().isVisible());
     EXPECT_FALSE(action("menuFirmwareUpgradeMode")->isChecked());
@@ -112,7 +112,7 @@ TEST_F(FirmwareUpgrade, WhileItRunsNothingElseCanStart)
     ready();
     prompt.files = {file};
     click("btnUpgradeFromFile");
-    ASSERT_TRUE(editor->link.busy());
+    ASSERT_TRUE(editor->session.link().busy());
     EXPECT_FALSE(enabled("btnUpgradeFirmware"));
     EXPECT_FALSE(enabled("btnUpgradeFromFile"));
     EXPECT_FALSE(enabled("menuFirmwareUpgradeMode"));
@@ -262,6 +262,6 @@ TEST_F(FirmwareUpgrade, APedalPulledOutMidWayIsToldOnce)
                            "connected, and it has no working firmware. Plug it in again with its SHIFT button held, "
                            "then choose Connection → Link and Firmware Upgrade → Start Firmware Upgrade."}));
     EXPECT_FALSE(sent().contains("21 DE"));
-    EXPECT_FALSE(editor->link.isLinked());
+    EXPECT_FALSE(editor->session.link().isLinked());
     EXPECT_FALSE(editor->windows.firmware().isRunning());
 }

@@ -23,7 +23,7 @@ TEST_F(UploadSelected, ABuildWithoutTheImageSaysSoAndSendsNothing)
     EXPECT_EQ(prompt.messages, QStringList({"Upload the selected algorithm?",
                                             "Error loading resource: no resource named \"Vadrelon_MK3_0012\""}));
     EXPECT_TRUE(received(pedal).isEmpty()) << "not even the bypass";
-    EXPECT_FALSE(editor->link.busy());
+    EXPECT_FALSE(editor->session.link().busy());
     EXPECT_FALSE(checking());
     EXPECT_EQ(status(), "Status: ");
 }
@@ -34,7 +34,7 @@ TEST_F(UploadSelected, NoSendsNothing)
     prompt.answers = {false};
     click("btnUpload");
     EXPECT_TRUE(received(pedal).isEmpty());
-    EXPECT_FALSE(editor->link.busy());
+    EXPECT_FALSE(editor->session.link().busy());
 }
 
 class UploadWithImage : public UploadSelected {
@@ -51,7 +51,7 @@ TEST_F(UploadWithImage, TheImageGoesOutInOneWriteAfterThePedalWentQuietAndTheAns
     click("btnUpload");
     EXPECT_EQ(status(), "Uploading...");
     EXPECT_TRUE(checking());
-    ASSERT_TRUE(waitFor([&] { return pedal.received().size() >= 3 && !editor->link.busy(); }));
+    ASSERT_TRUE(waitFor([&] { return pedal.received().size() >= 3 && !editor->session.link().busy(); }));
     const QList<sim::ReceivedMessage> got = pedal.received();
     EXPECT_EQ(got[0].bytes, QByteArray::fromHex("0D01"));
     EXPECT_EQ(got[1].bytes.size(), 4512);
@@ -107,7 +107,7 @@ TEST_F(UploadWithImage, APedalThatStopsReadingEndsTheUploadWithOneMessage)
                                             "link again."}));
     EXPECT_EQ(status(), "Upload Failed");
     EXPECT_FALSE(checking());
-    EXPECT_TRUE(editor->link.isLinked());
+    EXPECT_TRUE(editor->session.link().isLinked());
 
     // The pedal reads the next request as more of the image: its silence is told as such.
     prompt.messages.clear();
@@ -139,7 +139,7 @@ TEST_F(UploadWithImage, ClosingTheWindowDuringAnUploadAsksFirst)
                              "after all 4512 bytes, before the pedal confirmed it: upload again.";
     EXPECT_FALSE(w().close()) << "no answer is No";
     EXPECT_EQ(prompt.messages.last(), question);
-    EXPECT_TRUE(editor->link.busy());
+    EXPECT_TRUE(editor->session.link().busy());
     prompt.answers = {true};
     EXPECT_TRUE(w().close());
     EXPECT_EQ(prompt.messages.last(), question);

@@ -2,6 +2,7 @@
 #include "base/hexcodec.h"
 #include "device/jobs.h"
 #include "device/status.h"
+#include "effect/pedalstatus.h"
 #include "inprocessdriver.h"
 #include "support/printers.h"
 #include "virtualpedal.h"
