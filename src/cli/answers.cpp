@@ -28,10 +28,19 @@ QString lines(const QStringList &list)
 
 } // namespace
 
-Answer coefficientAnswer(const QString &note, const QStringList &table)
+Result<Answer> coefficientAnswer(const QString &note, double gainDb, double q)
 {
-    return {lines(table),
-            QJsonObject{{QStringLiteral("note"), note}, {QStringLiteral("lines"), QJsonArray::fromStringList(table)}}};
+    const int index = static_cast<int>(calculatorNoteNames().indexOf(note));
+    const QStringList table = coefficientTableLines(note, kCalculatorFirstNote + index, gainDb, q);
+    if (table.first().startsWith(QLatin1String("warning:")))
+        return Error{ErrorCode::BadInput, table.join(QLatin1Char(' '))};
+    return Answer{lines(table), QJsonObject{{QStringLiteral("note"), note},
+                                            {QStringLiteral("lines"), QJsonArray::fromStringList(table)}}};
+}
+
+Answer pedalListAnswer(const QList<PortInfo> &ports)
+{
+    return {lines(pedalLines(ports)), pedalListJson(ports)};
 }
 
 Answer updateAnswer(const QVersionNumber &own, const QVersionNumber &newest, const QString &downloadPage)

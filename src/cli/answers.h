@@ -1,8 +1,10 @@
 #pragma once
 // What `vadrelon` answers when a command has done its work: the text for a person and the
 // object for --json, built from what the command sent and what the pedal said.
+#include "base/error.h"
 #include "cli/commandline.h"
 #include "content/preset.h"
+#include "device/discovery.h"
 #include "effect/parameters.h"
 #include "session/pedalrules.h"
 
@@ -19,8 +21,10 @@ struct Answer {
     QJsonObject json;
 };
 
-// The calculator's table, or its warning as a failure (empty lines).
-Answer coefficientAnswer(const QString &note, const QStringList &lines);
+// The calculator's table for a note; a design the DSP's word cannot hold fails with the
+// calculator's warning.
+Result<Answer> coefficientAnswer(const QString &note, double gainDb, double q);
+Answer pedalListAnswer(const QList<PortInfo> &ports);
 Answer updateAnswer(const QVersionNumber &own, const QVersionNumber &newest, const QString &downloadPage);
 
 Answer parameterSetAnswer(const QString &name, quint32 value);

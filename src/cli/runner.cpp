@@ -58,13 +58,11 @@ void CommandRunner::start()
         return;
     }
     if (line_.verb == Verb::Coeff) {
-        const int index = static_cast<int>(calculatorNoteNames().indexOf(line_.note));
-        const QStringList lines =
-            coefficientTableLines(line_.note, kCalculatorFirstNote + index, line_.gainDb, line_.q);
-        if (lines.first().startsWith(QLatin1String("warning:")))
-            fail(Error{ErrorCode::BadInput, lines.join(QLatin1Char(' '))});
+        const Result<Answer> table = coefficientAnswer(line_.note, line_.gainDb, line_.q);
+        if (const Error *error = std::get_if<Error>(&table))
+            fail(*error);
         else
-            answer(coefficientAnswer(line_.note, lines));
+            answer(std::get<Answer>(table));
         return;
     }
     if (line_.verb == Verb::CheckUpdate) {
@@ -82,9 +80,7 @@ void CommandRunner::start()
     for (const QString &reason : found.skipped)
         link_.log().print(QStringLiteral("virtual pedal not listed: ") + reason);
     if (line_.verb == Verb::List) {
-        const QStringList lines = pedalLines(found.ports);
-        answer({lines.isEmpty() ? QString() : lines.join(QLatin1Char('\n')) + QLatin1Char('\n'),
-                pedalListJson(found.ports)});
+        answer(pedalListAnswer(found.ports));
         return;
     }
     const Result<PortInfo> pedal = choosePedal(found.ports, line_.serialNumber, line_.port);
@@ -246,17 +242,11 @@ std::optional<Error> CommandRunner::adoptSettings(const QByteArray &values)
 void CommandRunner::actOnSettings()
 {
     switch (line_.verb) {
-    case Verb::Set: {
-        const std::optional<QString> text = parameterMessageFor(parameters_, line_.parameter, line_.value);
-        const QString name = parameters_.row(line_.parameter).name;
-        if (!text) {
-            fail(Error{ErrorCode::AddressUnknown, name});
-            return;
-        }
-        link_.log().print(parameterSendTrace(name, *text));
-        session_.sendMessage(*text, 0, false, this, answerWhenDone(parameterSetAnswer(name, line_.value)));
+    case Verb::Set:
+        // The addresses are known once the settings were taken in, and no job runs.
+        session_.setLive(line_.parameter, line_.value);
+        answer(parameterSetAnswer(parameters_.row(line_.parameter).name, line_.value));
         return;
-    }
     case Verb::Store:
         session_.storeParameters(this, answerWhenDone(storedAnswer(parameters_.values())));
         return;
