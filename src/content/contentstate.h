@@ -1,7 +1,7 @@
 #pragma once
-// The selected effect and the text resource loaded last, shared by the main window (which
-// fills and clicks the effect list) and the effect settings window (which reads the
-// addresses of the selected effect whenever it is shown).
+// The selected effect and the text resource loaded last, kept by the pedal session: the
+// effect a status reply names or the player clicks, whose image holds its parameters'
+// addresses.
 #include <QString>
 #include <QStringList>
 

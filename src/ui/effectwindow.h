@@ -1,7 +1,7 @@
 #pragma once
 // The effect settings window: the sixteen parameters on dials, switches, a list and check
 // boxes, the tuning, the bypass switch, the control assignments and the footswitch. Each
-// change reaches the pedal at once through the link; while the link runs an exchange a
+// change reaches the pedal at once as a live change of the session; while an exchange runs a
 // change is refused and the control goes back to what the pedal holds.
 #include "effect/messages.h"
 #include "effect/parameters.h"
