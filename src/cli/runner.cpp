@@ -3,31 +3,25 @@
 #include "base/consolelog.h"
 #include "base/hexcodec.h"
 #include "base/safefile.h"
-#include "content/addressheader.h"
 #include "content/firmwaretable.h"
-#include "content/options.h"
 #include "content/tuning.h"
 #include "effect/messages.h"
 #include "firmware/upgradejob.h"
 #include "support/updateserver.h"
 #include "support/versioncheck.h"
 
-#include <QJsonDocument>
-
 namespace vadrelon::cli {
 
 namespace {
 
-// How often the progress line is drawn again, and how often the answer looks whether the last
-// message is out.
-constexpr int kProgressTickMs = 250;
+// How often the answer looks whether the last message is out.
 constexpr int kDrainTickMs = 10;
 
 } // namespace
 
 CommandRunner::CommandRunner(CommandLine line, PedalLink &link, Streams streams, std::function<Discovered()> discover,
                              QObject *parent)
-    : QObject(parent), line_(std::move(line)), link_(link), streams_(std::move(streams)),
+    : QObject(parent), line_(std::move(line)), link_(link), terminal_(std::move(streams), line_.json),
       discover_(std::move(discover)), session_(link)
 {
     overallBound_.setSingleShot(true);
@@ -35,18 +29,13 @@ CommandRunner::CommandRunner(CommandLine line, PedalLink &link, Streams streams,
         fail(Error{ErrorCode::NoAnswer,
                    QStringLiteral("%1 within %2 s").arg(line_.commandName).arg(overallBound_.interval() / 1000)});
     });
-    drain_.setInterval(kDrainTickMs);
-    progress_.setInterval(kProgressTickMs);
-    connect(&progress_, &QTimer::timeout, this, [this] {
-        streams_.err(QStringLiteral("\r%1 %2 s").arg(progressWhat_).arg(progressClock_.elapsed() / 1000.0, 0, 'f', 1));
-    });
     // A failure outside any job: the pedal went away between two of them, or bytes a job left
     // for the port were never taken.
     connect(&link_, &PedalLink::failed, this, [this](const Error &error) { fail(error); });
     if (line_.trace)
         connect(&link_.log(), &ConsoleLog::appended, this, [this](const QStringList &lines, bool) {
             for (const QString &l : lines)
-                streams_.err(l + QLatin1Char('\n'));
+                terminal_.trace(l);
         });
 }
 
@@ -156,7 +145,7 @@ void CommandRunner::dispatch()
         session_.setBypassStorage(line_.store, this, answerWhenDone(bypassStorageAnswer(line_.store)));
         return;
     case Verb::AlgorithmUpload:
-        startProgress(QStringLiteral("Uploading %1 bytes").arg(inputs_.algorithmImage.size()));
+        terminal_.startClock(QStringLiteral("Uploading %1 bytes").arg(inputs_.algorithmImage.size()));
         session_.uploadAlgorithm(UploadJob::fromFile(inputs_.algorithmImage, hexToBytes(buildBypassMessage(true))),
                                  this, orFail<QString>([this](const QString &said) {
                                      answer(algorithmAnswer(line_.file, inputs_.algorithmImage.size(), said));
@@ -219,24 +208,10 @@ PedalSession::Done CommandRunner::answerWhenDone(Answer done)
 // edited goes on.
 std::optional<Error> CommandRunner::adoptSettings(const QByteArray &values)
 {
-    Result<PedalReport> report =
-        readPedalReport(values, session_.catalogue, latestFirmwareVersion(), content_.latestAlgorithmVersion);
-    if (const Error *error = std::get_if<Error>(&report))
-        return *error;
-    report_ = std::get<PedalReport>(std::move(report));
     const Result<PedalSession::Adopted> adopted = session_.adoptStatus(values);
     if (const Error *error = std::get_if<Error>(&adopted))
         return *error;
-    const PedalSession::Adopted &a = std::get<PedalSession::Adopted>(adopted);
-    if (std::optional<Error> outdated =
-            refuseOutdated(a.verdict, latestFirmwareVersion(), content_.latestAlgorithmVersion))
-        return outdated;
-    for (const std::optional<Error> &error : {a.selection, a.addresses})
-        if (error)
-            return error;
-    if (!a.view.parametersRead)
-        return Error{ErrorCode::ShortReply, QStringLiteral("%1 of %2").arg(values.size()).arg(kStatusValueCount)};
-    return std::nullopt;
+    return PedalSession::refuseUnusable(std::get<PedalSession::Adopted>(adopted));
 }
 
 void CommandRunner::actOnSettings()
@@ -254,10 +229,10 @@ void CommandRunner::actOnSettings()
         // The file may have come since it was looked at before the link.
         if (const std::optional<Error> error = refuseFileInTheWay(line_.file, line_.yes, false))
             fail(*error, kUsageExitCode);
-        else if (const std::optional<Error> error = savePresetFile(line_.file, report_.parameters))
+        else if (const std::optional<Error> error = savePresetFile(line_.file, parameters_.values()))
             fail(*error);
         else
-            answer(presetSavedAnswer(line_.file, report_.parameters));
+            answer(presetSavedAnswer(line_.file, parameters_.values()));
         return;
     default:
         session_.loadPreset(inputs_.preset.values, this,
@@ -274,7 +249,7 @@ void CommandRunner::uploadTuningData()
     const qsizetype size = text.size() / 2;
     link_.log().print(QStringLiteral("tuning data: ") + text.mid(2));
     link_.log().print(QStringLiteral("num_of_bytes: %1").arg(size));
-    startProgress(QStringLiteral("Uploading the tuning data"));
+    terminal_.startClock(QStringLiteral("Uploading the tuning data"));
     // The upload bypassed the pedal: what it reports now is what the player hears.
     session_.uploadTuningData(this, orFail<QByteArray>([this, size](const QByteArray &values) {
                                   answer(tuningDataAnswer(size, static_cast<quint8>(values.at(StatusIndex::Bypass))));
@@ -284,52 +259,35 @@ void CommandRunner::uploadTuningData()
 void CommandRunner::upgradeFirmware()
 {
     const auto progress = [this](const FirmwareUpgradeJob::Progress &p) {
-        if (streams_.errIsTerminal)
-            streams_.err(QStringLiteral("\r\033[K%1 (%2%)").arg(p.text).arg(p.percent));
+        terminal_.progress(QStringLiteral("%1 (%2%)").arg(p.text).arg(p.percent));
     };
-    session_.upgradeFirmware(inputs_.firmwareImage, line_.firmwareVersion, progress, this, orFail([this] {
-                                 if (streams_.errIsTerminal)
-                                     streams_.err(QStringLiteral("\r\033[K"));
-                                 answer(
-                                     firmwareAnswer(line_.file, inputs_.firmwareImage.size(), line_.firmwareVersion));
-                             }));
+    session_.upgradeFirmware(
+        inputs_.firmwareImage, line_.firmwareVersion, progress, this,
+        orFail([this] { answer(firmwareAnswer(line_.file, inputs_.firmwareImage.size(), line_.firmwareVersion)); }));
 }
 
 // ---- The end ----
 
+// The answer waits for the last message to be out; the link's write bound reports a port that
+// takes no more.
 void CommandRunner::answer(const Answer &reply)
 {
     if (finished_)
         return;
-    stopProgress();
-    const auto done = [this, text = reply.text, json = reply.json] {
-        drain_.stop();
-        if (finished_)
-            return;
-        streams_.out(line_.json
-                         ? QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact)) + QLatin1Char('\n')
-                         : text);
-        finish(0);
-    };
-    if (!link_.hasUnsentBytes()) {
-        done();
+    terminal_.endProgress();
+    if (link_.hasUnsentBytes()) {
+        QTimer::singleShot(kDrainTickMs, this, [this, reply] { answer(reply); });
         return;
     }
-    // The last message is not all out yet: the answer waits for it, and the link's write
-    // bound reports a port that takes no more.
-    connect(&drain_, &QTimer::timeout, this, [this, done] {
-        if (!link_.hasUnsentBytes())
-            done();
-    });
-    drain_.start();
+    terminal_.answer(reply);
+    finish(0);
 }
 
 void CommandRunner::fail(const Error &error, int exitCode)
 {
     if (finished_)
         return;
-    stopProgress();
-    streams_.err(QStringLiteral("vadrelon: ") + errorText(error, Audience::Command) + QLatin1Char('\n'));
+    terminal_.complain(error);
     finish(exitCode);
 }
 
@@ -337,28 +295,10 @@ void CommandRunner::finish(int exitCode)
 {
     finished_ = true;
     overallBound_.stop();
-    drain_.stop();
-    progress_.stop();
+    terminal_.endProgress();
     // A job still running ends here with NotLinked, and its callback finds the command over.
     link_.unlink();
     emit finished(exitCode);
-}
-
-void CommandRunner::startProgress(const QString &what)
-{
-    if (!streams_.errIsTerminal)
-        return;
-    progressWhat_ = what;
-    progressClock_.start();
-    progress_.start();
-}
-
-void CommandRunner::stopProgress()
-{
-    if (!progress_.isActive())
-        return;
-    progress_.stop();
-    streams_.err(QStringLiteral("\r\033[K"));
 }
 
 } // namespace vadrelon::cli

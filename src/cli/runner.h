@@ -7,6 +7,7 @@
 #include "cli/commandline.h"
 #include "cli/inputs.h"
 #include "cli/report.h"
+#include "cli/terminal.h"
 #include "content/contentstate.h"
 #include "device/discovery.h"
 #include "device/jobs.h"
@@ -15,7 +16,6 @@
 #include "session/pedalsession.h"
 #include "support/updateserver.h"
 
-#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QObject>
 #include <QTimer>
@@ -23,14 +23,6 @@
 #include <memory>
 
 namespace vadrelon::cli {
-
-// Where the answer and the complaints go; the program's stdout and stderr, a buffer in tests.
-struct Streams {
-    std::function<void(const QString &)> out;
-    std::function<void(const QString &)> err;
-    // Progress of long work is shown only to a person watching.
-    bool errIsTerminal = false;
-};
 
 class CommandRunner : public QObject {
     Q_OBJECT
@@ -69,24 +61,17 @@ private:
     void answer(const Answer &reply);
     void fail(const Error &error, int exitCode = kFailureExitCode);
     void finish(int exitCode);
-    void startProgress(const QString &what);
-    void stopProgress();
 
     CommandLine line_;
     PedalLink &link_;
-    Streams streams_;
+    Terminal terminal_;
     std::function<Discovered()> discover_;
     PedalSession session_;
     ContentState &content_ = session_.content;
     ParameterSet &parameters_ = session_.parameters;
-    PedalReport report_;
     Inputs inputs_;
     bool finished_ = false;
     QTimer overallBound_;
-    QTimer drain_;
-    QTimer progress_;
-    QString progressWhat_;
-    QElapsedTimer progressClock_;
     std::unique_ptr<UpdateServer> updateServer_;
 };
 

@@ -72,6 +72,18 @@ bool PedalSession::setLive(int parameter, quint32 value, Pace pace)
     return true;
 }
 
+std::optional<Error> PedalSession::refuseUnusable(const Adopted &a)
+{
+    if (std::optional<Error> outdated = refuseOutdated(a.verdict, latestFirmwareVersion(), a.latestAlgorithm))
+        return outdated;
+    for (const std::optional<Error> &error : {a.selection, a.addresses})
+        if (error)
+            return error;
+    if (!a.view.parametersRead)
+        return Error{ErrorCode::ShortReply, QStringLiteral("fewer than %1 values").arg(kStatusValueCount)};
+    return std::nullopt;
+}
+
 bool PedalSession::setBypass(bool on)
 {
     if (refuseLive())
@@ -124,6 +136,7 @@ Result<PedalSession::Adopted> PedalSession::adoptStatus(const QByteArray &values
         return *error;
     Adopted adopted;
     adopted.summary = std::get<StatusSummary>(summary);
+    adopted.latestAlgorithm = content.latestAlgorithmVersion;
     QStringList trace;
     adopted.verdict =
         judgeVersions(adopted.summary, latestFirmwareVersion(), content.latestAlgorithmVersion, device, trace);

@@ -81,11 +81,15 @@ public:
     struct Adopted {
         StatusSummary summary;
         VersionVerdict verdict = VersionVerdict::Current;
+        quint32 latestAlgorithm = 0;    // the newest the editor carries
         std::optional<Error> selection; // why the effect's image could not be loaded
         std::optional<Error> addresses; // why the parameters cannot be edited, when they cannot
         StatusView view;                // of a current pedal
     };
     Result<Adopted> adoptStatus(const QByteArray &values);
+    // Why nothing may be stored or sent on the strength of a reply taken in: versions that
+    // are not current, an effect or addresses that could not be read, or too few values.
+    static std::optional<Error> refuseUnusable(const Adopted &adopted);
 
     // Runs one job. done comes once: at once with Busy or NotLinked when the job cannot
     // start, else when it ends, unless context has gone by then.
