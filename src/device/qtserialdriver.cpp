@@ -173,8 +173,7 @@ FT_STATUS QtSerialDriver::openPort(const PortInfo &info, FT_HANDLE &handle)
         Qt::QueuedConnection);
     connect(
         &serial, &QSerialPort::errorOccurred, this,
-        [this, newHandle](QSerialPort::SerialPortError error) { portFailed(newHandle, error); },
-        Qt::QueuedConnection);
+        [this, newHandle](QSerialPort::SerialPortError error) { portFailed(newHandle, error); }, Qt::QueuedConnection);
     open_.emplace(newHandle, std::move(port));
     handle = newHandle;
     return FT_OK;
@@ -343,8 +342,8 @@ FT_STATUS QtSerialDriver::setDataCharacteristics(FT_HANDLE handle, quint8 bits, 
     // On a real port a framing that did not take would garble every byte: the port is as good
     // as gone, as the termios driver says too. A pseudo-terminal has no line and refuses
     // parity; a virtual pedal knows that.
-    const bool taken = serial.setDataBits(dataBits) && serial.setStopBits(stop) &&
-                       (serial.setParity(wanted) || port->virtualPedal);
+    const bool taken =
+        serial.setDataBits(dataBits) && serial.setStopBits(stop) && (serial.setParity(wanted) || port->virtualPedal);
     serial.clearError();
     return taken ? FT_OK : FT_IO_ERROR;
 }

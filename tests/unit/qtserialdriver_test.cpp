@@ -110,8 +110,7 @@ TEST_P(EitherDriverHolding, ThePortTheOtherIsToldItIsInUse)
         FT_HANDLE held = 0;
         ASSERT_EQ(holder == &qt_ ? qt_.openPort(port, held) : termios_.openPort(port, held), FT_OK);
         FT_HANDLE refused = 0;
-        EXPECT_EQ(other == &qt_ ? qt_.openPort(port, refused) : termios_.openPort(port, refused),
-                  FT_DEVICE_NOT_OPENED);
+        EXPECT_EQ(other == &qt_ ? qt_.openPort(port, refused) : termios_.openPort(port, refused), FT_DEVICE_NOT_OPENED);
         EXPECT_EQ(other->lastOpenFailure().cause, OpenFailure::Cause::InUse);
         EXPECT_EQ(other->lastOpenFailure().port, path_);
 
