@@ -2,26 +2,13 @@
 // terminal's own flags, read back after each setting.
 #include "device/posixdriver.h"
 
-#include <QElapsedTimer>
-#include <QFile>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 #include <gtest/gtest.h>
 
 #include "unit/ptypedal.h"
-#include "unit/unprivileged.h"
 
-#include <fcntl.h>
-#include <functional>
-#include <optional>
-#include <poll.h>
-#include <pty.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <termios.h>
-#include <unistd.h>
+#include <utility>
 
 namespace vadrelon {
 namespace {
