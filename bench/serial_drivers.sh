@@ -32,14 +32,19 @@ declare -A knob status upgrade
 for driver in termios qt; do
   start_pedal --log "$work/$driver.log"
   knob[$driver]=$(with "$driver" build/bin/bench_knob_over_pty "$changes" "$work/$driver.log")
-  total=0
-  for _ in $(seq 10); do
-    t=$(date +%s%N); with "$driver" build/bin/vadrelon status >/dev/null; total=$(( total + $(ms "$t") ))
-  done
-  status[$driver]=$(( total / 10 ))
   stop_pedal
 done
-# The upgrades take turns, so that a slow moment of the machine falls on both.
+# The drivers take turns, so that a slow moment of the machine falls on both.
+status[termios]=0; status[qt]=0
+start_pedal
+for _ in $(seq 20); do
+  for driver in termios qt; do
+    t=$(date +%s%N); with "$driver" build/bin/vadrelon status >/dev/null
+    status[$driver]=$(( status[$driver] + $(ms "$t") ))
+  done
+done
+stop_pedal
+status[termios]=$(( status[termios] / 20 )); status[qt]=$(( status[qt] / 20 ))
 upgrade[termios]=0; upgrade[qt]=0
 for _ in $(seq "$runs"); do
   for driver in termios qt; do
@@ -54,7 +59,7 @@ for driver in termios qt; do
   read -r n got mean p95 worst <<<"${knob[$driver]}"
   printf '%-8s knob to pedal (%d changes, %d messages): mean %s ms, 95th percentile %s ms, worst %s ms\n' \
     "$driver" "$n" "$got" "$mean" "$p95" "$worst"
-  printf '%-8s vadrelon status: %d ms; upgrade with verify: %d ms (mean of %d)\n' \
+  printf '%-8s vadrelon status: %d ms (mean of 20); upgrade with verify: %d ms (mean of %d)\n' \
     "$driver" "${status[$driver]}" $(( upgrade[$driver] / runs )) "$runs"
 done
 read -r _ _ tmean tp95 _ <<<"${knob[termios]}"
