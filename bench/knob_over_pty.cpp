@@ -1,8 +1,8 @@
 // The whole editor, offscreen, on the system's serial driver (VADRELON_SERIAL_DRIVER chooses it)
 // linked to a vadrelon-pedal-sim announced in $VADRELON_VIRTUAL_PEDALS_DIR: a dial turned many
 // times at uneven intervals, each change matched with the first live message in the pedal's
-// log (its --log FILE, the second argument) after it. bench/serial_drivers.sh runs it once for
-// each driver.
+// log (its --log FILE, the second argument) after it; then the status request's round trip,
+// many times. bench/serial_drivers.sh runs it once for each driver.
 #include "benchsupport.h"
 #include "device/serialdrivers.h"
 #include "ui/dialwidget.h"
@@ -13,8 +13,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -86,6 +88,21 @@ int main(int argc, char **argv)
     }
     pause(500);
 
+    // The status request's round trip, the request out and its 90 values in: the driver's
+    // writing and reading without the knob's pacing in between.
+    QPushButton *request = editor.mainWindow->findChild<QPushButton *>(QStringLiteral("btnRequest"));
+    QList<qint64> roundTripsUs;
+    for (int i = 0; i < 50; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        request->click();
+        while (editor.link.busy())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        roundTripsUs << clock.nsecsElapsed() / 1000;
+        pause(20);
+    }
+    std::sort(roundTripsUs.begin(), roundTripsUs.end());
+
     const QList<qint64> received = liveMessagesIn(log);
     QList<qint64> latency;
     for (qint64 t : changed) {
@@ -101,9 +118,11 @@ int main(int argc, char **argv)
     double sum = 0;
     for (qint64 l : latency)
         sum += static_cast<double>(l);
-    // One line for the script: changes, messages, mean, 95th percentile and worst in ms.
-    std::printf("%d %d %.2f %lld %lld\n", static_cast<int>(changed.size()), static_cast<int>(received.size()),
+    // One line for the script: changes, messages, mean, 95th percentile and worst in ms, then
+    // the status round trip's median and 95th percentile in µs.
+    std::printf("%d %d %.2f %lld %lld %lld %lld\n", static_cast<int>(changed.size()), static_cast<int>(received.size()),
                 sum / static_cast<double>(latency.size()), static_cast<long long>(latency[latency.size() * 95 / 100]),
-                static_cast<long long>(latency.last()));
+                static_cast<long long>(latency.last()), static_cast<long long>(roundTripsUs[roundTripsUs.size() / 2]),
+                static_cast<long long>(roundTripsUs[roundTripsUs.size() * 95 / 100]));
     return 0;
 }

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Qt Serial Port driver against the termios driver, on Linux where both run, each against
-# vadrelon-pedal-sim on a pseudo-terminal: knob change to the pedal's receipt with the whole
-# editor (bench_knob_over_pty), `vadrelon status` from start to end, and a 52376-byte firmware
-# upgrade with verify at the real line rate (`vadrelon --yes upgrade`). Reported as the Qt
-# driver's figure over the termios driver's. Run after scripts/build.sh.
+# vadrelon-pedal-sim on a pseudo-terminal: knob change to the pedal's receipt and the status
+# request's round trip with the whole editor (bench_knob_over_pty), `vadrelon status` from
+# start to end, and a 52376-byte firmware upgrade with verify at the real line rate
+# (`vadrelon --yes upgrade`). Reported as the Qt driver's figure over the termios driver's. Run
+# after scripts/build.sh.
 #
 # A pseudo-terminal has no FTDI latency timer, so what the termios driver's low-latency mode
 # saves on a real bridge (up to 16 ms for each bootloader answer) does not show here.
@@ -56,15 +57,17 @@ for _ in $(seq "$runs"); do
 done
 
 for driver in termios qt; do
-  read -r n got mean p95 worst <<<"${knob[$driver]}"
+  read -r n got mean p95 worst rtt rtt95 <<<"${knob[$driver]}"
   printf '%-8s knob to pedal (%d changes, %d messages): mean %s ms, 95th percentile %s ms, worst %s ms\n' \
     "$driver" "$n" "$got" "$mean" "$p95" "$worst"
+  printf '%-8s status request to its whole reply in the editor (50 times): median %s µs, 95th percentile %s µs\n' \
+    "$driver" "$rtt" "$rtt95"
   printf '%-8s vadrelon status: %d ms (mean of 20); upgrade with verify: %d ms (mean of %d)\n' \
     "$driver" "${status[$driver]}" $(( upgrade[$driver] / runs )) "$runs"
 done
-read -r _ _ tmean tp95 _ <<<"${knob[termios]}"
-read -r _ _ qmean qp95 _ <<<"${knob[qt]}"
-awk -v tm="$tmean" -v qm="$qmean" -v tp="$tp95" -v qp="$qp95" -v ts="${status[termios]}" -v qs="${status[qt]}" \
-    -v tu="${upgrade[termios]}" -v qu="${upgrade[qt]}" 'BEGIN {
-  printf "Qt / termios: knob mean %.2f, knob 95th percentile %.2f, status %.2f, upgrade %.2f\n",
-         qm / tm, qp / tp, qs / ts, qu / tu }'
+read -r _ _ tmean tp95 _ trtt _ <<<"${knob[termios]}"
+read -r _ _ qmean qp95 _ qrtt _ <<<"${knob[qt]}"
+awk -v tm="$tmean" -v qm="$qmean" -v tp="$tp95" -v qp="$qp95" -v tr="$trtt" -v qr="$qrtt" \
+    -v ts="${status[termios]}" -v qs="${status[qt]}" -v tu="${upgrade[termios]}" -v qu="${upgrade[qt]}" 'BEGIN {
+  printf "Qt / termios: knob mean %.2f, knob 95th percentile %.2f, status round trip %.2f, vadrelon status %.2f, upgrade %.2f\n",
+         qm / tm, qp / tp, qr / tr, qs / ts, qu / tu }'

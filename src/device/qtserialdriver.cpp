@@ -43,15 +43,23 @@ struct QtSerialDriver::Port {
     bool full = false;
     // What had arrived when the port went, still to be read before the loss is reported.
     QByteArray left;
+    // Closed from its own readyRead, the QSerialPort is still on the stack: it goes later.
+    bool deleteLater = false;
 
     Port() = default;
     Port(const Port &) = delete;
     Port &operator=(const Port &) = delete;
     ~Port()
     {
+        if (!serial)
+            return;
         // Closing drops what QSerialPort still holds: what the system takes now is not lost.
-        if (serial && serial->isOpen() && serial->bytesToWrite() > 0)
+        if (serial->isOpen() && serial->bytesToWrite() > 0)
             serial->flush();
+        // The device and its lock are let go of at once, whenever the object goes.
+        serial->close();
+        if (deleteLater)
+            serial.release()->deleteLater();
     }
 };
 
@@ -157,10 +165,15 @@ FT_STATUS QtSerialDriver::openPort(const PortInfo &info, FT_HANDLE &handle)
     }
 
     const FT_HANDLE newHandle = nextHandle_++;
-    // Queued, so that whatever a wake-up leads to (a read that finds the port gone, the port
-    // closed and deleted) happens outside QSerialPort's own handlers.
-    connect(
-        &serial, &QSerialPort::readyRead, this, [this] { emit bytesArrived(); }, Qt::QueuedConnection);
+    // The wake-up comes straight from readyRead: a queued one cost the status request's round
+    // trip three times its time. Whatever it leads to may close the port (close() defers the
+    // object's deletion then); the rest is queued, so that its handlers run outside
+    // QSerialPort's own.
+    connect(&serial, &QSerialPort::readyRead, this, [this] {
+        ++inReadyRead_;
+        emit bytesArrived();
+        --inReadyRead_;
+    });
     connect(
         &serial, &QSerialPort::bytesWritten, this,
         [this, newHandle] {
@@ -196,7 +209,12 @@ void QtSerialDriver::portFailed(FT_HANDLE handle, QSerialPort::SerialPortError e
 
 FT_STATUS QtSerialDriver::close(FT_HANDLE handle)
 {
-    return open_.erase(handle) == 1 ? FT_OK : FT_INVALID_HANDLE;
+    const auto it = open_.find(handle);
+    if (it == open_.end())
+        return FT_INVALID_HANDLE;
+    it->second->deleteLater = inReadyRead_ > 0;
+    open_.erase(it);
+    return FT_OK;
 }
 
 FT_STATUS QtSerialDriver::queueStatus(FT_HANDLE handle, quint32 &waiting)

@@ -69,6 +69,8 @@ private:
     std::map<FT_HANDLE, std::unique_ptr<Port>> open_;
     // Handles are never reused, so a stale one is always recognised.
     FT_HANDLE nextHandle_ = 1;
+    // Inside a port's readyRead: a port closed now is deleted later.
+    int inReadyRead_ = 0;
 };
 
 } // namespace vadrelon
