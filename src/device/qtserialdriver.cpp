@@ -165,8 +165,8 @@ FT_STATUS QtSerialDriver::openPort(const PortInfo &info, FT_HANDLE &handle)
     }
 
     const FT_HANDLE newHandle = nextHandle_++;
-    // The wake-up comes straight from readyRead: a queued one cost the status request's round
-    // trip three times its time. Whatever it leads to may close the port (close() defers the
+    // The wake-up comes straight from readyRead: a queued one made the status request's round
+    // trip three times as long. Whatever it leads to may close the port (close() defers the
     // object's deletion then); the rest is queued, so that its handlers run outside
     // QSerialPort's own.
     connect(&serial, &QSerialPort::readyRead, this, [this] {

@@ -4,9 +4,10 @@
 // by VADRELON_SERIAL_DRIVER=qt, so that it is tested where the termios driver runs.
 //
 // Every call returns at once: reads answer from what QSerialPort has already taken in on
-// readyRead, and a write hands over only what fits under a small bound (writable() says when
-// more fits), so that a pedal that stops reading stalls the link's write as it does on the
-// termios driver instead of vanishing into an unbounded buffer.
+// readyRead, and a write hands its bytes to the system straight away, leaving no more than a
+// small bound waiting in QSerialPort (writable() says when more fits), so that a pedal that
+// stops reading stalls the link's write as it does on the termios driver instead of vanishing
+// into an unbounded buffer.
 //
 // What QSerialPort cannot do that the termios driver does:
 // - Low latency: it has no call for the FTDI latency timer (16 ms unless set otherwise), so
