@@ -1,7 +1,7 @@
 // Time from process start to the first exposed main window: the editor as main() builds it,
 // or (with --empty) an empty Qt Widgets window for comparison. The program ends at the first
 // expose; the script around it times whole runs.
-#include "device/posixdriver.h"
+#include "device/serialdrivers.h"
 #include "ui/dialogprompt.h"
 #include "ui/editor.h"
 #include "ui/mainwindow.h"
@@ -35,9 +35,9 @@ int main(int argc, char **argv)
         return app.exec();
     }
     QApplication::setApplicationVersion(QStringLiteral(VADRELON_EDITOR_VERSION));
-    vadrelon::PosixSerialDriver driver;
+    const std::unique_ptr<vadrelon::SerialDriver> driver = vadrelon::makeSerialDriver();
     vadrelon::DialogPrompt prompt;
-    vadrelon::Editor editor(driver, prompt, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    vadrelon::Editor editor(*driver, prompt, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     editor.mainWindow->show();
     editor.mainWindow->windowHandle()->installEventFilter(&quitter);
     return app.exec();

@@ -2,6 +2,12 @@
 # metainfo, the udev rule for the pedal's USB bridge, manual pages, the Debian documentation
 # files), and the Debian package that CPack makes of it all (scripts/package.sh).
 
+# macOS and Windows have packages of their own, and none of the Linux desktop's files.
+if(APPLE OR WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/PackagingMacWindows.cmake)
+  return()
+endif()
+
 # One name for the desktop entry, the icon and the metainfo, so that menus, software centres
 # and the window (QGuiApplication::desktopFileName) find each other.
 set(VADRELON_APP_ID com.nerov.VadrelonEditor)

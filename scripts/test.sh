@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds with warnings as errors, and runs every test: the tables,
 # the windows offscreen against the in-process virtual pedal, and the built programs over a
-# pseudo-terminal (the latter under a virtual X display).
+# pseudo-terminal (the latter under a virtual X display), those that go through the serial
+# driver once on each driver (termios, and Qt Serial Port as the tests named qt:...).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh

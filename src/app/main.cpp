@@ -1,4 +1,4 @@
-#include "device/posixdriver.h"
+#include "device/serialdrivers.h"
 #include "support/settings.h"
 #include "ui/dialogprompt.h"
 #include "ui/editor.h"
@@ -88,9 +88,9 @@ int main(int argc, char **argv)
     QApplication::setDesktopFileName(QStringLiteral("com.nerov.VadrelonEditor"));
     quitOnTerminationSignals(app);
 
-    vadrelon::PosixSerialDriver driver;
+    const std::unique_ptr<vadrelon::SerialDriver> driver = vadrelon::makeSerialDriver();
     vadrelon::DialogPrompt prompt;
-    vadrelon::Editor editor(driver, prompt, vadrelon::SettingsStore::defaultDocumentsFolder(), {},
+    vadrelon::Editor editor(*driver, prompt, vadrelon::SettingsStore::defaultDocumentsFolder(), {},
                             vadrelon::UpdateSettings::fromEnvironment());
     prompt.setParent(editor.mainWindow.get());
     if (g_endBeforeMainLoop)

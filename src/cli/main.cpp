@@ -4,7 +4,7 @@
 #include "base/consolelog.h"
 #include "cli/commandline.h"
 #include "cli/runner.h"
-#include "device/posixdriver.h"
+#include "device/serialdrivers.h"
 #include "device/transport.h"
 
 #include <QCoreApplication>
@@ -81,8 +81,8 @@ int main(int argc, char **argv)
     }
 
     g_traceQtMessages = line.trace;
-    PosixSerialDriver driver;
-    UsbTransport transport(driver);
+    const std::unique_ptr<SerialDriver> driver = makeSerialDriver();
+    UsbTransport transport(*driver);
     ConsoleLog log;
     PedalLink link(transport, log);
     cli::Streams streams{[](const QString &text) { write(stdout, text); },

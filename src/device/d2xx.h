@@ -1,7 +1,8 @@
 #pragma once
 // The small driver interface under the transport, shaped like FTDI's D2XX calls so that the
 // transport keeps D2XX's arguments, results and status codes whichever driver sits below it:
-// the POSIX serial driver, the in-process virtual pedal, or (later) FTDI's own library.
+// the POSIX serial driver, the Qt Serial Port driver, the in-process virtual pedal, or (later)
+// FTDI's own library.
 #include <QByteArray>
 #include <QObject>
 #include <QString>

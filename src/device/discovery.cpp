@@ -167,6 +167,11 @@ Discovered discoverPorts()
     for (const QSerialPortInfo &info : available) {
         if (!info.hasVendorIdentifier() || info.vendorIdentifier() != kFtdiVendorId)
             continue;
+        // macOS lists each port twice: the dial-in device /dev/tty.* is for a modem that
+        // answers calls and waits for its carrier; the callout device /dev/cu.* is the one a
+        // program that starts the talking opens. One pedal must not be listed as two.
+        if (info.systemLocation().startsWith(QLatin1String("/dev/tty.")))
+            continue;
         found.ports.append(
             {info.systemLocation(), info.serialNumber().toLatin1(), info.description().toLatin1(), false});
     }

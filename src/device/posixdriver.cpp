@@ -160,49 +160,24 @@ PosixSerialDriver::Port *PosixSerialDriver::find(FT_HANDLE handle)
     return it == open_.end() ? nullptr : it->second.get();
 }
 
-void PosixSerialDriver::rescan()
-{
-    Discovered found = discoverPorts();
-    ports_ = std::move(found.ports);
-    skipped_ = std::move(found.skipped);
-}
-
 FT_STATUS PosixSerialDriver::listCount(quint32 &count)
 {
-    rescan();
-    count = static_cast<quint32>(ports_.size());
+    count = listed_.rescan();
     return FT_OK;
 }
 
 FT_STATUS PosixSerialDriver::listByIndex(quint32 index, quint32 what, char (&answer)[FT_LIST_ANSWER_SIZE])
 {
-    if (index >= static_cast<quint32>(ports_.size()))
-        return FT_DEVICE_NOT_FOUND;
-    const PortInfo &port = ports_[static_cast<int>(index)];
-    QByteArray text;
-    switch (what & (FT_OPEN_BY_SERIAL_NUMBER | FT_OPEN_BY_DESCRIPTION)) {
-    case FT_OPEN_BY_SERIAL_NUMBER:
-        text = port.serialNumber;
-        break;
-    case FT_OPEN_BY_DESCRIPTION:
-        text = port.description;
-        break;
-    default:
-        return FT_INVALID_PARAMETER;
-    }
-    std::memset(answer, 0, sizeof answer);
-    std::memcpy(answer, text.constData(), std::min<size_t>(static_cast<size_t>(text.size()), sizeof answer));
-    return FT_OK;
+    return listed_.answer(index, what, answer);
 }
 
 FT_STATUS PosixSerialDriver::openByIndex(quint32 index, FT_HANDLE &handle)
 {
     lastOpenFailure_ = {};
-    if (index >= static_cast<quint32>(ports_.size()))
-        rescan();
-    if (index >= static_cast<quint32>(ports_.size()))
+    const PortInfo *port = listed_.at(index);
+    if (!port)
         return openFailed(FT_DEVICE_NOT_FOUND, OpenFailure::Cause::Gone, QString());
-    return openPort(ports_[static_cast<int>(index)], handle);
+    return openPort(*port, handle);
 }
 
 FT_STATUS PosixSerialDriver::openBySerial(const char *serial, FT_HANDLE &handle)
@@ -210,17 +185,7 @@ FT_STATUS PosixSerialDriver::openBySerial(const char *serial, FT_HANDLE &handle)
     lastOpenFailure_ = {};
     if (!serial)
         return FT_INVALID_PARAMETER;
-    const QByteArray wanted(serial);
-    const auto lookUp = [&]() -> const PortInfo * {
-        const auto it =
-            std::find_if(ports_.cbegin(), ports_.cend(), [&](const PortInfo &p) { return p.serialNumber == wanted; });
-        return it == ports_.cend() ? nullptr : &*it;
-    };
-    const PortInfo *port = lookUp();
-    if (!port) {
-        rescan();
-        port = lookUp();
-    }
+    const PortInfo *port = listed_.bySerial(QByteArray(serial));
     if (!port)
         return openFailed(FT_DEVICE_NOT_FOUND, OpenFailure::Cause::Gone, QString());
     return openPort(*port, handle);

@@ -5,8 +5,8 @@
 // emits writable() when there is room for the rest.
 #include "device/d2xx.h"
 #include "device/discovery.h"
+#include "device/listedports.h"
 
-#include <QList>
 #include <map>
 #include <memory>
 
@@ -32,7 +32,7 @@ public:
     FT_STATUS setTimeouts(FT_HANDLE handle, quint32 readMs, quint32 writeMs) override;
     FT_STATUS resetDevice(FT_HANDLE handle) override;
     OpenFailure lastOpenFailure() const override { return lastOpenFailure_; }
-    QStringList skippedInLastList() const override { return skipped_; }
+    QStringList skippedInLastList() const override { return listed_.skipped(); }
     void setLowLatency(FT_HANDLE handle, bool on) override;
 
     // Opens the given port, listed or not, for exclusive use in raw mode. The open calls
@@ -43,13 +43,11 @@ private:
     struct Port;
 
     Port *find(FT_HANDLE handle);
-    void rescan();
     FT_STATUS openFailed(FT_STATUS status, OpenFailure::Cause cause, const QString &port);
     void portReadable(FT_HANDLE handle);
     void resumeNotifier(Port &port);
 
-    QList<PortInfo> ports_;
-    QStringList skipped_;
+    ListedPorts listed_;
     OpenFailure lastOpenFailure_;
     std::map<FT_HANDLE, std::unique_ptr<Port>> open_;
     // Handles are never reused, so a stale one is always recognised.

@@ -1,6 +1,6 @@
-// The real programs over a pseudo-terminal: the editor's windows driven through the POSIX
+// The real programs over a pseudo-terminal: the editor's windows driven through the system's
 // serial driver against vadrelon-pedal-sim, and the built editor started and ended.
-#include "device/posixdriver.h"
+#include "device/serialdrivers.h"
 #include "support/printers.h"
 #include "support/scopedpedalsdir.h"
 #include "support/scriptedprompt.h"
@@ -78,9 +78,9 @@ TEST(EndToEnd, LinkOverThePseudoTerminalShowsThePedalsVersions)
     ASSERT_FALSE(pedal.port().isEmpty()) << "the virtual pedal did not start";
     const test::ScopedPedalsDir announced(pedal.announceDir());
 
-    PosixSerialDriver driver;
+    const std::unique_ptr<SerialDriver> driver = makeSerialDriver();
     test::ScriptedPrompt prompt;
-    Editor editor(driver, prompt, dir.filePath("documents"));
+    Editor editor(*driver, prompt, dir.filePath("documents"));
     MainWindow &w = *editor.mainWindow;
     const auto label = [&](const char *name) { return w.findChild<QLabel *>(name)->text(); };
     EXPECT_EQ(label("lblDeviceName"), "Vadrelon MK3 (virtual)");
@@ -103,9 +103,9 @@ TEST(EndToEnd, ThePedalEndingWhileLinkedUnlinksTheEditor)
     auto pedal = std::make_unique<PedalProcess>(dir);
     ASSERT_FALSE(pedal->port().isEmpty());
     const test::ScopedPedalsDir announced(pedal->announceDir());
-    PosixSerialDriver driver;
+    const std::unique_ptr<SerialDriver> driver = makeSerialDriver();
     test::ScriptedPrompt prompt;
-    Editor editor(driver, prompt, dir.filePath("documents"));
+    Editor editor(*driver, prompt, dir.filePath("documents"));
     editor.mainWindow->findChild<QAction *>("menuConnect")->trigger();
     ASSERT_TRUE(waitFor([&] { return !editor.link.busy(); }, 5000));
     ASSERT_TRUE(editor.link.isLinked());
@@ -114,7 +114,7 @@ TEST(EndToEnd, ThePedalEndingWhileLinkedUnlinksTheEditor)
     EXPECT_EQ(prompt.messages.size(), 1) << prompt.messages.join('|').toStdString();
 }
 
-// The editor's windows over the POSIX driver against the real program on its pty.
+// The editor's windows over the system's serial driver against the real program on its pty.
 class OverThePty : public ::testing::Test {
 public:
     void startWith(const QStringList &options)
@@ -122,7 +122,7 @@ public:
         pedal = std::make_unique<PedalProcess>(dir, options);
         ASSERT_FALSE(pedal->port().isEmpty()) << "the virtual pedal did not start";
         announced = std::make_unique<test::ScopedPedalsDir>(pedal->announceDir());
-        editor = std::make_unique<Editor>(driver, prompt, dir.filePath("documents"));
+        editor = std::make_unique<Editor>(*driver, prompt, dir.filePath("documents"));
     }
     template <typename T>
     T *find(const char *name)
@@ -146,7 +146,7 @@ public:
     QTemporaryDir dir;
     std::unique_ptr<PedalProcess> pedal;
     std::unique_ptr<test::ScopedPedalsDir> announced;
-    PosixSerialDriver driver;
+    const std::unique_ptr<SerialDriver> driver = makeSerialDriver();
     test::ScriptedPrompt prompt;
     std::unique_ptr<Editor> editor;
 };
@@ -235,7 +235,7 @@ TEST_F(OverThePty, AnUpgradeStoppedByANackIsFinishedByTheNextEditor)
     find<QAction>("menuDisconnect")->trigger();
     editor.reset();
     prompt.messages.clear();
-    editor = std::make_unique<Editor>(driver, prompt, dir.filePath("documents"));
+    editor = std::make_unique<Editor>(*driver, prompt, dir.filePath("documents"));
     link();
     EXPECT_EQ(prompt.messages, QStringList({waiting}));
     EXPECT_EQ(editor->session.link().state(), LinkState::Bootloader);

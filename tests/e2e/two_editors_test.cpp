@@ -1,6 +1,6 @@
-// Two editors, each with its own POSIX serial driver, against one vadrelon-pedal-sim: the port
+// Two editors, each with its own serial driver, against one vadrelon-pedal-sim: the port
 // is one program's at a time, and the other is told so in one message.
-#include "device/posixdriver.h"
+#include "device/serialdrivers.h"
 #include "support/printers.h"
 #include "support/scopedpedalsdir.h"
 #include "support/scriptedprompt.h"
@@ -30,7 +30,7 @@ using test::waitFor;
 
 // One editor as main() builds it, with a prompt that records what it is told.
 struct Seat {
-    explicit Seat(const QString &documents) : editor(driver, prompt, documents) {}
+    explicit Seat(const QString &documents) : editor(*driver, prompt, documents) {}
 
     void trigger(const char *action) { editor.mainWindow->findChild<QAction *>(action)->trigger(); }
     bool settle()
@@ -38,7 +38,7 @@ struct Seat {
         return waitFor([&] { return !editor.link.busy(); }, 8000);
     }
 
-    PosixSerialDriver driver;
+    const std::unique_ptr<SerialDriver> driver = makeSerialDriver();
     test::ScriptedPrompt prompt;
     Editor editor;
 };
