@@ -73,6 +73,11 @@ Row rowOf(Set &s, int i)
 
 } // namespace
 
+quint32 parameterDecodeScale(int i)
+{
+    return kRows[i].decodeScale;
+}
+
 QString parameterTraceLabel(int i)
 {
     Q_ASSERT(i >= 0 && i < kParameterCount);

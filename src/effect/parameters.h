@@ -72,6 +72,8 @@ using ConstParameterRow = BasicParameterRow<const quint16, const quint32>;
 
 // Label of row i's value in the console listing of a status reply.
 QString parameterTraceLabel(int i);
+// Row i's decode scale: kLevelScale, a step count, or 0.
+quint32 parameterDecodeScale(int i);
 
 class ParameterSet;
 // Reads the fifteen addresses of the header line into the set. A line that is too short or

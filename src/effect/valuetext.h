@@ -1,0 +1,32 @@
+#pragma once
+// A parameter's value in a player's terms, one place for every front end: a level as a
+// percentage of full scale ("50.0 %"), Low Pass, High Pass and Range as the step the pedal
+// reports ("12"), the harmonic's pitch in semitones as its list shows it ("+3"), a switch as
+// "on" or "off". Typed text is read back here too, into the exact value a message carries.
+#include "base/error.h"
+
+#include <QString>
+#include <QtGlobal>
+
+namespace vadrelon {
+
+// A level, 0 to 1023, as a percentage of full scale with one decimal.
+QString levelText(int level);
+// The steps of a stepped knob (24, 16 or 22) against its levels: a step is sent as the level
+// its knob shows for it, and a level reads as the nearest step.
+int levelForStep(int step, int steps);
+int stepForLevel(int level, int steps);
+
+// What a knob at this level shows for its parameter: a percentage, or a step.
+QString knobText(int parameter, int level);
+// A value as the pedal reports it (a status reply, a preset file). A value the parameter
+// does not take (a pitch outside the list, a switch neither on nor off) reads "unknown (hex)".
+QString reportedValueText(int parameter, quint32 reported);
+
+// Typed text, in the form the parameter is shown, as the value its message carries: a level
+// exact ("50", "50 %", "12.5%"; 100 % is the top level), a step as its knob's level, a pitch
+// as its list entry's value, a switch from "on" or "off". Anything else is BadInput, whose
+// detail says what the parameter takes.
+Result<quint32> parseValueText(int parameter, const QString &text);
+
+} // namespace vadrelon
