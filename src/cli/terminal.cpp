@@ -22,8 +22,7 @@ Terminal::Terminal(Streams streams, bool json, QObject *parent)
 void Terminal::answer(const Answer &reply)
 {
     endProgress();
-    streams_.out(json_ ? QString::fromUtf8(QJsonDocument(reply.json).toJson(QJsonDocument::Compact)) +
-                             QLatin1Char('\n')
+    streams_.out(json_ ? QString::fromUtf8(QJsonDocument(reply.json).toJson(QJsonDocument::Compact)) + QLatin1Char('\n')
                        : reply.text);
 }
 

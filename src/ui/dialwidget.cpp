@@ -160,18 +160,8 @@ void DialWidget::paintEvent(QPaintEvent *)
     }
 }
 
-// The travel position that points from the knob's centre towards pos, a dead-sector direction
-// taken as its nearer end; ok is false at the very centre, which points nowhere.
-int DialWidget::pointerTravel(const QPointF &pos, bool *ok) const
-{
-    const QPointF offset = pos - knobRect().center();
-    *ok = offset.manhattanLength() >= 1.0;
-    if (!*ok)
-        return 0;
-    const int degrees = qRound(qRadiansToDegrees(qAtan2(-offset.y(), offset.x())));
-    return travelOf(degrees);
-}
-
+// A click changes nothing: only a drag turns the knob, as in audio software, so that a knob is
+// never set by accident. Up is more; with Shift held the drag is fine.
 void DialWidget::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton) {
@@ -179,16 +169,11 @@ void DialWidget::mousePressEvent(QMouseEvent *event)
         return;
     }
     dragging_ = true;
-    bool ok = false;
-    const int travel = pointerTravel(event->position(), &ok);
-    if (ok && (travel != travelOf(angle_) || inDeadSector(angle_)))
-        setAngle(angleAt(travel));
+    dragY_ = event->position().y();
+    dragRemainder_ = 0;
     event->accept();
 }
 
-// The knob follows the pointer but never crosses the dead sector: when the short way from the
-// knob to the pointer's direction runs through the dead sector, the pointer went past an end,
-// and the knob rests at that end until the pointer comes back round the live side.
 void DialWidget::mouseMoveEvent(QMouseEvent *event)
 {
     // A release lost while the widget was disabled must not leave it dragging.
@@ -197,15 +182,12 @@ void DialWidget::mouseMoveEvent(QMouseEvent *event)
         QWidget::mouseMoveEvent(event);
         return;
     }
-    bool ok = false;
-    int travel = pointerTravel(event->position(), &ok);
-    if (!ok)
-        return;
-    const int current = travelOf(angle_);
-    if (std::abs(travel - current) > 180)
-        travel = current <= kTravel / 2 ? 0 : kTravel;
-    if (travel != current || inDeadSector(angle_))
-        setAngle(angleAt(travel));
+    const qreal y = event->position().y();
+    // In fifths of a degree: a pixel is a degree, or a fifth of one with Shift.
+    const int fifths = dragRemainder_ + qRound((dragY_ - y) * ((event->modifiers() & Qt::ShiftModifier) ? 1 : 5));
+    dragY_ = y;
+    dragRemainder_ = fifths % 5;
+    stepBy(fifths / 5);
     event->accept();
 }
 
@@ -216,6 +198,16 @@ void DialWidget::mouseReleaseEvent(QMouseEvent *event)
         return;
     }
     dragging_ = false;
+    event->accept();
+}
+
+void DialWidget::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mouseDoubleClickEvent(event);
+        return;
+    }
+    emit editRequested();
     event->accept();
 }
 
@@ -257,6 +249,16 @@ void DialWidget::keyPressEvent(QKeyEvent *event)
         break;
     case Qt::Key_PageDown:
         stepBy(-kPageStep);
+        break;
+    case Qt::Key_Home:
+        stepBy(-kTravel);
+        break;
+    case Qt::Key_End:
+        stepBy(kTravel);
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        emit editRequested();
         break;
     default:
         QWidget::keyPressEvent(event);

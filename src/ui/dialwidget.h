@@ -40,12 +40,15 @@ public:
 signals:
     // For the user's changes and programmatic ones alike, only when the angle really changed.
     void angleChanged(int degrees);
+    // Enter, or a double-click: the player wants to type the value.
+    void editRequested();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
@@ -53,12 +56,13 @@ private:
     QRectF knobRect() const;
     qreal textLineHeight() const;
     QFont valueFont() const;
-    int pointerTravel(const QPointF &pos, bool *ok) const;
     void stepBy(int degrees);
 
     int angle_ = kMinAngle;
     QString valueText_;
     bool dragging_ = false;
+    qreal dragY_ = 0;        // where the pointer was at the last move of a drag
+    int dragRemainder_ = 0;  // fifths of a degree of drag not yet used
     int wheelRemainder_ = 0; // eighths of a degree of wheel rotation not yet used
 };
 

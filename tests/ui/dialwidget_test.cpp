@@ -131,6 +131,10 @@ TEST_F(DialWidgetTest, KeysMoveAlongTheTravelAndStopAtTheEnds)
         {-100, Qt::Key_Up, -136},
         {-60, Qt::Key_Up, -45},
         {-60, Qt::Key_Down, -44},
+        {90, Qt::Key_Home, -135},
+        {90, Qt::Key_End, -45},
+        {-135, Qt::Key_Home, -135},
+        {-45, Qt::Key_End, -45},
     };
     dial.show();
     for (const Case &c : cases) {
@@ -187,34 +191,58 @@ TEST_F(DialWidgetTest, InvertedWheelTurnsTheOtherWay)
     EXPECT_EQ(dial.angle(), 90 + DialWidget::kWheelStep);
 }
 
-TEST_F(DialWidgetTest, DragFollowsThePointerAndNeverCrossesTheDeadSector)
+// Only a vertical drag turns the knob, a degree a pixel (a fifth with Shift), up for more; a
+// click alone changes nothing, and the knob never enters the dead sector.
+TEST_F(DialWidgetTest, AVerticalDragTurnsTheKnobAndAClickDoesNot)
 {
     struct Case {
         const char *name;
-        std::vector<int> path; // pointer directions: press, moves, release at the last
+        int start;
+        std::vector<int> ys; // press at the first, moves, release at the last
+        Qt::KeyboardModifiers modifiers;
         int expected;
     };
     const Case cases[] = {
-        {"press jumps to the pointer", {150}, 150},
-        {"follows the pointer", {150, 120, 60, 10}, 10},
-        {"through the left across 180", {170, -170, -150}, -150},
-        {"into the dead sector from the minimum side", {180, -160, -120, -100}, -135},
-        {"into the dead sector from the maximum side", {0, -30, -60, -80}, -45},
-        {"pushed past the minimum stays there", {-130, -110, -90, -70, -50, -40}, -135},
-        {"pushed past the maximum stays there", {-50, -70, -90, -110, -130, -140}, -45},
-        {"comes back round the live side", {-130, -100, -60, -20, 90}, 90},
-        {"press in the dead sector, minimum half", {-100}, -135},
-        {"press in the dead sector, maximum half", {-80}, -45},
+        {"a click", 90, {150}, Qt::NoModifier, 90},
+        {"a click far from the knob's angle", -135, {10}, Qt::NoModifier, -135},
+        {"up is more", 90, {150, 140, 120}, Qt::NoModifier, 60},
+        {"down is less", 90, {150, 160, 180}, Qt::NoModifier, 120},
+        {"fine with Shift", 90, {150, 140, 120}, Qt::ShiftModifier, 84},
+        {"fine steps add up", 90, {150, 148, 146, 144, 142, 140}, Qt::ShiftModifier, 88},
+        {"stops at the maximum", 0, {290, 0}, Qt::NoModifier, DialWidget::kMaxAngle},
+        {"stops at the minimum", 0, {0, 290}, Qt::NoModifier, DialWidget::kMinAngle},
+        {"and comes back", -135, {0, 290, 250}, Qt::NoModifier, -175},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        startAt(45);
-        drag(c.path);
-        EXPECT_NEAR(dial.angle(), c.expected, 1);
-        ASSERT_GT(spy.count(), 0);
+        startAt(c.start);
+        QTest::mousePress(&dial, Qt::LeftButton, c.modifiers, QPoint(50, c.ys.front()));
+        for (size_t i = 1; i < c.ys.size(); ++i) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(50, c.ys[i]), dial.mapToGlobal(QPointF(50, c.ys[i])),
+                             Qt::NoButton, Qt::LeftButton, c.modifiers);
+            QCoreApplication::sendEvent(&dial, &move);
+        }
+        QTest::mouseRelease(&dial, Qt::LeftButton, c.modifiers, QPoint(50, c.ys.back()));
+        EXPECT_EQ(dial.angle(), c.expected);
+        if (c.ys.size() == 1) {
+            EXPECT_EQ(spy.count(), 0);
+        }
         for (const QList<QVariant> &emitted : spy)
             EXPECT_FALSE(inDeadSector(emitted.at(0).toInt())) << emitted.at(0).toInt();
     }
+}
+
+TEST_F(DialWidgetTest, EnterOrADoubleClickAsksToTypeTheValue)
+{
+    dial.show();
+    QSignalSpy asked(&dial, &DialWidget::editRequested);
+    startAt(90);
+    QTest::keyClick(&dial, Qt::Key_Return);
+    QTest::keyClick(&dial, Qt::Key_Enter);
+    QTest::mouseDClick(&dial, Qt::LeftButton, Qt::NoModifier, QPoint(50, 150));
+    EXPECT_EQ(asked.count(), 3);
+    EXPECT_EQ(dial.angle(), 90);
+    EXPECT_EQ(spy.count(), 0);
 }
 
 TEST_F(DialWidgetTest, MovingWithoutPressingDoesNotTurnTheKnob)
