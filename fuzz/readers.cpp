@@ -8,6 +8,7 @@
 #include "device/discovery.h"
 #include "device/eeprom.h"
 #include "device/status.h"
+#include "effect/pedalstatus.h"
 #include "firmware/bootloader.h"
 #include "support/settings.h"
 #include "support/versioncheck.h"

@@ -76,9 +76,10 @@ std::optional<Error> PedalSession::refuseUnusable(const Adopted &a)
 {
     if (std::optional<Error> outdated = refuseOutdated(a.verdict, latestFirmwareVersion(), a.latestAlgorithm))
         return outdated;
-    for (const std::optional<Error> &error : {a.selection, a.addresses})
-        if (error)
-            return error;
+    if (a.selection)
+        return a.selection;
+    if (a.addresses)
+        return a.addresses;
     if (!a.view.parametersRead)
         return Error{ErrorCode::ShortReply, QStringLiteral("fewer than %1 values").arg(kStatusValueCount)};
     return std::nullopt;

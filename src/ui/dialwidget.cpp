@@ -1,5 +1,7 @@
 #include "ui/dialwidget.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFontInfo>
 #include <QKeyEvent>
 #include <QLinearGradient>
@@ -16,9 +18,11 @@ namespace {
 
 constexpr int kWheelNotch = 120; // angleDelta units of one notch of a common mouse wheel
 
-// The level under the knob is read while turning it; below this it blurs into a smudge on an
-// ordinary screen, however small the font the dial inherits.
-constexpr int kMinValueTextPixels = 10;
+// The value under the knob is read while turning it: its digits stand at least this many
+// pixels tall at 1× scale, however small the font the dial inherits.
+constexpr int kMinDigitPixels = 11;
+// The widest value a knob shows, which the dial is wide enough for.
+const char kWidestValue[] = "99.9 %";
 
 // Degrees clockwise from the minimum position, 0..359; above kTravel is the dead sector.
 int clockwiseFromMin(int angle)
@@ -50,10 +54,50 @@ int angleAt(int travel)
     return angle;
 }
 
+// What a screen reader finds on a knob: a dial named by its caption, its value as the text
+// under it ("Dry, 50.0 %"), and a value it can set: the position along the travel, 0 to 270
+// degrees, which turns the knob as a key would.
+class DialAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit DialAccessible(DialWidget *dial) : QAccessibleWidget(dial, QAccessible::Dial) {}
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Value ? dial()->valueText() : QAccessibleWidget::text(t);
+    }
+    QVariant currentValue() const override { return travelOf(dial()->angle()); }
+    void setCurrentValue(const QVariant &value) override
+    {
+        if (dial()->isEnabled())
+            dial()->setAngle(angleAt(qBound(0, value.toInt(), int(DialWidget::kTravel))));
+    }
+    QVariant maximumValue() const override { return DialWidget::kTravel; }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    DialWidget *dial() const { return static_cast<DialWidget *>(widget()); }
+};
+
+QAccessibleInterface *dialAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("vadrelon::DialWidget") && object && object->isWidgetType())
+        return new DialAccessible(static_cast<DialWidget *>(object));
+    return nullptr;
+}
+
 } // namespace
 
 DialWidget::DialWidget(QWidget *parent) : QWidget(parent)
 {
+    static const bool accessible = (QAccessible::installFactory(dialAccessible), true);
+    Q_UNUSED(accessible)
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 }
@@ -75,20 +119,31 @@ void DialWidget::setValueText(const QString &text)
         return;
     valueText_ = text;
     update();
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent changed(this, travelOf(angle_));
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
-// A step smaller than the caption beneath it, so that the two read as level and name. In pixels
-// whatever the font was given in, so that the floor holds on any screen.
+// A step smaller than the caption beneath it, so that the two read as value and name, but never
+// with digits shorter than kMinDigitPixels. In pixels whatever the font was given in, so that
+// the floor holds on any screen.
 QFont DialWidget::valueFont() const
 {
-    QFont small = font();
-    small.setPixelSize(qMax(kMinValueTextPixels, QFontInfo(font()).pixelSize() * 4 / 5));
-    return small;
+    QFont value = font();
+    int pixels = QFontInfo(font()).pixelSize() * 4 / 5;
+    for (;; ++pixels) {
+        value.setPixelSize(pixels);
+        if (QFontMetrics(value).tightBoundingRect(QStringLiteral("0123456789")).height() >= kMinDigitPixels ||
+            pixels >= 4 * kMinDigitPixels)
+            return value;
+    }
 }
 
 QSize DialWidget::sizeHint() const
 {
-    return QSize(44, 44 + QFontMetrics(valueFont()).height());
+    const QFontMetrics metrics(valueFont());
+    return QSize(qMax(44, metrics.horizontalAdvance(QLatin1String(kWidestValue)) + 4), 44 + metrics.height());
 }
 
 QSize DialWidget::minimumSizeHint() const

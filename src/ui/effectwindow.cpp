@@ -8,6 +8,7 @@
 #include "content/resources.h"
 #include "effect/pedalstatus.h"
 #include "effect/statusblocks.h"
+#include "effect/valuetext.h"
 #include "session/pedalsession.h"
 #include "ui/dialwidget.h"
 
@@ -17,12 +18,15 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vadrelon {
@@ -93,10 +97,12 @@ void EffectWindow::buildControls()
     const auto dial = [&](const char *name, const char *caption, int initial, int row, int column) {
         auto *d = new DialWidget(this);
         d->setObjectName(QString::fromLatin1(name));
+        d->setAccessibleName(QString::fromLatin1(caption));
         d->setAngle(initial);
         d->setFixedSize(d->sizeHint());
         auto *label = new QLabel(QString::fromLatin1(caption), this);
         label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        label->setBuddy(d);
         dialGrid->addWidget(d, 2 * row, column, Qt::AlignHCenter);
         dialGrid->addWidget(label, 2 * row + 1, column, Qt::AlignHCenter);
         return d;
@@ -130,6 +136,7 @@ void EffectWindow::buildControls()
     for (int semitone = -12; semitone <= 12; ++semitone)
         pitch_->addItem(semitone > 0 ? QStringLiteral("+%1").arg(semitone) : QString::number(semitone));
     pitch_->setMaxVisibleItems(12);
+    pitch_->setAccessibleName(pitchLabel->text());
     pitch_->setCurrentIndex(-1);
     pitchBox->addWidget(pitchLabel);
     pitchBox->addWidget(pitch_);
@@ -144,6 +151,7 @@ void EffectWindow::buildControls()
     const auto switchCell = [&](const char *name, const char *caption) {
         auto *label = new QLabel(QString::fromLatin1(caption), this);
         QPushButton *s = makeSwitch(name, this);
+        s->setAccessibleName(label->text());
         switches->addWidget(label);
         switches->addWidget(s);
         switches->addStretch();
@@ -172,6 +180,8 @@ void EffectWindow::buildControls()
     semitones_->setObjectName(QStringLiteral("cmbSemitonesVariation"));
     semitones_->addItems({"-5", "-4", "-3", "-2", "-1", "0", "+1", "+2", "+3"});
     semitones_->setToolTip(QStringLiteral("Select the pitch variation in semitones from -5 to +3"));
+    tuning_->setAccessibleName(QStringLiteral("Tuning"));
+    semitones_->setAccessibleName(QStringLiteral("Semitones"));
     dominantCut_ = new QCheckBox(QStringLiteral("Dominant Notes Cut"), tracking);
     dominantCut_->setObjectName(QStringLiteral("chkDominantNoteCut"));
     dominantCut_->setToolTip(
@@ -204,7 +214,10 @@ void EffectWindow::buildControls()
         list->setObjectName(QString::fromLatin1(name));
         list->addItems(controlListEntries(control));
         list->setCurrentIndex(0);
-        assignGrid->addWidget(new QLabel(QString::fromLatin1(caption), assign), control, 0);
+        list->setAccessibleName(QString::fromLatin1(caption));
+        auto *label = new QLabel(QString::fromLatin1(caption), assign);
+        label->setBuddy(list);
+        assignGrid->addWidget(label, control, 0);
         assignGrid->addWidget(list, control, 1);
         return list;
     };
@@ -259,6 +272,7 @@ void EffectWindow::buildControls()
               {dialDryHPF, ParDryHPF}};
     for (const DialRow &row : dials_) {
         connect(row.dial, &DialWidget::angleChanged, this, [this, row] { onDialChanged(row); });
+        connect(row.dial, &DialWidget::editRequested, this, [this, row] { editValue(row); });
         settleDial(row.dial, row.dial->angle());
     }
     connect(pitch_, qOverload<int>(&QComboBox::currentIndexChanged), this, &EffectWindow::onPitchChanged);
@@ -293,10 +307,76 @@ QVector<QWidget *> EffectWindow::parameterControls() const
 
 void EffectWindow::showLevel(DialWidget *dial)
 {
-    dial->setValueText(QString::number(dialAngleToValue(dial->angle()).level));
+    for (const DialRow &row : dials_)
+        if (row.dial == dial)
+            dial->setValueText(knobText(row.parameter, dialAngleToValue(dial->angle()).level));
+}
+
+// ---- Typed values ----
+
+// A small field over the knob's value. Enter sends what was typed, as the exact level; text
+// that is no value of the knob stays in the field, replaced by what the knob takes, and
+// nothing is sent. Escape, or leaving the field, sends nothing.
+void EffectWindow::editValue(const DialRow &row)
+{
+    if (!row.dial->isEnabled() || valueField_)
+        return;
+    valueField_ = new QLineEdit(row.dial->valueText(), this);
+    valueField_->setObjectName(QStringLiteral("edtDialValue"));
+    valueField_->setAccessibleName(row.dial->accessibleName());
+    valueField_->setAlignment(Qt::AlignCenter);
+    const int height = valueField_->sizeHint().height();
+    const QRect dial = row.dial->geometry();
+    valueField_->setGeometry(dial.left() - 8, dial.bottom() - height + 1, dial.width() + 16, height);
+    valueField_->installEventFilter(this);
+    connect(valueField_, &QLineEdit::returnPressed, this, [this, row] { commitValue(row); });
+    valueField_->show();
+    valueField_->selectAll();
+    valueField_->setFocus();
+    editedDial_ = row.dial;
+}
+
+void EffectWindow::commitValue(const DialRow &row)
+{
+    const Result<quint32> typed = parseValueText(row.parameter, valueField_->text());
+    if (const Error *error = std::get_if<Error>(&typed)) {
+        valueField_->setText(error->detail);
+        valueField_->selectAll();
+        return;
+    }
+    const quint32 value = std::get<quint32>(typed);
+    // Paced as the knob's own messages are, so that none of them still waiting can follow it.
+    if (!session_.setLive(row.parameter, value, PedalSession::Pace::Knob)) {
+        valueField_->setText(QStringLiteral("not sent: the pedal is busy"));
+        valueField_->selectAll();
+        return;
+    }
+    settleDial(row.dial, valueToDialAngle(value, kLevelScale));
+    row.dial->setValueText(knobText(row.parameter, static_cast<int>(value >> 13)));
+    closeValueField();
+}
+
+void EffectWindow::closeValueField()
+{
+    if (!valueField_)
+        return;
+    QLineEdit *field = valueField_;
+    valueField_ = nullptr;
+    field->removeEventFilter(this);
+    field->hide();
+    field->deleteLater();
+    if (editedDial_)
+        editedDial_->setFocus();
 }
 
 // ---- Opening and enabling ----
+
+void EffectWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The first knob has the keyboard, so that a player can turn it straight away.
+    dials_.front().dial->setFocus();
+}
 
 void EffectWindow::showAddressNote(const QString &why)
 {
@@ -391,6 +471,14 @@ void EffectWindow::onNoteCutToggled(QCheckBox *box, int parameter)
 
 bool EffectWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == valueField_) {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+            closeValueField();
+            return true;
+        }
+        if (event->type() == QEvent::FocusOut)
+            QTimer::singleShot(0, this, &EffectWindow::closeValueField);
+    }
     if (watched == dominantCut_ && event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent *>(event)->button() == Qt::RightButton)
         log_.print(QStringLiteral("Right mouse button clicked!"));
@@ -465,9 +553,11 @@ void EffectWindow::setEffectName(const QString &name)
 
 void EffectWindow::applyParameterValues()
 {
+    // The knob at the nearest angle, and under it the value the pedal holds, exactly.
     for (const DialRow &row : dials_) {
         const ConstParameterRow r = std::as_const(parameters_).row(row.parameter);
         settleDial(row.dial, valueToDialAngle(r.value, r.decodeScale));
+        row.dial->setValueText(reportedValueText(row.parameter, r.value));
     }
     const auto setSwitch = [](QPushButton *s, std::optional<bool> on) {
         if (on)

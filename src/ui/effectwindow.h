@@ -7,6 +7,7 @@
 #include "effect/parameters.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QVector>
 #include <QWidget>
 #include <array>
@@ -14,6 +15,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
@@ -55,6 +57,7 @@ public:
     void setVisible(bool visible) override;
 
 protected:
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -65,6 +68,9 @@ private:
     void buildControls();
     void applyParameterValues();
     void showLevel(DialWidget *dial);
+    void editValue(const DialRow &row);
+    void commitValue(const DialRow &row);
+    void closeValueField();
     // Puts a dial where the pedal has it, without a message.
     void settleDial(DialWidget *dial, int angle);
     void onDialChanged(const DialRow &row);
@@ -92,6 +98,8 @@ private:
     std::array<QComboBox *, kControlCount> assignments_{};
     QRadioButton *bypassShort_, *presetShort_, *bypassLong_, *presetLong_;
     QLabel *addressNote_;
+    QLineEdit *valueField_ = nullptr; // a typed value, while the player types it
+    QPointer<DialWidget> editedDial_;
     // True while the pedal's values are put on the controls: they came from the pedal and
     // must not go back to it, and the lists' tuning check is for the user's choices only.
     bool applying_ = false;

@@ -7,9 +7,12 @@
 #include "ui/effectwindow.h"
 #include "ui/mainwindow.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -86,6 +89,12 @@ TEST_F(EffectWindowTest, LinkingOpensItFilledFromThePedal)
     EXPECT_EQ(find<DialWidget>("dialLowPass")->angle(), 90);
     EXPECT_EQ(find<DialWidget>("dialHighPass")->angle(), 89);
     EXPECT_EQ(find<DialWidget>("dialInputLevel")->angle(), -45);
+    // Under each knob the value the pedal holds, exactly, in a player's terms.
+    EXPECT_EQ(find<DialWidget>("dialDry")->valueText(), "49.8 %");
+    EXPECT_EQ(find<DialWidget>("dialLowPass")->valueText(), "12");
+    EXPECT_EQ(find<DialWidget>("dialHighPass")->valueText(), "8");
+    EXPECT_EQ(find<DialWidget>("dialInputLevel")->valueText(), "99.9 %");
+    EXPECT_EQ(QApplication::focusWidget(), find<DialWidget>("dialDry")) << "Dry has the keyboard";
     EXPECT_EQ(find<DialWidget>("dialSubMix")->angle(), -135);
     EXPECT_TRUE(find<QPushButton>("swtWave")->isChecked());
     EXPECT_TRUE(find<QPushButton>("swtSplit")->isChecked());
@@ -157,6 +166,91 @@ TEST_F(EffectWindowTest, TwoKnobsTurnedWithinAPeriodBothReachThePedal)
     EXPECT_TRUE(got[1].startsWith(addressed(editor->session.parameters.SubMix.address))) << "Sub Mix";
     EXPECT_EQ(pedal.state().parameters[Dry], editor->session.parameters.Dry.value) << "the pedal holds what is shown";
     EXPECT_EQ(pedal.state().parameters[SubMix], editor->session.parameters.SubMix.value);
+}
+
+// A value typed on a focused knob goes out as the exact level, not the nearest angle's; the knob
+// shows its nearest angle and the exact value.
+TEST_F(EffectWindowTest, ATypedValueSendsTheExactLevel)
+{
+    start({&pedal});
+    linkAndClear();
+    DialWidget *dry = find<DialWidget>("dialDry");
+    dry->setFocus();
+    QTest::keyClick(dry, Qt::Key_Return);
+    QLineEdit *field = find<QLineEdit>("edtDialValue");
+    ASSERT_TRUE(field->hasFocus());
+    field->clear();
+    QTest::keyClicks(field, "49.8 %");
+    QTest::keyClick(field, Qt::Key_Return);
+    flush();
+    EXPECT_EQ(sent(), QStringList({"01 00 25 00 3F C0 00"})) << "level 510, which no angle gives";
+    EXPECT_EQ(pedal.state().parameters[Dry], 0x3FC000u);
+    EXPECT_EQ(dry->valueText(), "49.8 %");
+    EXPECT_EQ(dry->angle(), 91);
+    EXPECT_EQ(QApplication::focusWidget(), dry);
+
+    // A step on a stepped knob goes out as the level its knob shows for that step.
+    DialWidget *lowPass = find<DialWidget>("dialLowPass");
+    lowPass->setFocus();
+    QTest::keyClick(lowPass, Qt::Key_Enter);
+    field = find<QLineEdit>("edtDialValue");
+    field->clear();
+    QTest::keyClicks(field, "12");
+    QTest::keyClick(field, Qt::Key_Return);
+    flush();
+    EXPECT_EQ(pedal.state().parameters[LowPass], 12u) << "the pedal reports the step it took";
+    EXPECT_EQ(lowPass->valueText(), "12");
+}
+
+// Escape, or text that is no value of the knob, sends nothing; the refusal says what the knob
+// takes, in the field.
+TEST_F(EffectWindowTest, ATypedValueThatIsNoValueOrEscapedSendsNothing)
+{
+    start({&pedal});
+    linkAndClear();
+    DialWidget *subMix = find<DialWidget>("dialSubMix");
+    const int angle = subMix->angle();
+    QTest::mouseDClick(subMix, Qt::LeftButton, Qt::NoModifier, QPoint(subMix->width() / 2, subMix->height() - 4));
+    QLineEdit *field = find<QLineEdit>("edtDialValue");
+    field->clear();
+    QTest::keyClicks(field, "120");
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(field->text(), "\"120\" is not a level from 0 to 100 %");
+    EXPECT_TRUE(field->isVisible());
+    QTest::keyClicks(field, "60");
+    QTest::keyClick(field, Qt::Key_Escape);
+    flush();
+    EXPECT_TRUE(sent().isEmpty());
+    EXPECT_EQ(subMix->angle(), angle);
+    EXPECT_TRUE(waitFor([&] { return fx().findChildren<QLineEdit *>().isEmpty(); })) << "the field has gone";
+}
+
+// A screen reader finds each knob by its caption, with its value as the text under it, and can
+// turn it.
+TEST_F(EffectWindowTest, AScreenReaderNamesEveryKnobAndReadsItsValue)
+{
+    pedal.state().parameters[Dry] = 0x400000;
+    start({&pedal});
+    linkAndClear();
+    for (DialWidget *dial : fx().findChildren<DialWidget *>()) {
+        QAccessibleInterface *knob = QAccessible::queryAccessibleInterface(dial);
+        ASSERT_NE(knob, nullptr);
+        EXPECT_EQ(knob->role(), QAccessible::Dial);
+        EXPECT_FALSE(knob->text(QAccessible::Name).isEmpty()) << dial->objectName().toStdString();
+        EXPECT_EQ(knob->text(QAccessible::Value), dial->valueText());
+        ASSERT_NE(knob->valueInterface(), nullptr);
+    }
+    QAccessibleInterface *dry = QAccessible::queryAccessibleInterface(find<DialWidget>("dialDry"));
+    EXPECT_EQ(dry->text(QAccessible::Name), "Dry");
+    EXPECT_EQ(dry->text(QAccessible::Value), "50.0 %");
+    dry->valueInterface()->setCurrentValue(dry->valueInterface()->maximumValue());
+    flush();
+    EXPECT_EQ(pedal.state().parameters[Dry], 0x7FE000u) << "turned to the top";
+    for (const char *name : {"cmbVariableWavePitch", "cmbGuitarTuning", "cmbSemitonesVariation", "cmbAssignCtrlUNO",
+                             "swtWave", "swtBypass"})
+        EXPECT_FALSE(
+            QAccessible::queryAccessibleInterface(fx().findChild<QWidget *>(name))->text(QAccessible::Name).isEmpty())
+            << name;
 }
 
 TEST_F(EffectWindowTest, TheWaitingDialMessageSurvivesOtherMessages)
