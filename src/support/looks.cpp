@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace vadrelon {
 
@@ -33,6 +34,16 @@ std::optional<QString> lookStyleSheet(const QString &name)
         return QString::fromUtf8(resource.readAll());
     }
     return std::nullopt;
+}
+
+QString lookTitle(int index)
+{
+    // Every sheet opens with "/* Look <index>, <name>: <description>".
+    static const QRegularExpression opening(QStringLiteral("^/\\* Look \\d+, ([^:\\n]+):"));
+    const QString number = QString::number(index);
+    const std::optional<QString> sheet = lookStyleSheet(lookName(index));
+    const QRegularExpressionMatch m = sheet ? opening.match(*sheet) : QRegularExpressionMatch();
+    return m.hasMatch() ? number + QLatin1Char(' ') + m.captured(1).trimmed() : number;
 }
 
 } // namespace vadrelon

@@ -16,6 +16,10 @@ QString lookName(int index);
 // The text of the look resource with that name, or nothing when there is none.
 std::optional<QString> lookStyleSheet(const QString &name);
 
+// The look as a player picks it: its index first, then its name ("1 Graphite"); the index
+// alone when the look has no name.
+QString lookTitle(int index);
+
 // The embedded look resources' file names, as stored.
 QStringList lookResourceNames();
 

@@ -66,7 +66,8 @@ EffectWindow::EffectWindow(PedalSession &session, Prompt &prompt)
     connect(&session_, &PedalSession::valuesChanged, this,
             [this] { setWindowModified(session_.live != session_.stored); });
     setObjectName(QStringLiteral("TformFXsettings"));
-    setWindowTitle(QStringLiteral("Form1"));
+    // Until an effect is chosen; never the form's placeholder name.
+    setWindowTitle(QStringLiteral("Effect Settings[*]"));
     buildControls();
     // Every list on its first entry, the semitones on "0".
     tuning_->setCurrentIndex(0);
@@ -120,7 +121,7 @@ void EffectWindow::buildControls()
     DialWidget *dial1stHarmonic = dial("dial1stHarmonic", "1st Harmonic", -135, 2, 2);
     dialInputLevel->setToolTip(
         hint({"Set level of input signal to the octave down effect. It does not affect dry.",
-              "Adjust if you hear too much distortion on the sub. By deafult it is set to mid position."}));
+              "Adjust if you hear too much distortion on the sub. By default it is set to mid position."}));
 
     // The pitch list sits in the last cell of the third row, framed.
     auto *pitchFrame = new QFrame(this);

@@ -19,8 +19,9 @@ constexpr int kClientHeight = 228;
 constexpr int kMenuBarHeight = 24; // the layout's positions count from the top of the menu bar
 
 // The menu bar as a table: parent (empty for the bar), object name, caption, and whether the
-// entry is a submenu, starts enabled, carries a check mark. Commands that are not built yet
-// stay disabled rather than do nothing.
+// entry is a submenu, starts enabled, carries a check mark. The "&" marks the letter that
+// opens an entry from the keyboard (Alt+F for File); the caption shows it underlined only. Commands that are not built
+// yet stay disabled rather than do nothing.
 struct MenuEntry {
     const char *parent;
     const char *name;
@@ -28,40 +29,40 @@ struct MenuEntry {
     enum Kind { Menu, Item, Disabled, Check } kind;
 };
 constexpr MenuEntry kMenus[] = {
-    {"", "menuFile", "File", MenuEntry::Menu},
-    {"menuFile", "menuLoadPreset", "Load Preset", MenuEntry::Item},
-    {"menuFile", "menuSavePreset", "Save Preset", MenuEntry::Item},
-    {"menuFile", "menuLoadAlgorithmFromFile", "Load Effect From File", MenuEntry::Item},
-    {"", "menuConnection", "Connection", MenuEntry::Menu},
-    {"menuConnection", "menuScan", "Scan", MenuEntry::Item},
-    {"menuConnection", "menuConnect", "Link", MenuEntry::Item},
-    {"menuConnection", "menuDisconnect", "Unlink", MenuEntry::Disabled},
-    {"", "menuSettings", "Settings", MenuEntry::Menu},
-    {"menuSettings", "menuLook", "Look", MenuEntry::Menu},
-    {"menuSettings", "menuMIDI", "MIDI", MenuEntry::Menu},
-    {"menuMIDI", "menuMIDIchannel", "Channel", MenuEntry::Menu},
-    {"menuSettings", "menuUploadTuningsData", "Upload Tuning Data", MenuEntry::Item},
-    {"menuSettings", "menuReportUSBErrors", "Report USB Errors", MenuEntry::Check},
-    {"menuSettings", "menuInstrument", "Instrument", MenuEntry::Menu},
-    {"menuInstrument", "menuGuitar", "Guitar", MenuEntry::Check},
-    {"menuInstrument", "menuBass", "Bass", MenuEntry::Check},
-    {"menuSettings", "menuBypassStatus", "Bypass Status", MenuEntry::Menu},
-    {"menuBypassStatus", "menuStoreBypassStatus", "Store Bypass Status", MenuEntry::Check},
-    {"menuBypassStatus", "menuDoNotStoreBypassStatus", "Do Not Store Bypass Status", MenuEntry::Check},
+    {"", "menuFile", "&File", MenuEntry::Menu},
+    {"menuFile", "menuLoadPreset", "&Load Preset", MenuEntry::Item},
+    {"menuFile", "menuSavePreset", "&Save Preset", MenuEntry::Item},
+    {"menuFile", "menuLoadAlgorithmFromFile", "Load &Effect From File", MenuEntry::Item},
+    {"", "menuConnection", "&Connection", MenuEntry::Menu},
+    {"menuConnection", "menuScan", "&Scan", MenuEntry::Item},
+    {"menuConnection", "menuConnect", "&Link", MenuEntry::Item},
+    {"menuConnection", "menuDisconnect", "&Unlink", MenuEntry::Disabled},
+    {"", "menuSettings", "&Settings", MenuEntry::Menu},
+    {"menuSettings", "menuLook", "L&ook", MenuEntry::Menu},
+    {"menuSettings", "menuMIDI", "&MIDI", MenuEntry::Menu},
+    {"menuMIDI", "menuMIDIchannel", "&Channel", MenuEntry::Menu},
+    {"menuSettings", "menuUploadTuningsData", "Upload &Tuning Data", MenuEntry::Item},
+    {"menuSettings", "menuReportUSBErrors", "&Report USB Errors", MenuEntry::Check},
+    {"menuSettings", "menuInstrument", "&Instrument", MenuEntry::Menu},
+    {"menuInstrument", "menuGuitar", "&Guitar", MenuEntry::Check},
+    {"menuInstrument", "menuBass", "&Bass", MenuEntry::Check},
+    {"menuSettings", "menuBypassStatus", "&Bypass Status", MenuEntry::Menu},
+    {"menuBypassStatus", "menuStoreBypassStatus", "&Store Bypass Status", MenuEntry::Check},
+    {"menuBypassStatus", "menuDoNotStoreBypassStatus", "&Do Not Store Bypass Status", MenuEntry::Check},
     {"menuSettings", "menuTrackingLimit", "Tracking Limit", MenuEntry::Menu},
     {"menuTrackingLimit", "menuTrackingLimitOFF", "Tracking Limit OFF", MenuEntry::Check},
     {"menuTrackingLimit", "menuTrackingLimitON", "Tracking Limit ON", MenuEntry::Check},
-    {"", "menuFirmwareUpgrade", "Firmware Upgrade", MenuEntry::Menu},
-    {"menuFirmwareUpgrade", "menuFirmwareUpgradeMode", "Upgrade Mode", MenuEntry::Check},
-    {"menuFirmwareUpgrade", "menuStartFirmwareUpgrade", "Start Firmware Upgrade", MenuEntry::Item},
-    {"menuFirmwareUpgrade", "menuEraseSettings", "Erase Settings", MenuEntry::Item},
-    {"", "menuInfo", "Info", MenuEntry::Menu},
-    {"menuInfo", "menuSupport", "Support", MenuEntry::Item},
+    {"", "menuFirmwareUpgrade", "Firmware &Upgrade", MenuEntry::Menu},
+    {"menuFirmwareUpgrade", "menuFirmwareUpgradeMode", "Upgrade &Mode", MenuEntry::Check},
+    {"menuFirmwareUpgrade", "menuStartFirmwareUpgrade", "&Start Firmware Upgrade", MenuEntry::Item},
+    {"menuFirmwareUpgrade", "menuEraseSettings", "&Erase Settings", MenuEntry::Item},
+    {"", "menuInfo", "&Info", MenuEntry::Menu},
+    {"menuInfo", "menuSupport", "&Support", MenuEntry::Item},
     {"menuInfo", "menuAppVersion", "Editor Version: ", MenuEntry::Disabled},
     {"menuInfo", "menuNewAppVersion", "New version available:", MenuEntry::Disabled},
     {"menuInfo", "menuUpdateNow", "Update Now", MenuEntry::Disabled},
-    {"menuInfo", "menuCheckForUpdates", "Check for Updates", MenuEntry::Item},
-    {"menuInfo", "menuShowUpdateMsg", "Show Update Message", MenuEntry::Check},
+    {"menuInfo", "menuCheckForUpdates", "&Check for Updates", MenuEntry::Item},
+    {"menuInfo", "menuShowUpdateMsg", "Show &Update Message", MenuEntry::Check},
     {"menuInfo", "menuSerialNumber", "Device Serial: ", MenuEntry::Disabled},
 };
 

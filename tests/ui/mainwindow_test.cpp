@@ -734,6 +734,43 @@ TEST_F(Settings, ALookAppliesAtOnceAndAtTheNextStart)
     qApp->setStyleSheet(QString());
     start({});
     EXPECT_EQ(qApp->styleSheet(), look3);
+    // The menu names each look, index first, and marks the one in use.
+    QMenu *looks = find<QMenu>("menuLook");
+    emit looks->aboutToShow();
+    EXPECT_EQ(looks->actions().at(0)->text(), "0 Light");
+    EXPECT_EQ(looks->actions().at(1)->text(), "1 Graphite");
+    for (int i = 0; i < looks->actions().size(); ++i)
+        EXPECT_EQ(looks->actions().at(i)->isChecked(), i == 3) << i;
+    looks->actions().at(1)->trigger();
+    EXPECT_TRUE(looks->actions().at(1)->isChecked());
+    EXPECT_FALSE(looks->actions().at(3)->isChecked());
+}
+
+// Every menu opens from the keyboard: Alt and its letter, or F10 for the first.
+TEST_F(Settings, MenusOpenFromTheKeyboard)
+{
+    start({});
+    w().show();
+    w().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w()));
+    const struct {
+        Qt::Key key;
+        const char *menu;
+    } cases[] = {{Qt::Key_F, "menuFile"},
+                 {Qt::Key_C, "menuConnection"},
+                 {Qt::Key_S, "menuSettings"},
+                 {Qt::Key_U, "menuFirmwareUpgrade"},
+                 {Qt::Key_I, "menuInfo"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.menu);
+        QTest::keyClick(&w(), c.key, Qt::AltModifier);
+        EXPECT_TRUE(waitFor([&] { return find<QMenu>(c.menu)->isVisible(); }));
+        find<QMenu>(c.menu)->close();
+        ASSERT_TRUE(waitFor([&] { return !find<QMenu>(c.menu)->isVisible(); }));
+    }
+    QTest::keyClick(&w(), Qt::Key_F10);
+    EXPECT_TRUE(waitFor([&] { return find<QMenu>("menuFile")->isVisible(); }));
+    find<QMenu>("menuFile")->close();
 }
 
 // A setting that cannot be made, read or written is shown once, when its step runs, and the
