@@ -326,15 +326,25 @@ void EffectWindow::editValue(const DialRow &row)
     valueField_->setObjectName(QStringLiteral("edtDialValue"));
     valueField_->setAccessibleName(row.dial->accessibleName());
     valueField_->setAlignment(Qt::AlignCenter);
-    const int height = valueField_->sizeHint().height();
-    const QRect dial = row.dial->geometry();
-    valueField_->setGeometry(dial.left() - 8, dial.bottom() - height + 1, dial.width() + 16, height);
+    editedDial_ = row.dial;
+    fitValueField();
     valueField_->installEventFilter(this);
     connect(valueField_, &QLineEdit::returnPressed, this, [this, row] { commitValue(row); });
     valueField_->show();
     valueField_->selectAll();
     valueField_->setFocus();
-    editedDial_ = row.dial;
+}
+
+// Over the knob's value, as wide as its text (a refusal is longer than a value), inside the
+// window.
+void EffectWindow::fitValueField()
+{
+    const QRect dial = editedDial_->geometry();
+    const int height = valueField_->sizeHint().height();
+    const int width = qMin(
+        this->width(), qMax(dial.width() + 16, valueField_->fontMetrics().horizontalAdvance(valueField_->text()) + 16));
+    const int left = qBound(0, dial.center().x() - width / 2, this->width() - width);
+    valueField_->setGeometry(left, dial.bottom() - height + 1, width, height);
 }
 
 void EffectWindow::commitValue(const DialRow &row)
@@ -342,6 +352,7 @@ void EffectWindow::commitValue(const DialRow &row)
     const Result<quint32> typed = parseValueText(row.parameter, valueField_->text());
     if (const Error *error = std::get_if<Error>(&typed)) {
         valueField_->setText(error->detail);
+        fitValueField();
         valueField_->selectAll();
         return;
     }
@@ -349,6 +360,7 @@ void EffectWindow::commitValue(const DialRow &row)
     // Paced as the knob's own messages are, so that none of them still waiting can follow it.
     if (!session_.setLive(row.parameter, value, PedalSession::Pace::Knob)) {
         valueField_->setText(QStringLiteral("not sent: the pedal is busy"));
+        fitValueField();
         valueField_->selectAll();
         return;
     }

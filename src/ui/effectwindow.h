@@ -71,6 +71,7 @@ private:
     void editValue(const DialRow &row);
     void commitValue(const DialRow &row);
     void closeValueField();
+    void fitValueField();
     // Puts a dial where the pedal has it, without a message.
     void settleDial(DialWidget *dial, int angle);
     void onDialChanged(const DialRow &row);
