@@ -182,7 +182,7 @@ void DialWidget::paintEvent(QPaintEvent *)
 
     // Qt's arcs use the same convention as the knob: 1/16 degree, counter-clockwise positive.
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(pal.color(QPalette::Mid), ringWidth, Qt::SolidLine, Qt::FlatCap));
+    painter.setPen(QPen(unlitRingColor(pal), ringWidth, Qt::SolidLine, Qt::FlatCap));
     painter.drawArc(ring, kMinAngle * 16, -kTravel * 16);
     const int travel = travelOf(angle_);
     if (travel > 0) {
@@ -213,6 +213,43 @@ void DialWidget::paintEvent(QPaintEvent *)
         painter.drawText(QRectF(0, knob.bottom(), width(), height() - knob.bottom()),
                          Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, valueText_);
     }
+}
+
+qreal DialWidget::contrast(const QColor &a, const QColor &b)
+{
+    const auto luminance = [](const QColor &c) {
+        const auto channel = [](qreal v) { return v <= 0.03928 ? v / 12.92 : qPow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const qreal la = luminance(a);
+    const qreal lb = luminance(b);
+    return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
+}
+
+// The unlit part of the ring: a shade between the window and its text, as visible as it can be
+// while the lit arc still stands out from it by 3:1, so that the value does not rest on colour
+// alone. Where the text's side cannot give that, the shade goes the other way from the arc.
+QColor DialWidget::unlitRingColor(const QPalette &pal)
+{
+    const QColor window = pal.color(QPalette::Window);
+    const QColor lit = pal.color(QPalette::Highlight);
+    const auto mix = [&window](const QColor &towards, qreal t) {
+        return QColor::fromRgbF(window.redF() + (towards.redF() - window.redF()) * t,
+                                window.greenF() + (towards.greenF() - window.greenF()) * t,
+                                window.blueF() + (towards.blueF() - window.blueF()) * t);
+    };
+    const QColor away = contrast(lit, Qt::black) > contrast(lit, Qt::white) ? QColor(Qt::black) : QColor(Qt::white);
+    QColor best = window;
+    for (const QColor &towards : {pal.color(QPalette::WindowText), away}) {
+        for (int step = 9; step >= 0; --step) {
+            const QColor shade = mix(towards, step * 0.05);
+            if (contrast(lit, shade) >= 3.0)
+                return shade;
+            if (contrast(lit, shade) > contrast(lit, best))
+                best = shade;
+        }
+    }
+    return best;
 }
 
 // A click changes nothing: only a drag turns the knob, as in audio software, so that a knob is

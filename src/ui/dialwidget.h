@@ -34,6 +34,12 @@ public:
     QString valueText() const { return valueText_; }
     void setValueText(const QString &text);
 
+    // The WCAG contrast ratio of two colours (1 to 21), and the colour of the ring's unlit
+    // part under a palette, which the lit arc stands out from by at least 3:1 where the
+    // palette allows it.
+    static qreal contrast(const QColor &a, const QColor &b);
+    static QColor unlitRingColor(const QPalette &palette);
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 

@@ -1,5 +1,7 @@
+#include "support/looks.h"
 #include "ui/dialwidget.h"
 
+#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <QSignalSpy>
@@ -366,6 +368,31 @@ TEST(DialWidgetValueText, IsAtLeastTenPixelsAndFitsTheDialsOwnSize)
         EXPECT_GT(level.left(), 0);
         EXPECT_LT(level.right(), dial.width() - 1);
     }
+}
+
+} // namespace
+
+namespace {
+
+// In every look the lit arc stands out from the unlit ring by 3:1, so that a knob's setting
+// does not rest on colour alone.
+TEST(DialWidgetLooks, TheLitArcStandsOutFromTheRingInEveryLook)
+{
+    const QString before = qApp->styleSheet();
+    for (int look = 0; look < vadrelon::lookCount; ++look) {
+        SCOPED_TRACE(look);
+        const std::optional<QString> sheet = vadrelon::lookStyleSheet(vadrelon::lookName(look));
+        ASSERT_TRUE(sheet);
+        qApp->setStyleSheet(*sheet);
+        DialWidget dial;
+        dial.ensurePolished();
+        const QPalette pal = dial.palette();
+        const QColor ring = DialWidget::unlitRingColor(pal);
+        EXPECT_GE(DialWidget::contrast(pal.color(QPalette::Highlight), ring), 3.0)
+            << pal.color(QPalette::Highlight).name().toStdString() << " on " << ring.name().toStdString();
+        EXPECT_GT(DialWidget::contrast(pal.color(QPalette::Window), ring), 1.2) << "the ring shows at all";
+    }
+    qApp->setStyleSheet(before);
 }
 
 } // namespace
