@@ -181,7 +181,7 @@ void DeviceCommands::onSaveParametersClicked()
         return;
     if (!prompt_.askYesNo(QStringLiteral("Save Parameters to pedal?")))
         return;
-    session_.storeParameters(this, shownIfFailed({}));
+    session_.storeParameters(this, shownIfFailed([this] { emit happened(QStringLiteral("parameters stored")); }));
 }
 
 void DeviceCommands::onMidiChannelTriggered(QAction *item)

@@ -36,6 +36,10 @@ public:
     // The link has ended: no upload answer is awaited any more.
     void linkEnded();
 
+signals:
+    // What just happened, in a few words for the status line.
+    void happened(const QString &what);
+
 private:
     void onUploadClicked();
     void onLoadAlgorithmFromFileTriggered();

@@ -69,6 +69,8 @@ MainWindow::MainWindow(PedalSession &session, SettingsStore &settings, Prompt &p
     presets_ = new PresetActions(
         session, settings, prompt, windows, [this](std::function<void()> then) { requestStatus(std::move(then)); },
         this);
+    connect(presets_, &PresetActions::happened, this, &MainWindow::say);
+    connect(commands_, &DeviceCommands::happened, this, &MainWindow::say);
     wire();
     startUp();
     updateCommands();
@@ -96,6 +98,7 @@ FirmwareWindow &MainWindow::firmwareWindow()
         device_.firmwareUpgradeMode = false;
         device_.legacyUpgradeLink = false;
         ui_.upgradeMode->setChecked(false);
+        say(QStringLiteral("firmware upgraded"));
         requestStatus();
     });
     return window;
@@ -168,6 +171,11 @@ void MainWindow::startUp()
     ui_.reportUsbErrors->setChecked(settings_.reportUsbErrorsSetting);
     scanQuietly();
     ui_.connect->setEnabled(!device_.linkSerialNumber.isEmpty());
+    // The line is short: it says where to go, and its tooltip says the rest.
+    say(device_.linkSerialNumber.isEmpty() ? QStringLiteral("no pedal found") : QStringLiteral("Connection → Link"));
+    ui_.status->setToolTip(device_.linkSerialNumber.isEmpty()
+                               ? QStringLiteral("Plug the pedal in, then choose Connection → Scan")
+                               : QStringLiteral("A pedal is plugged in: choose Connection → Link to link it"));
     device_.firmwareUpgradeMode = false;
     report(session_.loadCatalogue());
     ui_.effects->addItems(session_.catalogue);
@@ -251,7 +259,7 @@ void MainWindow::onPedalFound(const Result<PedalSession::Found> &found)
     }
     const PedalSession::Found &pedal = std::get<PedalSession::Found>(found);
     if (!pedal.inBootloader) {
-        statusHandler({})(pedal.status);
+        statusHandler([this] { say(QStringLiteral("settings read")); })(pedal.status);
         return;
     }
     device_.firmwareUpgradeMode = true;
@@ -266,8 +274,17 @@ void MainWindow::onStateChanged(LinkState state)
     ui_.deviceName->setText(state == LinkState::Unlinked ? caption : caption + QStringLiteral(" linked"));
     if (state == LinkState::Unlinked)
         commands_->linkEnded();
+    say(state == LinkState::Unlinked     ? QStringLiteral("not linked")
+        : state == LinkState::Bootloader ? QStringLiteral("in its bootloader")
+                                         : QStringLiteral("linked"));
     device_.settingsRead = false;
     updateCommands();
+}
+
+// The status line says what just happened, in a few words after its caption.
+void MainWindow::say(const QString &what)
+{
+    ui_.status->setText(QStringLiteral("Status: ") + what);
 }
 
 // Which commands make sense follows from the link alone: linked or not, busy or not, and
@@ -328,9 +345,11 @@ void MainWindow::showError(const Error &error)
 
 // ---- Status exchange ----
 
+// An upload's answer stays on the status line through the read that follows it; a read the
+// player asked for says so.
 void MainWindow::onRequestClicked()
 {
-    requestStatus();
+    requestStatus([this] { say(QStringLiteral("settings read")); });
 }
 
 void MainWindow::requestStatus(std::function<void()> then)

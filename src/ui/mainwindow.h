@@ -73,6 +73,7 @@ private:
     // Shows a failure; runs then after a success.
     PedalSession::Done shownIfFailed(std::function<void()> then);
     void showError(const Error &error);
+    void say(const QString &what);
     void report(const std::optional<Error> &error);
     void updateCommands();
     // The side windows, built on first use and then wired and brought up to date.

@@ -43,6 +43,7 @@ void PresetActions::saveFile()
         return;
     }
     session_.markStored();
+    emit happened(QStringLiteral("preset saved"));
     prompt_.message(QStringLiteral("File saved successfully: ") + QDir::toNativeSeparators(path));
 }
 
@@ -75,6 +76,7 @@ void PresetActions::load()
         }
         if (EffectWindow *window = windows_.builtEffect())
             window->showLoadedValues();
+        emit happened(QStringLiteral("preset loaded"));
         prompt_.message(QStringLiteral("File loaded successfully: ") + QDir::toNativeSeparators(path));
     });
 }

@@ -30,6 +30,10 @@ public:
     // Refused until the pedal's settings have been read since it was linked.
     void load();
 
+signals:
+    // What just happened, in a few words for the status line.
+    void happened(const QString &what);
+
 private:
     void saveFile();
     void showError(const Error &error);

@@ -136,6 +136,26 @@ TEST_F(StartUp, TwoPedalsShowTheLastAndBothSerials)
     EXPECT_EQ(editor->session.device.linkSerialNumber, "VP000002");
 }
 
+// The status line says what just happened: where to go from a pedal found, then linked, read,
+// stored, unlinked.
+TEST_F(StartUp, TheStatusLineSaysWhatJustHappened)
+{
+    start({});
+    EXPECT_EQ(text("lblStatus"), "Status: no pedal found");
+    editor.reset();
+    start({&pedal});
+    EXPECT_EQ(text("lblStatus"), "Status: Connection → Link");
+    EXPECT_TRUE(find<QLabel>("lblStatus")->toolTip().contains("Connection → Link"));
+    link();
+    EXPECT_EQ(text("lblStatus"), "Status: settings read");
+    prompt.answers = {true};
+    find<QPushButton>("btnSaveParameters")->click();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(text("lblStatus"), "Status: parameters stored");
+    trigger("menuDisconnect");
+    EXPECT_EQ(text("lblStatus"), "Status: not linked");
+}
+
 class Linking : public Fixture {};
 
 TEST_F(Linking, LinkAsksForTheStatusAndShowsTheVersions)

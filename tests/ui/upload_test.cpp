@@ -18,6 +18,7 @@ public:
 TEST_F(UploadSelected, ABuildWithoutTheImageSaysSoAndSendsNothing)
 {
     linkAndClear();
+    const QString before = status();
     prompt.answers = {true};
     click("btnUpload");
     EXPECT_EQ(prompt.messages, QStringList({"Upload the selected algorithm?",
@@ -25,7 +26,7 @@ TEST_F(UploadSelected, ABuildWithoutTheImageSaysSoAndSendsNothing)
     EXPECT_TRUE(received(pedal).isEmpty()) << "not even the bypass";
     EXPECT_FALSE(editor->session.link().busy());
     EXPECT_FALSE(checking());
-    EXPECT_EQ(status(), "Status: ");
+    EXPECT_EQ(status(), before) << "no upload was started";
 }
 
 TEST_F(UploadSelected, NoSendsNothing)
