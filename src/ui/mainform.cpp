@@ -1,14 +1,17 @@
 #include "ui/mainform.h"
 
 #include "effect/pedalstatus.h"
+#include "support/looks.h"
 #include "ui/effectlist.h"
 #include "ui/wrapbutton.h"
 
+#include <QActionGroup>
 #include <QHash>
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QShortcut>
 
 namespace vadrelon {
 
@@ -130,6 +133,25 @@ void MainForm::setupUi(QMainWindow *window)
         a->setCheckable(true);
         midiChannels << a;
     }
+
+    auto *lookGroup = new QActionGroup(look);
+    for (int i = 0; i <= 6; ++i) {
+        QAction *a = lookGroup->addAction(QString::number(i));
+        a->setCheckable(true);
+        look->addAction(a);
+        looks << a;
+    }
+    // Named when first shown: reading every sheet for its name is no work for start-up.
+    QObject::connect(look, &QMenu::aboutToShow, look, [this] {
+        for (int i = 0; i < looks.size(); ++i)
+            looks[i]->setText(lookTitle(i));
+    });
+    // F10 opens the menu bar, as on most desktops.
+    auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), window);
+    QObject::connect(menuKey, &QShortcut::activated, bar, [bar] {
+        bar->setFocus(Qt::MenuBarFocusReason);
+        bar->setActiveAction(bar->actions().value(0));
+    });
 
     auto *client = new QWidget(window);
     window->setCentralWidget(client);

@@ -53,6 +53,7 @@ struct MainForm {
     QMenu *bypassStorage;
     QMenu *info;
     QVector<QAction *> midiChannels; // "OMNI", then "1" to "16"
+    QVector<QAction *> looks;        // by index, the one in use checked
 
     void setupUi(QMainWindow *window);
     // The check marks that follow the pedal: bypass storage, instrument, MIDI channel.

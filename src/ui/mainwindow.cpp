@@ -29,7 +29,6 @@
 #include "ui/presetactions.h"
 #include "ui/sidewindows.h"
 
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -37,7 +36,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
@@ -112,19 +110,8 @@ void MainWindow::wire()
     connect(ui_.scan, &QAction::triggered, this, &MainWindow::onScanTriggered);
     connect(ui_.connect, &QAction::triggered, this, &MainWindow::onLinkTriggered);
     connect(ui_.disconnect, &QAction::triggered, &link_, &PedalLink::unlink);
-    auto *looks = new QActionGroup(this);
-    for (int i = 0; i <= 6; ++i) {
-        QAction *a = looks->addAction(QString::number(i));
-        a->setCheckable(true);
-        ui_.look->addAction(a);
-        connect(a, &QAction::triggered, this, [this, i] { onLookTriggered(i); });
-    }
-    // Named when first shown: reading every sheet for its name is no work for start-up.
-    connect(ui_.look, &QMenu::aboutToShow, this, [this] {
-        const QList<QAction *> entries = ui_.look->actions();
-        for (int i = 0; i < entries.size(); ++i)
-            entries[i]->setText(lookTitle(i));
-    });
+    for (int i = 0; i < ui_.looks.size(); ++i)
+        connect(ui_.looks[i], &QAction::triggered, this, [this, i] { onLookTriggered(i); });
     connect(ui_.savePreset, &QAction::triggered, presets_, &PresetActions::save);
     connect(ui_.upgradeMode, &QAction::triggered, this, &MainWindow::onUpgradeModeTriggered);
     connect(ui_.startFirmwareUpgrade, &QAction::triggered, this, &MainWindow::onStartFirmwareUpgradeTriggered);
@@ -136,12 +123,6 @@ void MainWindow::wire()
     connect(ui_.info, &QMenu::aboutToShow, this,
             [this] { log_.print(QStringLiteral("current app version: ") + editorVersion_); });
 
-    // F10 opens the menu bar, as on most desktops.
-    auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
-    connect(menuKey, &QShortcut::activated, this, [this] {
-        menuBar()->setFocus(Qt::MenuBarFocusReason);
-        menuBar()->setActiveAction(menuBar()->actions().value(0));
-    });
     auto *console = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), this);
     console->setContext(Qt::WindowShortcut);
     connect(console, &QShortcut::activated, this, [this] {
@@ -501,7 +482,7 @@ void MainWindow::applyLook(int index)
 {
     if (const std::optional<QString> sheet = lookStyleSheet(lookName(index)))
         qApp->setStyleSheet(*sheet);
-    if (QAction *entry = ui_.look->actions().value(index))
+    if (QAction *entry = ui_.looks.value(index))
         entry->setChecked(true);
 }
 
