@@ -54,4 +54,41 @@ const PortInfo *ListedPorts::bySerial(const QByteArray &serial)
     return lookUp();
 }
 
+FT_STATUS ListedPortDriver::listCount(quint32 &count)
+{
+    count = listed_.rescan();
+    return FT_OK;
+}
+
+FT_STATUS ListedPortDriver::listByIndex(quint32 index, quint32 what, char (&answer)[FT_LIST_ANSWER_SIZE])
+{
+    return listed_.answer(index, what, answer);
+}
+
+FT_STATUS ListedPortDriver::openByIndex(quint32 index, FT_HANDLE &handle)
+{
+    lastOpenFailure_ = {};
+    const PortInfo *port = listed_.at(index);
+    if (!port)
+        return openFailed(FT_DEVICE_NOT_FOUND, OpenFailure::Cause::Gone, QString());
+    return openPort(*port, handle);
+}
+
+FT_STATUS ListedPortDriver::openBySerial(const char *serial, FT_HANDLE &handle)
+{
+    lastOpenFailure_ = {};
+    if (!serial)
+        return FT_INVALID_PARAMETER;
+    const PortInfo *port = listed_.bySerial(QByteArray(serial));
+    if (!port)
+        return openFailed(FT_DEVICE_NOT_FOUND, OpenFailure::Cause::Gone, QString());
+    return openPort(*port, handle);
+}
+
+FT_STATUS ListedPortDriver::openFailed(FT_STATUS status, OpenFailure::Cause cause, const QString &port)
+{
+    lastOpenFailure_ = {cause, port};
+    return status;
+}
+
 } // namespace vadrelon

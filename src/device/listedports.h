@@ -28,4 +28,29 @@ private:
     QStringList skipped_;
 };
 
+// A driver over the system's listed serial ports: listing and opening by index or by serial
+// number come down to openPort once the port is found, and a failed open says why.
+class ListedPortDriver : public SerialDriver {
+public:
+    using SerialDriver::SerialDriver;
+
+    FT_STATUS listCount(quint32 &count) override;
+    FT_STATUS listByIndex(quint32 index, quint32 what, char (&answer)[FT_LIST_ANSWER_SIZE]) override;
+    FT_STATUS openByIndex(quint32 index, FT_HANDLE &handle) override;
+    FT_STATUS openBySerial(const char *serial, FT_HANDLE &handle) override;
+    OpenFailure lastOpenFailure() const override { return lastOpenFailure_; }
+    QStringList skippedInLastList() const override { return listed_.skipped(); }
+
+    // Opens the given port, listed or not, for this program alone.
+    virtual FT_STATUS openPort(const PortInfo &port, FT_HANDLE &handle) = 0;
+
+protected:
+    FT_STATUS openFailed(FT_STATUS status, OpenFailure::Cause cause, const QString &port);
+
+    OpenFailure lastOpenFailure_;
+
+private:
+    ListedPorts listed_;
+};
+
 } // namespace vadrelon

@@ -150,7 +150,7 @@ struct PosixSerialDriver::Port {
     }
 };
 
-PosixSerialDriver::PosixSerialDriver(QObject *parent) : SerialDriver(parent) {}
+PosixSerialDriver::PosixSerialDriver(QObject *parent) : ListedPortDriver(parent) {}
 
 PosixSerialDriver::~PosixSerialDriver() = default;
 
@@ -158,43 +158,6 @@ PosixSerialDriver::Port *PosixSerialDriver::find(FT_HANDLE handle)
 {
     const auto it = open_.find(handle);
     return it == open_.end() ? nullptr : it->second.get();
-}
-
-FT_STATUS PosixSerialDriver::listCount(quint32 &count)
-{
-    count = listed_.rescan();
-    return FT_OK;
-}
-
-FT_STATUS PosixSerialDriver::listByIndex(quint32 index, quint32 what, char (&answer)[FT_LIST_ANSWER_SIZE])
-{
-    return listed_.answer(index, what, answer);
-}
-
-FT_STATUS PosixSerialDriver::openByIndex(quint32 index, FT_HANDLE &handle)
-{
-    lastOpenFailure_ = {};
-    const PortInfo *port = listed_.at(index);
-    if (!port)
-        return openFailed(FT_DEVICE_NOT_FOUND, OpenFailure::Cause::Gone, QString());
-    return openPort(*port, handle);
-}
-
-FT_STATUS PosixSerialDriver::openBySerial(const char *serial, FT_HANDLE &handle)
-{
-    lastOpenFailure_ = {};
-    if (!serial)
-        return FT_INVALID_PARAMETER;
-    const PortInfo *port = listed_.bySerial(QByteArray(serial));
-    if (!port)
-        return openFailed(FT_DEVICE_NOT_FOUND, OpenFailure::Cause::Gone, QString());
-    return openPort(*port, handle);
-}
-
-FT_STATUS PosixSerialDriver::openFailed(FT_STATUS status, OpenFailure::Cause cause, const QString &port)
-{
-    lastOpenFailure_ = {cause, port};
-    return status;
 }
 
 FT_STATUS PosixSerialDriver::openPort(const PortInfo &info, FT_HANDLE &handle)

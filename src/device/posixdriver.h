@@ -12,16 +12,12 @@
 
 namespace vadrelon {
 
-class PosixSerialDriver : public SerialDriver {
+class PosixSerialDriver : public ListedPortDriver {
     Q_OBJECT
 public:
     explicit PosixSerialDriver(QObject *parent = nullptr);
     ~PosixSerialDriver() override;
 
-    FT_STATUS listCount(quint32 &count) override;
-    FT_STATUS listByIndex(quint32 index, quint32 what, char (&answer)[FT_LIST_ANSWER_SIZE]) override;
-    FT_STATUS openByIndex(quint32 index, FT_HANDLE &handle) override;
-    FT_STATUS openBySerial(const char *serial, FT_HANDLE &handle) override;
     FT_STATUS close(FT_HANDLE handle) override;
     FT_STATUS queueStatus(FT_HANDLE handle, quint32 &waiting) override;
     FT_STATUS read(FT_HANDLE handle, void *buffer, quint32 toRead, quint32 &bytesRead) override;
@@ -31,24 +27,19 @@ public:
     FT_STATUS setDataCharacteristics(FT_HANDLE handle, quint8 bits, quint8 stopBits, quint8 parity) override;
     FT_STATUS setTimeouts(FT_HANDLE handle, quint32 readMs, quint32 writeMs) override;
     FT_STATUS resetDevice(FT_HANDLE handle) override;
-    OpenFailure lastOpenFailure() const override { return lastOpenFailure_; }
-    QStringList skippedInLastList() const override { return listed_.skipped(); }
     void setLowLatency(FT_HANDLE handle, bool on) override;
 
     // Opens the given port, listed or not, for exclusive use in raw mode. The open calls
     // above come down to this once they have found the port in the list.
-    FT_STATUS openPort(const PortInfo &port, FT_HANDLE &handle);
+    FT_STATUS openPort(const PortInfo &port, FT_HANDLE &handle) override;
 
 private:
     struct Port;
 
     Port *find(FT_HANDLE handle);
-    FT_STATUS openFailed(FT_STATUS status, OpenFailure::Cause cause, const QString &port);
     void portReadable(FT_HANDLE handle);
     void resumeNotifier(Port &port);
 
-    ListedPorts listed_;
-    OpenFailure lastOpenFailure_;
     std::map<FT_HANDLE, std::unique_ptr<Port>> open_;
     // Handles are never reused, so a stale one is always recognised.
     FT_HANDLE nextHandle_ = 1;

@@ -96,7 +96,7 @@ FT_STATUS callFailed(QSerialPort &serial, FT_STATUS otherwise)
 
 } // namespace
 
-QtSerialDriver::QtSerialDriver(QObject *parent) : SerialDriver(parent) {}
+QtSerialDriver::QtSerialDriver(QObject *parent) : ListedPortDriver(parent) {}
 
 QtSerialDriver::~QtSerialDriver() = default;
 
@@ -104,43 +104,6 @@ QtSerialDriver::Port *QtSerialDriver::find(FT_HANDLE handle)
 {
     const auto it = open_.find(handle);
     return it == open_.end() ? nullptr : it->second.get();
-}
-
-FT_STATUS QtSerialDriver::listCount(quint32 &count)
-{
-    count = listed_.rescan();
-    return FT_OK;
-}
-
-FT_STATUS QtSerialDriver::listByIndex(quint32 index, quint32 what, char (&answer)[FT_LIST_ANSWER_SIZE])
-{
-    return listed_.answer(index, what, answer);
-}
-
-FT_STATUS QtSerialDriver::openByIndex(quint32 index, FT_HANDLE &handle)
-{
-    lastOpenFailure_ = {};
-    const PortInfo *port = listed_.at(index);
-    if (!port)
-        return openFailed(FT_DEVICE_NOT_FOUND, OpenFailure::Cause::Gone, QString());
-    return openPort(*port, handle);
-}
-
-FT_STATUS QtSerialDriver::openBySerial(const char *serial, FT_HANDLE &handle)
-{
-    lastOpenFailure_ = {};
-    if (!serial)
-        return FT_INVALID_PARAMETER;
-    const PortInfo *port = listed_.bySerial(QByteArray(serial));
-    if (!port)
-        return openFailed(FT_DEVICE_NOT_FOUND, OpenFailure::Cause::Gone, QString());
-    return openPort(*port, handle);
-}
-
-FT_STATUS QtSerialDriver::openFailed(FT_STATUS status, OpenFailure::Cause cause, const QString &port)
-{
-    lastOpenFailure_ = {cause, port};
-    return status;
 }
 
 FT_STATUS QtSerialDriver::openPort(const PortInfo &info, FT_HANDLE &handle)

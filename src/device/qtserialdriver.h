@@ -29,7 +29,7 @@ namespace vadrelon {
 // went away under us (or is as good as gone): the transport unlinks on FT_IO_ERROR.
 FT_STATUS serialPortStatus(QSerialPort::SerialPortError error);
 
-class QtSerialDriver : public SerialDriver {
+class QtSerialDriver : public ListedPortDriver {
     Q_OBJECT
 public:
     // What a port holds of written bytes not yet on the line before a write takes no more.
@@ -38,10 +38,6 @@ public:
     explicit QtSerialDriver(QObject *parent = nullptr);
     ~QtSerialDriver() override;
 
-    FT_STATUS listCount(quint32 &count) override;
-    FT_STATUS listByIndex(quint32 index, quint32 what, char (&answer)[FT_LIST_ANSWER_SIZE]) override;
-    FT_STATUS openByIndex(quint32 index, FT_HANDLE &handle) override;
-    FT_STATUS openBySerial(const char *serial, FT_HANDLE &handle) override;
     FT_STATUS close(FT_HANDLE handle) override;
     FT_STATUS queueStatus(FT_HANDLE handle, quint32 &waiting) override;
     FT_STATUS read(FT_HANDLE handle, void *buffer, quint32 toRead, quint32 &bytesRead) override;
@@ -51,22 +47,17 @@ public:
     FT_STATUS setDataCharacteristics(FT_HANDLE handle, quint8 bits, quint8 stopBits, quint8 parity) override;
     FT_STATUS setTimeouts(FT_HANDLE handle, quint32 readMs, quint32 writeMs) override;
     FT_STATUS resetDevice(FT_HANDLE handle) override;
-    OpenFailure lastOpenFailure() const override { return lastOpenFailure_; }
-    QStringList skippedInLastList() const override { return listed_.skipped(); }
 
     // Opens the given port, listed or not, for this program alone. The open calls above come
     // down to this once they have found the port in the list.
-    FT_STATUS openPort(const PortInfo &port, FT_HANDLE &handle);
+    FT_STATUS openPort(const PortInfo &port, FT_HANDLE &handle) override;
 
 private:
     struct Port;
 
     Port *find(FT_HANDLE handle);
-    FT_STATUS openFailed(FT_STATUS status, OpenFailure::Cause cause, const QString &port);
     void portFailed(FT_HANDLE handle, QSerialPort::SerialPortError error);
 
-    ListedPorts listed_;
-    OpenFailure lastOpenFailure_;
     std::map<FT_HANDLE, std::unique_ptr<Port>> open_;
     // Handles are never reused, so a stale one is always recognised.
     FT_HANDLE nextHandle_ = 1;
