@@ -42,6 +42,15 @@ Result<QByteArray> findResourceIn(const QStringList &folders, const QString &nam
     return Error{ErrorCode::ResourceMissing, QStringLiteral("no resource named \"%1\"").arg(name)};
 }
 
+bool carriesResource(const QString &name)
+{
+    for (const char *folder : kSearchedFolders)
+        for (const QString &fileName : QDir(QLatin1String(folder)).entryList(QDir::Files))
+            if (namesResource(fileName, name))
+                return true;
+    return false;
+}
+
 Result<QByteArray> findResource(const QString &name)
 {
     QStringList folders;

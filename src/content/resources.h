@@ -17,6 +17,9 @@ inline constexpr char kCatalogueResourceName[] = "octave";
 // ResourceMissing, `no resource named "…"`, when there is none.
 Result<QByteArray> findResource(const QString &name);
 
+// Whether the build carries the resource, without reading it.
+bool carriesResource(const QString &name);
+
 // findResource among the files of `folders`, searched in order (":/headers" for the shipped
 // address headers; a plain folder in tests).
 Result<QByteArray> findResourceIn(const QStringList &folders, const QString &name);

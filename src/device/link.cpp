@@ -146,6 +146,13 @@ bool PedalLink::sendLive(const QByteArray &message)
     return canSendLive() && write(message);
 }
 
+void PedalLink::flushPaced()
+{
+    const QByteArray paced = pacer_.takePending().join();
+    if (!paced.isEmpty())
+        sendLive(paced);
+}
+
 bool PedalLink::sendPaced(int slot, const QByteArray &message)
 {
     if (!canSendLive())

@@ -133,6 +133,8 @@ public:
     // which waiting messages go out).
     bool sendPaced(int slot, const QByteArray &message);
     bool hasPacedMessage() const { return pacer_.hasPending(); }
+    // Knob messages still waiting go out now, ahead of what follows them.
+    void flushPaced();
     // Knob messages still waiting are forgotten: what comes next supersedes them.
     void dropPacedMessage() { pacer_.clear(); }
 

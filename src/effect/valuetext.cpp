@@ -58,6 +58,15 @@ int stepForLevel(int level, int steps)
     return std::clamp(static_cast<int>(std::lround(level * 8.0 / (8192 / steps))), 0, steps);
 }
 
+quint32 reportedValueFor(int parameter, quint32 message)
+{
+    const quint32 scale = parameterDecodeScale(parameter);
+    if (!isStepped(scale))
+        return message;
+    return static_cast<quint32>(
+        stepForLevel(static_cast<int>(std::min<quint32>(message >> 13, kMaxLevel)), static_cast<int>(scale)));
+}
+
 QString knobText(int parameter, int level)
 {
     const quint32 scale = parameterDecodeScale(parameter);

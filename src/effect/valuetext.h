@@ -17,6 +17,10 @@ QString levelText(int level);
 int levelForStep(int step, int steps);
 int stepForLevel(int level, int steps);
 
+// A message's value as the pedal reports it back: a stepped knob's level as its step, every
+// other value as it is.
+quint32 reportedValueFor(int parameter, quint32 message);
+
 // What a knob at this level shows for its parameter: a percentage, or a step.
 QString knobText(int parameter, int level);
 // A value as the pedal reports it (a status reply, a preset file). A value the parameter

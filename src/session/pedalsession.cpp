@@ -9,6 +9,7 @@
 #include "content/tuning.h"
 #include "device/eeprom.h"
 #include "effect/messages.h"
+#include "effect/valuetext.h"
 #include "firmware/bootloader.h"
 
 namespace vadrelon {
@@ -25,7 +26,19 @@ std::unique_ptr<SendJob> tuningDataUploadJob()
     return job;
 }
 
-PedalSession::PedalSession(PedalLink &link, QObject *parent) : QObject(parent), link_(link) {}
+PedalSession::PedalSession(PedalLink &link, QObject *parent) : QObject(parent), link_(link)
+{
+    // A pedal gone while it played the stored values: the edits are still the editor's.
+    connect(&link_, &PedalLink::stateChanged, this, [this](LinkState state) {
+        if (state != LinkState::Unlinked || !comparing_)
+            return;
+        comparing_ = false;
+        parameters.setValues(edited_);
+        live = edited_;
+        emit comparingChanged(false);
+        emit valuesChanged();
+    });
+}
 
 void PedalSession::markStored()
 {
@@ -48,12 +61,67 @@ bool PedalSession::refuseLive() const
     return true;
 }
 
+bool PedalSession::sendValues(const PresetValues &values)
+{
+    const Result<QList<ParameterChange>> found = presetChanges(parameters, values);
+    if (std::holds_alternative<Error>(found))
+        return false;
+    // A knob message still waiting is older than these values and must not follow them.
+    link_.flushPaced();
+    for (const ParameterChange &c : std::get<QList<ParameterChange>>(found)) {
+        log().print(parameterSendTrace(parameters.row(c.index).name, c.message));
+        link_.sendLive(hexToBytes(c.message));
+    }
+    parameters.setValues(values);
+    live = values;
+    return true;
+}
+
+bool PedalSession::setLiveValues(const PresetValues &values)
+{
+    if (refuseLive() || !sendValues(values))
+        return false;
+    emit valuesChanged();
+    return true;
+}
+
+bool PedalSession::setComparing(bool on)
+{
+    if (on == comparing_)
+        return true;
+    if (refuseLive())
+        return false;
+    if (on) {
+        if (live == stored)
+            return false;
+        const PresetValues edits = live;
+        if (!sendValues(stored))
+            return false;
+        edited_ = edits;
+        comparing_ = true;
+    } else {
+        comparing_ = false;
+        sendValues(edited_);
+    }
+    emit comparingChanged(comparing_);
+    emit valuesChanged();
+    return true;
+}
+
+void PedalSession::endComparing()
+{
+    if (comparing_)
+        setComparing(false);
+}
+
 bool PedalSession::setLive(int parameter, quint32 value, Pace pace)
 {
     if (refuseLive())
         return false;
     ParameterRow row = parameters.row(parameter);
-    row.value = value;
+    // Kept as the pedal will report it (a step for a stepped knob), as every value read or
+    // loaded is, so that it is stored and saved the same way.
+    row.value = reportedValueFor(parameter, value);
     const std::optional<QString> text = parameterMessageFor(parameters, parameter, value);
     if (!text)
         return true;
@@ -67,7 +135,7 @@ bool PedalSession::setLive(int parameter, quint32 value, Pace pace)
         link_.sendPaced(parameter, hexToBytes(*text));
     else
         link_.sendLive(hexToBytes(*text));
-    live[static_cast<size_t>(parameter)] = value;
+    live[static_cast<size_t>(parameter)] = row.value;
     emit valuesChanged();
     return true;
 }
@@ -151,13 +219,18 @@ Result<PedalSession::Adopted> PedalSession::adoptStatus(const QByteArray &values
     adopted.addresses = readAddresses();
     adopted.view = applyPedalStatus(values, device, effect, parameters);
     log().printLines(adopted.view.trace);
-    if (adopted.view.parametersRead)
+    if (adopted.view.parametersRead) {
+        const bool outside = parameters.values() != live;
         adoptValues(parameters.values());
+        if (outside)
+            emit changedOutside();
+    }
     return adopted;
 }
 
 void PedalSession::run(std::unique_ptr<Job> job, QObject *context, Done done)
 {
+    endComparing();
     job->whenFinished([context = QPointer<QObject>(context), done](const std::optional<Error> &error) {
         if (context)
             done(error);
@@ -240,6 +313,7 @@ void PedalSession::sendTraced(const TracedMessage &message, int pauseMs, QObject
 
 void PedalSession::storeParameters(QObject *context, Done done)
 {
+    endComparing(); // what is stored is what was edited
     const TracedMessage message = buildStoredSettingsMessage(parameters);
     log().printLines(message.trace);
     sendMessage(message.text, kCommandPauseMs, true, this,
@@ -253,6 +327,7 @@ void PedalSession::storeParameters(QObject *context, Done done)
 
 void PedalSession::loadPreset(const PresetValues &values, QObject *context, Then<QList<ParameterChange>> done)
 {
+    endComparing();
     const Result<QList<ParameterChange>> found = presetChanges(parameters, values);
     if (const Error *error = std::get_if<Error>(&found)) {
         done(*error);

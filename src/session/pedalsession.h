@@ -63,6 +63,19 @@ public:
     bool refuseLive() const;
     bool setLive(int parameter, quint32 value, Pace pace = Pace::AtOnce);
     bool setBypass(bool on);
+    // The pedal taken to these values (as a reply reports them) live: every one that differs
+    // goes out at once, in block order, after any knob message still waiting. False, with
+    // nothing sent, while a job runs or a value has no address to go to.
+    bool setLiveValues(const PresetValues &values);
+
+    // Compare: the pedal plays the stored values while the edited ones wait, then gets the
+    // edited ones back. Nothing else changes: what was edited stays edited. A job, a stored
+    // set of parameters or a preset load ends a comparison first. False, with nothing sent,
+    // while a job runs or, to start one, while nothing differs.
+    bool setComparing(bool on);
+    bool comparing() const { return comparing_; }
+    // The values being edited: the live ones, or while comparing, those waiting.
+    const PresetValues &edited() const { return comparing_ ? edited_ : live; }
 
     // The catalogue and the newest algorithm version it names, read from the editor's own
     // resources.
@@ -148,11 +161,19 @@ public:
 signals:
     // The live or the stored values changed.
     void valuesChanged();
+    void comparingChanged(bool on);
+    // A status reply brought values other than those the editor knew the pedal to hold: they
+    // were changed outside the editor.
+    void changedOutside();
 
 private:
     void adoptValues(const PresetValues &values);
+    void endComparing();
+    bool sendValues(const PresetValues &values);
 
     PedalLink &link_;
+    bool comparing_ = false;
+    PresetValues edited_{};
 };
 
 } // namespace vadrelon

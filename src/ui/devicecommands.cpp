@@ -99,9 +99,15 @@ void DeviceCommands::showError(const Error &error)
 
 void DeviceCommands::onUploadClicked()
 {
+    const QString name = resourceNameFor(content_.selectedEffectName);
+    if (!carriesResource(name)) {
+        prompt_.message(QStringLiteral("This editor carries no image of %1. Choose File → Load Effect From File to "
+                                       "upload one that the maker gave you.")
+                            .arg(content_.selectedEffectName));
+        return;
+    }
     if (!prompt_.askYesNo(QStringLiteral("Upload the selected algorithm?")))
         return;
-    const QString name = resourceNameFor(content_.selectedEffectName);
     log_.print(QStringLiteral("resource name: ") + name);
     // The image is looked up before the pedal is bypassed: an upload that cannot happen must
     // not leave the pedal silent, nor report "Upload Failed" for something never sent.

@@ -261,6 +261,8 @@ void DialWidget::mousePressEvent(QMouseEvent *event)
         return;
     }
     dragging_ = true;
+    static int drags = 0;
+    drag_ = ++drags;
     dragY_ = event->position().y();
     dragRemainder_ = 0;
     event->accept();

@@ -32,6 +32,8 @@ public:
     void setAngle(int degrees);
 
     QString valueText() const { return valueText_; }
+    // The drag under way, numbered (a new number for each); 0 while none is.
+    int drag() const { return dragging_ ? drag_ : 0; }
     void setValueText(const QString &text);
 
     // The WCAG contrast ratio of two colours (1 to 21), and the colour of the ring's unlit
@@ -67,6 +69,7 @@ private:
     int angle_ = kMinAngle;
     QString valueText_;
     bool dragging_ = false;
+    int drag_ = 0;           // numbers the drags, so that the changes of one can be told together
     qreal dragY_ = 0;        // where the pointer was at the last move of a drag
     int dragRemainder_ = 0;  // fifths of a degree of drag not yet used
     int wheelRemainder_ = 0; // eighths of a degree of wheel rotation not yet used

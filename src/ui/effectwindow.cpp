@@ -11,6 +11,7 @@
 #include "effect/valuetext.h"
 #include "session/pedalsession.h"
 #include "ui/dialwidget.h"
+#include "ui/edithistory.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,12 +22,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace vadrelon {
@@ -34,6 +37,10 @@ namespace vadrelon {
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
+const QString kComparingNote = QStringLiteral(
+    "Comparing with stored: the pedal plays the stored values. Compare again (Ctrl+K) to hear your edits.");
+const QString kNotLinkedNote = QStringLiteral(
+    "Not linked: these are the last values known. Choose Connection → Link to change them on the pedal.");
 
 QString hint(std::initializer_list<const char *> lines)
 {
@@ -58,20 +65,35 @@ QPushButton *makeSwitch(const char *name, QWidget *parent)
 
 } // namespace
 
-EffectWindow::EffectWindow(PedalSession &session, Prompt &prompt)
-    : QWidget(nullptr, Qt::Window), session_(session), log_(session.log()), prompt_(prompt), content_(session.content),
-      parameters_(session.parameters), effect_(session.effect)
+EffectWindow::EffectWindow(PedalSession &session, Prompt &prompt, EditHistory &history)
+    : QWidget(nullptr, Qt::Window), session_(session), log_(session.log()), prompt_(prompt), history_(history),
+      content_(session.content), parameters_(session.parameters), effect_(session.effect)
 {
-    // The title's mark: the pedal's live values differ from the last read, stored or loaded.
+    // The title's mark: the edited values differ from the last read, stored or loaded.
     connect(&session_, &PedalSession::valuesChanged, this,
-            [this] { setWindowModified(session_.live != session_.stored); });
+            [this] { setWindowModified(session_.edited() != session_.stored); });
+    connect(&session_, &PedalSession::comparingChanged, this, [this] {
+        showLoadedValues();
+        setLinked(linked_);
+        updateTitle();
+    });
+    connect(&history_, &EditHistory::applied, this, &EffectWindow::showHistoryStep);
+    addActions({history_.undoAction(), history_.redoAction(), history_.compareAction()});
+    setContextMenuPolicy(Qt::ActionsContextMenu);
     setObjectName(QStringLiteral("TformFXsettings"));
     // Until an effect is chosen; never the form's placeholder name.
     setWindowTitle(QStringLiteral("Effect Settings[*]"));
     buildControls();
-    // Every list on its first entry, the semitones on "0".
-    tuning_->setCurrentIndex(0);
-    semitones_->setCurrentIndex(5);
+    {
+        // Every list on its first entry, the semitones on "0": where they start, not a step.
+        const QScopedValueRollback<bool> guard(applying_, true);
+        tuning_->setCurrentIndex(0);
+        semitones_->setCurrentIndex(5);
+    }
+    for (const QComboBox *list : {tuning_, semitones_})
+        shownChoices_[list] = list->currentIndex();
+    for (const QComboBox *list : assignments_)
+        shownChoices_[list] = list->currentIndex();
     setLinked(false);
 }
 
@@ -161,6 +183,10 @@ void EffectWindow::buildControls()
     wave_ = switchCell("swtWave", "Wave");
     split_ = switchCell("swtSplit", "Split");
     bypass_ = switchCell("swtBypass", "Bypass");
+    auto *compare = new QToolButton(this);
+    compare->setObjectName(QStringLiteral("btnCompare"));
+    compare->setDefaultAction(history_.compareAction());
+    switches->addWidget(compare);
     page->addLayout(switches);
 
     // Tracking functions.
@@ -256,8 +282,42 @@ void EffectWindow::buildControls()
     addressNote_ = new QLabel(this);
     addressNote_->setObjectName(QStringLiteral("lblAddresses"));
     addressNote_->setWordWrap(true);
+    // The window is measured once; a note shown later must find its room there.
+    QSizePolicy keep = addressNote_->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    addressNote_->setSizePolicy(keep);
+    addressNote_->setText(kNotLinkedNote);
     addressNote_->hide();
     page->addWidget(addressNote_);
+
+    // What each control does to the sound, in a sentence; the hints above are the pedal's own.
+    const std::pair<const char *, const char *> sounds[] = {
+        {"dialDry", "Sets the level of your own, unprocessed signal."},
+        {"dialSubMix", "Sets the level of all the octave-down voices together against the dry signal."},
+        {"dialMinus1Oct", "Sets the level of the voice one octave below the note you play."},
+        {"dialMinus2Oct", "Sets the level of the voice two octaves below the note you play."},
+        {"dialLowPass", "Darkens the octave voices: a lower step cuts more of their highs."},
+        {"dialHighPass", "Thins the octave voices: a higher step cuts more of their lows."},
+        {"dialRange", "Sets the range of notes that the octave tracking follows."},
+        {"dialDryHPF", "Cuts the lows of the dry signal, leaving room for the octave voices."},
+        {"dialClipWave", "Sets how hard the wave voice is clipped: more gives a rougher sub."},
+        {"dial1stHarmonic", "Sets the level of the first harmonic voice, pitched by the list beside it."},
+        {"cmbVariableWavePitch", "Sets the pitch of the first harmonic voice, in semitones from the note you play."},
+        {"swtWave", "Adds the wave voice, whose edge Wave Clip sets."},
+        {"swtSplit", "Switches the pedal's Split mode for the octave voices on or off."},
+        {"swtBypass", "Bypasses the effect: you hear your dry signal only."},
+        {"cmbAssignCtrlUNO", "Chooses the parameter that the pedal's CTRL I button switches."},
+        {"cmbAssignCtrlDUE", "Chooses the parameter that the pedal's CTRL II button switches."},
+        {"cmbAssignCtrlTRE", "Chooses the parameter that the pedal's CTRL III button switches."},
+        {"cmbAssignCtrlQUATTRO", "Chooses the parameter that the pedal's CTRL IV button switches."},
+        {"cmbAssignRemote", "Chooses the parameter that a remote footswitch switches."},
+        {"chkBypassShortPress", "A short press of the footswitch bypasses the effect."},
+        {"chkChangePresetShortPress", "A short press of the footswitch changes the preset."},
+        {"chkBypassLongPress", "A long press of the footswitch bypasses the effect."},
+        {"chkChangePresetLongPress", "A long press of the footswitch changes the preset."},
+    };
+    for (const auto &[name, sound] : sounds)
+        findChild<QWidget *>(QString::fromLatin1(name))->setToolTip(QString::fromUtf8(sound));
 
     // Handlers.
     dials_ = {{dialDry, ParDry},
@@ -274,6 +334,9 @@ void EffectWindow::buildControls()
     for (const DialRow &row : dials_) {
         connect(row.dial, &DialWidget::angleChanged, this, [this, row] { onDialChanged(row); });
         connect(row.dial, &DialWidget::editRequested, this, [this, row] { editValue(row); });
+        row.dial->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(row.dial, &QWidget::customContextMenuRequested, this,
+                [this, row](const QPoint &at) { showKnobMenu(row, at); });
         settleDial(row.dial, row.dial->angle());
     }
     connect(pitch_, qOverload<int>(&QComboBox::currentIndexChanged), this, &EffectWindow::onPitchChanged);
@@ -283,13 +346,19 @@ void EffectWindow::buildControls()
     connect(dominantCut_, &QCheckBox::toggled, this, [this] { onNoteCutToggled(dominantCut_, ParDominantNotesCut); });
     connect(highCut_, &QCheckBox::toggled, this, [this] { onNoteCutToggled(highCut_, ParHighNotesCut); });
     dominantCut_->installEventFilter(this);
-    connect(tuning_, qOverload<int>(&QComboBox::currentIndexChanged), this,
-            [this](int index) { effect_.currentTuning = static_cast<quint8>(std::max(index, 0)); });
-    connect(semitones_, &QComboBox::currentTextChanged, this,
-            [this](const QString &text) { effect_.semitoneVariation = static_cast<qint8>(text.toInt()); });
+    connect(tuning_, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int index) {
+        effect_.currentTuning = static_cast<quint8>(std::max(index, 0));
+        noteChoice(tuning_, QStringLiteral("Tuning"));
+    });
+    connect(semitones_, &QComboBox::currentTextChanged, this, [this](const QString &text) {
+        effect_.semitoneVariation = static_cast<qint8>(text.toInt());
+        noteChoice(semitones_, QStringLiteral("Semitones"));
+    });
     for (int c = 0; c < kControlCount; ++c)
-        connect(assignments_[c], qOverload<int>(&QComboBox::currentIndexChanged), this,
-                [this, c] { onAssignmentChanged(c); });
+        connect(assignments_[c], qOverload<int>(&QComboBox::currentIndexChanged), this, [this, c] {
+            onAssignmentChanged(c);
+            noteChoice(assignments_[c], assignments_[c]->accessibleName());
+        });
 }
 
 std::array<QComboBox *, kControlCount> EffectWindow::controlLists() const
@@ -357,6 +426,7 @@ void EffectWindow::commitValue(const DialRow &row)
         return;
     }
     const quint32 value = std::get<quint32>(typed);
+    const quint32 before = session_.live[static_cast<size_t>(row.parameter)];
     // Paced as the knob's own messages are, so that none of them still waiting can follow it.
     if (!session_.setLive(row.parameter, value, PedalSession::Pace::Knob)) {
         valueField_->setText(QStringLiteral("not sent: the pedal is busy"));
@@ -366,6 +436,8 @@ void EffectWindow::commitValue(const DialRow &row)
     }
     settleDial(row.dial, valueToDialAngle(value, kLevelScale));
     row.dial->setValueText(knobText(row.parameter, static_cast<int>(value >> 13)));
+    history_.recordValue(row.parameter, row.dial->accessibleName(), before,
+                         session_.live[static_cast<size_t>(row.parameter)]);
     closeValueField();
 }
 
@@ -394,20 +466,35 @@ void EffectWindow::showEvent(QShowEvent *event)
 void EffectWindow::showAddressNote(const QString &why)
 {
     if (!why.isEmpty())
-        addressNote_->setText(why);
-    addressNote_->setVisible(!parameters_.addressesKnown());
+        addressReason_ = why;
     setLinked(linked_);
+}
+
+// Whenever the controls are grey, the window says why where they are.
+void EffectWindow::showWhyDisabled()
+{
+    if (!parameters_.addressesKnown())
+        addressNote_->setText(addressReason_);
+    else if (!linked_)
+        addressNote_->setText(kNotLinkedNote);
+    else if (session_.comparing())
+        addressNote_->setText(kComparingNote);
+    addressNote_->setVisible(!parameters_.addressesKnown() || !linked_ || session_.comparing());
 }
 
 void EffectWindow::setLinked(bool linked)
 {
     linked_ = linked;
+    // While comparing, nothing may change what is being compared.
+    const bool unlocked = linked && !session_.comparing();
     for (QWidget *w : findChildren<QWidget *>())
-        w->setEnabled(linked);
-    const bool editable = linked && parameters_.addressesKnown();
+        w->setEnabled(unlocked);
+    const bool editable = unlocked && parameters_.addressesKnown();
     for (QWidget *w : parameterControls())
         w->setEnabled(editable);
     addressNote_->setEnabled(true);
+    findChild<QToolButton *>(QStringLiteral("btnCompare"))->setEnabled(history_.compareAction()->isEnabled());
+    showWhyDisabled();
 }
 
 // ---- Live messages ----
@@ -429,17 +516,26 @@ void EffectWindow::onDialChanged(const DialRow &row)
         return;
     }
     const DialValue v = dialAngleToValue(row.dial->angle());
+    const quint32 before = session_.live[static_cast<size_t>(row.parameter)];
     if (!session_.setLive(row.parameter, v.value, PedalSession::Pace::Knob)) {
         settleDial(row.dial, settledAngles_.value(row.dial, DialWidget::kMinAngle));
         return;
     }
     settleDial(row.dial, v.angle);
+    history_.recordValue(row.parameter, row.dial->accessibleName(), before,
+                         session_.live[static_cast<size_t>(row.parameter)], true, row.dial->drag());
 }
 
 void EffectWindow::onSwitchToggled(QPushButton *control, int parameter, quint32 value)
 {
-    if (applying_ || session_.setLive(parameter, value))
+    if (applying_)
         return;
+    const quint32 before = session_.live[static_cast<size_t>(parameter)];
+    if (session_.setLive(parameter, value)) {
+        history_.recordValue(parameter, control->accessibleName(), before,
+                             session_.live[static_cast<size_t>(parameter)]);
+        return;
+    }
     const QSignalBlocker quiet(control);
     control->setChecked(!control->isChecked());
     control->setText(control->isChecked() ? QStringLiteral("ON") : QStringLiteral("OFF"));
@@ -447,8 +543,13 @@ void EffectWindow::onSwitchToggled(QPushButton *control, int parameter, quint32 
 
 void EffectWindow::onBypassToggled(bool on)
 {
-    if (applying_ || session_.setBypass(on))
+    if (applying_)
         return;
+    const bool before = effect_.bypass;
+    if (session_.setBypass(on)) {
+        history_.recordBypass(before, on);
+        return;
+    }
     const QSignalBlocker quiet(bypass_);
     bypass_->setChecked(effect_.bypass);
     bypass_->setText(effect_.bypass ? QStringLiteral("ON") : QStringLiteral("OFF"));
@@ -459,8 +560,10 @@ void EffectWindow::onPitchChanged(int index)
     if (applying_ || index < 0)
         return;
     const quint32 before = parameters_.HarmonicPitch.value;
-    if (session_.setLive(ParHarmonicPitch, HarmonicPitchTable[static_cast<size_t>(index)]))
+    if (session_.setLive(ParHarmonicPitch, HarmonicPitchTable[static_cast<size_t>(index)])) {
+        history_.recordValue(ParHarmonicPitch, pitch_->accessibleName(), before, parameters_.HarmonicPitch.value);
         return;
+    }
     const QSignalBlocker quiet(pitch_);
     pitch_->setCurrentIndex(harmonicPitchIndex(before).value_or(-1));
 }
@@ -479,7 +582,9 @@ void EffectWindow::onNoteCutToggled(QCheckBox *box, int parameter)
         const QSignalBlocker quiet(box);
         box->setChecked(false);
     }
-    session_.setLive(parameter, flagValue(box->isChecked()));
+    const quint32 before = session_.live[static_cast<size_t>(parameter)];
+    if (session_.setLive(parameter, flagValue(box->isChecked())))
+        history_.recordValue(parameter, box->text(), before, session_.live[static_cast<size_t>(parameter)]);
 }
 
 bool EffectWindow::eventFilter(QObject *watched, QEvent *event)
@@ -561,7 +666,60 @@ void EffectWindow::showLoadedValues()
 
 void EffectWindow::setEffectName(const QString &name)
 {
-    setWindowTitle(name + QStringLiteral("[*]"));
+    effectName_ = name;
+    updateTitle();
+}
+
+void EffectWindow::updateTitle()
+{
+    const QString name = effectName_.isEmpty() ? QStringLiteral("Effect Settings") : effectName_;
+    setWindowTitle(name + (session_.comparing() ? QStringLiteral(" — Comparing with stored") : QString()) +
+                   QStringLiteral("[*]"));
+}
+
+// ---- History and compare ----
+
+void EffectWindow::noteChoice(QComboBox *list, const QString &caption)
+{
+    const int before = shownChoices_.value(list, -1);
+    const int now = list->currentIndex();
+    shownChoices_[list] = now;
+    if (!applying_ && !history_.replaying())
+        history_.recordChoice(list, caption, before, now);
+}
+
+void EffectWindow::showHistoryStep()
+{
+    const QScopedValueRollback<bool> guard(applying_, true);
+    applyParameterValues();
+    bypass_->setChecked(effect_.bypass);
+}
+
+void EffectWindow::showKnobMenu(const DialRow &row, const QPoint &at)
+{
+    QMenu menu(this);
+    QAction *type = menu.addAction(QStringLiteral("Type a value…"), this, [this, row] { editValue(row); });
+    QAction *back =
+        menu.addAction(QStringLiteral("Back to the stored value"), this, [this, row] { backToStored(row); });
+    const size_t p = static_cast<size_t>(row.parameter);
+    type->setEnabled(row.dial->isEnabled());
+    back->setEnabled(row.dial->isEnabled() && session_.live[p] != session_.stored[p]);
+    menu.addSeparator();
+    menu.addActions({history_.undoAction(), history_.redoAction(), history_.compareAction()});
+    menu.exec(row.dial->mapToGlobal(at));
+}
+
+// The value last read, stored or loaded, exact, as a step of its own.
+void EffectWindow::backToStored(const DialRow &row)
+{
+    const size_t p = static_cast<size_t>(row.parameter);
+    const quint32 before = session_.live[p];
+    PresetValues target = session_.live;
+    target[p] = session_.stored[p];
+    if (!session_.setLiveValues(target))
+        return;
+    showLoadedValues();
+    history_.recordValue(row.parameter, row.dial->accessibleName(), before, session_.live[p]);
 }
 
 void EffectWindow::applyParameterValues()

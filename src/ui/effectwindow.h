@@ -23,6 +23,7 @@ namespace vadrelon {
 
 class ConsoleLog;
 class DialWidget;
+class EditHistory;
 class PedalSession;
 class Prompt;
 struct ContentState;
@@ -31,7 +32,7 @@ struct StatusView;
 class EffectWindow : public QWidget {
     Q_OBJECT
 public:
-    EffectWindow(PedalSession &session, Prompt &prompt);
+    EffectWindow(PedalSession &session, Prompt &prompt, EditHistory &history);
 
     // The controls are usable only while a pedal is linked and its versions are current.
     void setLinked(bool linked);
@@ -71,6 +72,7 @@ private:
     void editValue(const DialRow &row);
     void commitValue(const DialRow &row);
     void closeValueField();
+    void showWhyDisabled();
     void fitValueField();
     // Puts a dial where the pedal has it, without a message.
     void settleDial(DialWidget *dial, int angle);
@@ -80,12 +82,19 @@ private:
     void onPitchChanged(int index);
     void onNoteCutToggled(QCheckBox *box, int parameter);
     void onAssignmentChanged(int control);
+    // A list's choice, as a step of the history unless the pedal or the history made it.
+    void noteChoice(QComboBox *list, const QString &caption);
+    void showKnobMenu(const DialRow &row, const QPoint &at);
+    void backToStored(const DialRow &row);
+    void showHistoryStep();
+    void updateTitle();
     std::array<QComboBox *, kControlCount> controlLists() const;
     QVector<QWidget *> parameterControls() const;
 
     PedalSession &session_;
     ConsoleLog &log_;
     Prompt &prompt_;
+    EditHistory &history_;
     const ContentState &content_;
     ParameterSet &parameters_;
     EffectState &effect_;
@@ -99,6 +108,9 @@ private:
     std::array<QComboBox *, kControlCount> assignments_{};
     QRadioButton *bypassShort_, *presetShort_, *bypassLong_, *presetLong_;
     QLabel *addressNote_;
+    QHash<const QComboBox *, int> shownChoices_; // each list's choice, as last shown
+    QString effectName_;
+    QString addressReason_;           // why no address is known, as last said
     QLineEdit *valueField_ = nullptr; // a typed value, while the player types it
     QPointer<DialWidget> editedDial_;
     // True while the pedal's values are put on the controls: they came from the pedal and

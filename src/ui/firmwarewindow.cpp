@@ -29,10 +29,18 @@ FirmwareWindow::FirmwareWindow(PedalSession &session, Prompt &prompt, QWidget *p
     page->setSpacing(8);
     choice_ = new QComboBox(this);
     choice_->setObjectName(QStringLiteral("cmbFirmwareChoose"));
-    choice_->addItems(firmwareListNames());
+    // Only what this build carries; the maker's other images come through From File.
+    for (const QString &name : firmwareListNames())
+        if (carriesResource(name))
+            choice_->addItem(name);
+    if (choice_->count() == 0) {
+        choice_->addItem(QStringLiteral("No firmware built in: use From File…"));
+        choice_->setEnabled(false);
+    }
     choice_->setMinimumHeight(28);
     upgrade_ = new QPushButton(QStringLiteral("Upgrade Firmware"), this);
     upgrade_->setObjectName(QStringLiteral("btnUpgradeFirmware"));
+    upgrade_->setEnabled(choice_->isEnabled());
     upgrade_->setMinimumHeight(33);
     fromFile_ = new QPushButton(QStringLiteral("From File…"), this);
     fromFile_->setObjectName(QStringLiteral("btnUpgradeFromFile"));
@@ -91,7 +99,7 @@ void FirmwareWindow::closeEvent(QCloseEvent *event)
 
 void FirmwareWindow::onFirmwareSelected(int index)
 {
-    if (index < 0)
+    if (index < 0 || !choice_->isEnabled())
         return;
     selectedName_ = choice_->itemText(index);
     if (const std::optional<FirmwareEntry> entry = firmwareByName(selectedName_))
@@ -160,9 +168,10 @@ void FirmwareWindow::showError(const Error &error)
 void FirmwareWindow::setRunning(bool running)
 {
     running_ = running;
-    for (QWidget *w :
-         {static_cast<QWidget *>(choice_), static_cast<QWidget *>(upgrade_), static_cast<QWidget *>(fromFile_)})
-        w->setEnabled(!running);
+    const bool carried = !selectedName_.isEmpty();
+    choice_->setEnabled(!running && carried);
+    upgrade_->setEnabled(!running && carried);
+    fromFile_->setEnabled(!running);
     emit runningChanged();
 }
 

@@ -292,6 +292,7 @@ void MainWindow::updateCommands()
     ui_.scan->setEnabled(!linked && idle);
     ui_.connect->setEnabled(!linked && idle && !device_.linkSerialNumber.isEmpty());
     ui_.disconnect->setEnabled(linked && idle);
+    windows_.history().setAvailable(on);
     if (EffectWindow *effect = windows_.builtEffect())
         effect->setLinked(firmware && commandsAllowed_);
 }

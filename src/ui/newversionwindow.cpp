@@ -13,10 +13,10 @@ NewVersionWindow::NewVersionWindow(QWidget *parent)
 {
     setObjectName(QStringLiteral("TformNewVersionMsg"));
     setWindowTitle(QStringLiteral("New Version"));
-    // A little larger than the editor's other text: this window has one thing to say.
-    QFont larger = font();
-    larger.setPixelSize(14);
-    setFont(larger);
+    // A little larger than the editor's other text: this window has one thing to say. Set by
+    // its own sheet, which a change of the look's sheet leaves in place (a font set in code is
+    // lost when the application's sheet is replaced).
+    setStyleSheet(QStringLiteral("QWidget { font-size: 14px; }"));
 
     headline_ = new QLabel(this);
     headline_->setObjectName(QStringLiteral("Label1"));

@@ -69,11 +69,15 @@ void PresetActions::load()
     const Preset &preset = std::get<Preset>(loaded);
     session_.log().printLines(presetLoadTrace(preset));
     // Only once the pedal has every changed value is the preset said to be loaded.
-    session_.loadPreset(preset.values, this, [this, path](const Result<QList<ParameterChange>> &changes) {
+    // The values edited before, even when the load ends a comparison first.
+    const PresetValues before = session_.edited();
+    session_.loadPreset(preset.values, this, [this, path, before](const Result<QList<ParameterChange>> &changes) {
         if (const Error *error = std::get_if<Error>(&changes)) {
             showError(*error);
             return;
         }
+        windows_.history().recordValues(QStringLiteral("Load Preset ") + QFileInfo(path).completeBaseName(), before,
+                                        session_.live);
         if (EffectWindow *window = windows_.builtEffect())
             window->showLoadedValues();
         emit happened(QStringLiteral("preset loaded"));

@@ -8,7 +8,8 @@
 
 namespace vadrelon {
 
-SideWindows::SideWindows(PedalSession &session, Prompt &prompt) : session_(session), prompt_(prompt) {}
+SideWindows::SideWindows(PedalSession &session, Prompt &prompt) : session_(session), prompt_(prompt), history_(session)
+{}
 
 SideWindows::~SideWindows() = default;
 
@@ -22,7 +23,7 @@ ConsoleWindow &SideWindows::console()
 EffectWindow &SideWindows::effect()
 {
     if (!effect_)
-        effect_ = std::make_unique<EffectWindow>(session_, prompt_);
+        effect_ = std::make_unique<EffectWindow>(session_, prompt_, history_);
     return *effect_;
 }
 

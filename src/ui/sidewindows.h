@@ -1,6 +1,8 @@
 #pragma once
 // The windows beside the main one, each built the first time something needs it: a player who
 // never opens the console or the firmware window pays nothing for them when the editor starts.
+#include "ui/edithistory.h"
+
 #include <memory>
 
 namespace vadrelon {
@@ -23,6 +25,9 @@ public:
     EffectWindow &effect();
     FirmwareWindow &firmware();
     NoteCutWindow &noteCut(); // nothing in the editor shows it
+    // The effect window's edits and the presets loaded, undoable from any window that lists
+    // them.
+    EditHistory &history() { return history_; }
 
     // Null until built: what was never built has nothing to show, close or mark.
     ConsoleWindow *builtConsole() const { return console_.get(); }
@@ -32,6 +37,7 @@ public:
 private:
     PedalSession &session_;
     Prompt &prompt_;
+    EditHistory history_;
     std::unique_ptr<ConsoleWindow> console_;
     std::unique_ptr<EffectWindow> effect_;
     std::unique_ptr<FirmwareWindow> firmware_;

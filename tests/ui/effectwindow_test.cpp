@@ -200,6 +200,7 @@ TEST_F(EffectWindowTest, ATypedValueSendsTheExactLevel)
     flush();
     EXPECT_EQ(pedal.state().parameters[LowPass], 12u) << "the pedal reports the step it took";
     EXPECT_EQ(lowPass->valueText(), "12");
+    EXPECT_EQ(editor->session.live[LowPass], 12u) << "kept as the pedal reports it";
 }
 
 // Escape, or text that is no value of the knob, sends nothing; the refusal says what the knob
@@ -251,6 +252,20 @@ TEST_F(EffectWindowTest, AScreenReaderNamesEveryKnobAndReadsItsValue)
         EXPECT_FALSE(
             QAccessible::queryAccessibleInterface(fx().findChild<QWidget *>(name))->text(QAccessible::Name).isEmpty())
             << name;
+}
+
+// Every control a player can change says in its hint what it does.
+TEST_F(EffectWindowTest, EveryControlHasAHint)
+{
+    start({});
+    fx();
+    for (QWidget *w : fx().findChildren<QWidget *>()) {
+        if (!qobject_cast<DialWidget *>(w) && !qobject_cast<QComboBox *>(w) && !qobject_cast<QAbstractButton *>(w))
+            continue;
+        if (w->objectName().isEmpty() || w->objectName() == "btnCompare")
+            continue; // the compare button takes its hint from its action
+        EXPECT_FALSE(w->toolTip().isEmpty()) << w->objectName().toStdString();
+    }
 }
 
 TEST_F(EffectWindowTest, TheWaitingDialMessageSurvivesOtherMessages)
@@ -484,6 +499,9 @@ TEST_F(EffectWindowTest, NotLinkedAClickOpensItWithItsControlsDisabled)
     EXPECT_FALSE(fx().isWindowModified());
     EXPECT_FALSE(find<DialWidget>("dialDry")->isEnabled());
     EXPECT_FALSE(find<QComboBox>("cmbAssignCtrlUNO")->isEnabled());
+    auto *note = find<QLabel>("lblAddresses");
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_TRUE(note->text().startsWith("Not linked:")) << note->text().toStdString();
     EXPECT_TRUE(logHas("selected effect name: Vadrelon MK3 0012"));
     EXPECT_TRUE(editor->session.parameters.addressesKnown()) << "from the shipped header";
     EXPECT_EQ(editor->session.parameters.Dry.address, 0x0025);

@@ -130,9 +130,10 @@ TEST_F(FirmwareMenu, APlainLinkFindsAPedalWaitingInItsBootloader)
     EXPECT_TRUE(enabled("menuStartFirmwareUpgrade"));
     trigger("menuStartFirmwareUpgrade");
     EXPECT_TRUE(editor->windows.firmware().isVisible());
-    EXPECT_EQ(editor->windows.firmware().selectedName(), "Firmware_11");
-    EXPECT_EQ(editor->windows.firmware().selectedVersion(), 11);
-    EXPECT_TRUE(logHas("Firmware Version(DEC): 11"));
+    // This build carries no firmware image: the list says so and points to From File.
+    EXPECT_EQ(find<QComboBox>("cmbFirmwareChoose")->currentText(), "No firmware built in: use From File…");
+    EXPECT_FALSE(enabled("btnUpgradeFirmware"));
+    EXPECT_TRUE(enabled("btnUpgradeFromFile"));
 }
 
 // A bootloader greeted before (an upgrade stopped, the editor closed) takes the status request

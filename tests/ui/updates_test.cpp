@@ -6,11 +6,14 @@
 #include "ui/editor.h"
 #include "ui/newversionwindow.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFontInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 
 using namespace vadrelon;
@@ -181,6 +184,23 @@ TEST_F(Updates, TheWindowsButtonsOpenTheirPagesAndTheCheckBoxTurnsTheMessageOff)
                                            base + "/download/", base + "/contact-us/"}));
     EXPECT_TRUE(windowShown()) << "the buttons leave the window open";
     EXPECT_TRUE(prompt.messages.isEmpty()) << prompt.messages.join(" | ").toStdString();
+}
+
+// A look chosen while the window is open leaves its text as large as it was.
+TEST_F(Updates, TheWindowKeepsItsTextSizeWhenTheLookChanges)
+{
+    serve("1.16.0.0");
+    start({});
+    trigger("menuCheckForUpdates");
+    ASSERT_TRUE(waitFor([&] { return windowShown(); }));
+    auto *headline = window()->findChild<QLabel *>("Label1");
+    const int before = QFontInfo(headline->font()).pixelSize();
+    const QSize size = window()->size();
+    EXPECT_EQ(before, 14);
+    find<QMenu>("menuLook")->actions().at(3)->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(QFontInfo(headline->font()).pixelSize(), before);
+    EXPECT_GE(window()->width(), size.width());
 }
 
 TEST_F(Updates, AnAddressThatIsNotHttpsIsNeverAsked)

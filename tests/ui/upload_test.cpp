@@ -21,8 +21,10 @@ TEST_F(UploadSelected, ABuildWithoutTheImageSaysSoAndSendsNothing)
     const QString before = status();
     prompt.answers = {true};
     click("btnUpload");
-    EXPECT_EQ(prompt.messages, QStringList({"Upload the selected algorithm?",
-                                            "Error loading resource: no resource named \"Vadrelon_MK3_0012\""}));
+    EXPECT_EQ(prompt.messages,
+              QStringList({"This editor carries no image of Vadrelon MK3 0012. Choose File → Load Effect From File "
+                           "to upload one that the maker gave you."}))
+        << "said before asking, and pointing to what works";
     EXPECT_TRUE(received(pedal).isEmpty()) << "not even the bypass";
     EXPECT_FALSE(editor->session.link().busy());
     EXPECT_FALSE(checking());
