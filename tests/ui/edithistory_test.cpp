@@ -12,11 +12,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
 
@@ -173,6 +176,36 @@ TEST_F(EditHistoryTest, AnUndoRightAfterATurnLeavesThePedalWhereItWas)
     flush();
     EXPECT_EQ(heard(), before);
     EXPECT_EQ(find<DialWidget>("dialDry")->valueText(), "49.8 %");
+}
+
+// A knob's context menu, opened from the keyboard, takes it back to the stored value, exactly,
+// as a step of its own.
+TEST_F(EditHistoryTest, AKnobsMenuTakesItBackToTheStoredValue)
+{
+    const auto stored = heard();
+    typeValue("dialDry", "50");
+    flush();
+    ASSERT_NE(heard(), stored);
+    DialWidget *dry = find<DialWidget>("dialDry");
+    QStringList offered;
+    QTimer::singleShot(50, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (QAction *a : menu->actions()) {
+            offered << a->text();
+            if (a->text() == "Back to the stored value")
+                a->trigger();
+        }
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), dry->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(dry, &event);
+    flush();
+    EXPECT_TRUE(offered.startsWith("Type a value…")) << offered.join(" | ").toStdString();
+    EXPECT_EQ(heard(), stored);
+    EXPECT_EQ(dry->valueText(), "49.8 %");
+    EXPECT_EQ(steps().count(), 2);
 }
 
 // A drag is one step however slow the hand.
