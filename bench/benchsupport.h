@@ -13,6 +13,9 @@ public:
     std::optional<int> askNumber(const QString &, int, int) override { return std::nullopt; }
     QString openFileName(const QString &, const QString &, const QString &) override { return {}; }
     QString saveFileName(const QString &, const QString &, const QString &) override { return {}; }
+    std::optional<QString> askText(const QString &, const QString &) override { return std::nullopt; }
+    QStringList openFileNames(const QString &, const QString &, const QString &) override { return {}; }
+    QString folderName(const QString &, const QString &) override { return {}; }
 };
 
 inline double cpuSeconds()

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace vadrelon {
@@ -24,6 +25,24 @@ std::optional<int> DialogPrompt::askNumber(const QString &text, int min, int max
     const int value =
         QInputDialog::getInt(parent_, QApplication::applicationDisplayName(), text, min, min, max, 1, &ok);
     return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+std::optional<QString> DialogPrompt::askText(const QString &text, const QString &initial)
+{
+    bool ok = false;
+    const QString value =
+        QInputDialog::getText(parent_, QApplication::applicationDisplayName(), text, QLineEdit::Normal, initial, &ok);
+    return ok ? std::optional<QString>(value) : std::nullopt;
+}
+
+QStringList DialogPrompt::openFileNames(const QString &title, const QString &filter, const QString &folder)
+{
+    return QFileDialog::getOpenFileNames(parent_, title, folder, filter);
+}
+
+QString DialogPrompt::folderName(const QString &title, const QString &folder)
+{
+    return QFileDialog::getExistingDirectory(parent_, title, folder);
 }
 
 QString DialogPrompt::openFileName(const QString &title, const QString &filter, const QString &folder)

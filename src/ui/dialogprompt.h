@@ -14,6 +14,9 @@ public:
     std::optional<int> askNumber(const QString &text, int min, int max) override;
     QString openFileName(const QString &title, const QString &filter, const QString &folder) override;
     QString saveFileName(const QString &title, const QString &filter, const QString &folder) override;
+    std::optional<QString> askText(const QString &text, const QString &initial) override;
+    QStringList openFileNames(const QString &title, const QString &filter, const QString &folder) override;
+    QString folderName(const QString &title, const QString &folder) override;
 
 private:
     QWidget *parent_ = nullptr;

@@ -35,6 +35,7 @@ constexpr MenuEntry kMenus[] = {
     {"", "menuFile", "&File", MenuEntry::Menu},
     {"menuFile", "menuLoadPreset", "&Load Preset", MenuEntry::Item},
     {"menuFile", "menuSavePreset", "&Save Preset", MenuEntry::Item},
+    {"menuFile", "menuPresetLibrary", "Preset L&ibrary…", MenuEntry::Item},
     {"menuFile", "menuLoadAlgorithmFromFile", "Load &Effect From File", MenuEntry::Item},
     {"", "menuConnection", "&Connection", MenuEntry::Menu},
     {"menuConnection", "menuScan", "&Scan", MenuEntry::Item},
@@ -112,6 +113,8 @@ void MainForm::setupUi(QMainWindow *window)
     trackingLimitOff = act("menuTrackingLimitOFF");
     loadPreset = act("menuLoadPreset");
     savePreset = act("menuSavePreset");
+    presetLibrary = act("menuPresetLibrary");
+    presetLibrary->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     loadAlgorithmFromFile = act("menuLoadAlgorithmFromFile");
     uploadTuningData = act("menuUploadTuningsData");
     upgradeMode = act("menuFirmwareUpgradeMode");

@@ -42,6 +42,7 @@ struct MainForm {
     QAction *trackingLimitOff;
     QAction *loadPreset;
     QAction *savePreset;
+    QAction *presetLibrary;
     QAction *loadAlgorithmFromFile;
     QAction *uploadTuningData;
     QAction *upgradeMode;

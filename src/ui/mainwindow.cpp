@@ -26,6 +26,7 @@
 #include "ui/effectlist.h"
 #include "ui/effectwindow.h"
 #include "ui/firmwarewindow.h"
+#include "ui/librarywindow.h"
 #include "ui/presetactions.h"
 #include "ui/sidewindows.h"
 
@@ -80,8 +81,10 @@ EffectWindow &MainWindow::effectWindow()
 {
     const bool fresh = !windows_.builtEffect();
     EffectWindow &window = windows_.effect();
-    if (fresh)
+    if (fresh) {
+        window.addAction(ui_.presetLibrary); // the library from the window a player works in
         updateCommands();
+    }
     return window;
 }
 
@@ -116,6 +119,7 @@ void MainWindow::wire()
     connect(ui_.upgradeMode, &QAction::triggered, this, &MainWindow::onUpgradeModeTriggered);
     connect(ui_.startFirmwareUpgrade, &QAction::triggered, this, &MainWindow::onStartFirmwareUpgradeTriggered);
     connect(ui_.loadPreset, &QAction::triggered, presets_, &PresetActions::load);
+    connect(ui_.presetLibrary, &QAction::triggered, this, &MainWindow::openLibrary);
     connect(ui_.reportUsbErrors, &QAction::triggered, this,
             [this](bool on) { report(settings_.reportUsbErrorsClicked(on)); });
     connect(ui_.showUpdateMessage, &QAction::triggered, this,
@@ -399,6 +403,15 @@ void MainWindow::openEffectWindow(const std::optional<Error> &addresses)
     window.show();
     window.setEffectName(content_.selectedEffectName);
     updateCommands();
+}
+
+void MainWindow::openLibrary()
+{
+    if (!library_)
+        library_ = std::make_unique<LibraryWindow>(session_, settings_, prompt_, *presets_, windows_.history());
+    library_->show();
+    library_->raise();
+    library_->activateWindow();
 }
 
 void MainWindow::closeEffectWindow()

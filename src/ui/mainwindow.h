@@ -24,6 +24,7 @@ class ConsoleLog;
 class EffectWindow;
 class DeviceCommands;
 class FirmwareWindow;
+class LibraryWindow;
 class PresetActions;
 class SideWindows;
 class Job;
@@ -80,6 +81,7 @@ private:
     EffectWindow &effectWindow();
     FirmwareWindow &firmwareWindow();
     void openEffectWindow(const std::optional<Error> &addresses);
+    void openLibrary();
     void closeEffectWindow();
     void applyLook(int index);
 
@@ -97,6 +99,7 @@ private:
     MainForm ui_;
     DeviceCommands *commands_;
     PresetActions *presets_;
+    std::unique_ptr<LibraryWindow> library_; // built when first opened
 
     QString editorVersion_;
     quint32 latestFirmware_ = 0;

@@ -38,12 +38,23 @@ void PresetActions::saveFile()
     if (QFileInfo::exists(path) &&
         !prompt_.askYesNo(QStringLiteral("%1 already exists. Replace it?").arg(QDir::toNativeSeparators(path))))
         return;
+    writeFile(path);
+}
+
+void PresetActions::saveAs(const QString &path)
+{
+    readStatus_([this, path] { writeFile(path); });
+}
+
+void PresetActions::writeFile(const QString &path)
+{
     if (const std::optional<Error> error = savePresetFile(path, session_.parameters.values())) {
         showError(*error);
         return;
     }
     session_.markStored();
     emit happened(QStringLiteral("preset saved"));
+    emit saved(path);
     prompt_.message(QStringLiteral("File saved successfully: ") + QDir::toNativeSeparators(path));
 }
 
@@ -61,9 +72,23 @@ void PresetActions::load()
                                               QStringLiteral("Preset files (*.txt)"), settings_.presetFolder());
     if (path.isEmpty())
         return;
+    loadFile(path, [this, path](const std::optional<Error> &error) {
+        if (error)
+            showError(*error);
+        else
+            prompt_.message(QStringLiteral("File loaded successfully: ") + QDir::toNativeSeparators(path));
+    });
+}
+
+void PresetActions::loadFile(const QString &path, const Done &done)
+{
+    if (!session_.device.settingsRead) {
+        done(Error{ErrorCode::NotRead, {}});
+        return;
+    }
     const Result<Preset> loaded = loadPresetFile(path);
     if (const Error *error = std::get_if<Error>(&loaded)) {
-        showError(*error); // nothing changed, nothing sent
+        done(*error); // nothing changed, nothing sent
         return;
     }
     const Preset &preset = std::get<Preset>(loaded);
@@ -71,9 +96,9 @@ void PresetActions::load()
     // Only once the pedal has every changed value is the preset said to be loaded.
     // The values edited before, even when the load ends a comparison first.
     const PresetValues before = session_.edited();
-    session_.loadPreset(preset.values, this, [this, path, before](const Result<QList<ParameterChange>> &changes) {
+    session_.loadPreset(preset.values, this, [this, path, before, done](const Result<QList<ParameterChange>> &changes) {
         if (const Error *error = std::get_if<Error>(&changes)) {
-            showError(*error);
+            done(*error);
             return;
         }
         windows_.history().recordValues(QStringLiteral("Load Preset ") + QFileInfo(path).completeBaseName(), before,
@@ -81,7 +106,7 @@ void PresetActions::load()
         if (EffectWindow *window = windows_.builtEffect())
             window->showLoadedValues();
         emit happened(QStringLiteral("preset loaded"));
-        prompt_.message(QStringLiteral("File loaded successfully: ") + QDir::toNativeSeparators(path));
+        done(std::nullopt);
     });
 }
 

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace vadrelon {
 
@@ -30,12 +31,21 @@ public:
     // Refused until the pedal's settings have been read since it was linked.
     void load();
 
+    // The same without their dialogs, for a window that names the file itself. Saving asks
+    // nothing: the caller has settled the name and whether to replace. A load says nothing
+    // either: done tells the caller how it went.
+    using Done = std::function<void(const std::optional<Error> &)>;
+    void saveAs(const QString &path);
+    void loadFile(const QString &path, const Done &done);
+
 signals:
     // What just happened, in a few words for the status line.
     void happened(const QString &what);
+    void saved(const QString &path);
 
 private:
     void saveFile();
+    void writeFile(const QString &path);
     void showError(const Error &error);
 
     PedalSession &session_;

@@ -53,6 +53,26 @@ public:
         return takeFile(title, folder);
     }
 
+    std::deque<std::optional<QString>> texts; // answers to askText; an empty script cancels
+    std::optional<QString> askText(const QString &text, const QString &) override
+    {
+        messages << text;
+        if (texts.empty())
+            return std::nullopt;
+        const std::optional<QString> t = texts.front();
+        texts.pop_front();
+        return t;
+    }
+    // Every file still scripted, at once; then none.
+    QStringList openFileNames(const QString &title, const QString &, const QString &folder) override
+    {
+        dialogs << title + QStringLiteral(" @ ") + folder;
+        const QStringList all = files;
+        files.clear();
+        return all;
+    }
+    QString folderName(const QString &title, const QString &folder) override { return takeFile(title, folder); }
+
 private:
     void stayOpen()
     {
