@@ -525,7 +525,7 @@ QString usageText()
     }
     text += QStringLiteral("\n"
                            "  --serial SN        the pedal with this serial number (vadrelon list)\n"
-                           "  --port DEVICE      the pedal on this terminal device\n"
+                           "  --port DEVICE      the pedal on this terminal device, found or not\n"
                            "  -y, --yes          go ahead with a command that changes what the pedal keeps,\n"
                            "                     or replace an existing file\n"
                            "  -j, --json         the answer, or the failure, as one JSON object\n"

@@ -65,7 +65,7 @@ void CommandRunner::start()
     }
     inputs_ = std::get<Inputs>(std::move(inputs));
     link_.log().printLines(inputs_.trace);
-    const Discovered found = discover_();
+    Discovered found = discover_();
     for (const QString &reason : found.skipped)
         link_.log().print(QStringLiteral("virtual pedal not listed: ") + reason);
     if (line_.verb == Verb::List) {
@@ -75,6 +75,17 @@ void CommandRunner::start()
         else
             answer(pedalListAnswer(found.ports));
         return;
+    }
+    // A terminal named by --port is taken whether or not it was found: a serial adapter of
+    // another maker, a pseudo-terminal nobody announced.
+    if (!line_.port.isEmpty() && !listsPath(found.ports, line_.port)) {
+        const std::variant<PortInfo, QString> named = namedTerminal(line_.port);
+        if (const QString *why = std::get_if<QString>(&named)) {
+            fail(Error{ErrorCode::NoSuchPedal, QStringLiteral("No pedal can be at %1: %2.").arg(line_.port, *why)});
+            return;
+        }
+        found.ports.append(std::get<PortInfo>(named));
+        link_.transport().driver().addNamedPort(std::get<PortInfo>(named));
     }
     const Result<PortInfo> pedal = choosePedal(found.ports, line_.serialNumber, line_.port);
     if (const Error *error = std::get_if<Error>(&pedal)) {

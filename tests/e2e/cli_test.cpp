@@ -882,6 +882,22 @@ TEST(CliPedals, NoneOrSeveralAreToldAndListed)
     EXPECT_TRUE(unknown.err.contains(lineA) && unknown.err.contains(lineB)) << shown(unknown);
 }
 
+// --port takes a terminal that no listing finds (another maker's adapter, a pseudo-terminal
+// nobody announced), and refuses what is no terminal before anything is opened for it.
+TEST(CliPedals, AnyTerminalIsTakenByItsPath)
+{
+    QTemporaryDir dir;
+    Sim unannounced(dir.filePath("elsewhere"), dir.filePath("pedal.log"));
+    ASSERT_FALSE(unannounced.port().isEmpty());
+    const QString announce = dir.filePath("announce"); // where the command looks: nothing
+    const Outcome o = vadrelon(announce, dir.path(), {"--port=" + unannounced.port(), "bypass", "off"});
+    EXPECT_EQ(o.exitCode, 0) << shown(o);
+    EXPECT_EQ(unannounced.messages(1), QStringList{"0D 00"});
+    const Outcome notATerminal = vadrelon(announce, dir.path(), {"--port", "/dev/null", "status"});
+    EXPECT_EQ(notATerminal.exitCode, 1) << shown(notATerminal);
+    EXPECT_EQ(notATerminal.err, "vadrelon: No pedal can be at /dev/null: /dev/null is not a terminal.\n");
+}
+
 } // namespace
 
 // The upgrade from a shell: into the bootloader from the running firmware, or found there;
