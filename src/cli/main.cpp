@@ -122,9 +122,11 @@ int main(int argc, char **argv)
             ::signal(SIGINT, SIG_DFL);
             ::signal(SIGTERM, SIG_DFL);
             const QString state = link.interruptedState();
+            const QString said = state.isEmpty() ? line.commandName + QStringLiteral(" was interrupted") : state;
+            if (line.json)
+                write(stdout, cli::errorJson(QStringLiteral("interrupted"), said));
             write(stderr, QStringLiteral("%1vadrelon: %2\n")
-                              .arg(streams.errIsTerminal ? QStringLiteral("\r\033[K") : QString(),
-                                   state.isEmpty() ? line.commandName + QStringLiteral(" was interrupted") : state));
+                              .arg(streams.errIsTerminal ? QStringLiteral("\r\033[K") : QString(), said));
             QCoreApplication::exit(128 + number);
         });
     QObject::connect(

@@ -805,6 +805,12 @@ TEST_F(Cli, AnInterruptedCommandSaysHowThePedalIsLeft)
          "vadrelon: the algorithm upload was interrupted after all 4512 bytes, before the pedal confirmed it: "
          "upload again\n"},
         {"a status request", {"--silent"}, "status", SIGTERM, 300, "vadrelon: status was interrupted\n"},
+        {"a status request, for a script",
+         {"--silent"},
+         "-j|status",
+         SIGINT,
+         300,
+         "vadrelon: status was interrupted\n"},
         {"an upgrade at the line's own pace",
          {"--bootloader", "--line-rate"},
          "--yes|upgrade|" + file("FIRMWARE_11.bin"),
@@ -830,6 +836,13 @@ TEST_F(Cli, AnInterruptedCommandSaysHowThePedalIsLeft)
         const QString err = QString::fromUtf8(p.readAllStandardError());
         EXPECT_TRUE(err.startsWith(c.says)) << err.toStdString();
         EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        if (c.line.startsWith("-j|")) {
+            EXPECT_EQ(schemaViolations(out, "failure"), QStringList());
+            EXPECT_TRUE(out.contains("\"code\":\"interrupted\"")) << out.toStdString();
+        } else {
+            EXPECT_EQ(out, "");
+        }
         if (c.line.contains("upgrade")) {
             EXPECT_TRUE(err.contains("the pedal waits in its bootloader without working firmware"))
                 << err.toStdString();
