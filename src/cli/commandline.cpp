@@ -75,7 +75,7 @@ constexpr Spec kCommands[] = {
      "in the terms status shows: a level in percent (50%), a step for Low Pass,\n"
      "High Pass and Range (12), a pitch in semitones (+3), on or off for a switch;\n"
      "or raw as its message carries it (0x003FC000). A value out of range is\n"
-     "refused and nothing is sent. Notes cut needs a tuning.\n",
+     "refused and nothing is sent. A note cut goes on only with a tuning set.\n",
      "vadrelon set \"Low Pass\" 12"},
     {"assign", Verb::Assign, 2, "assign CONTROL PARAMETER|none", "put a parameter on a control",
      "Assigns a parameter to a control, keeping the others as the pedal has them.\n"

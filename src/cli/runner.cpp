@@ -14,6 +14,9 @@ namespace vadrelon::cli {
 
 namespace {
 
+// The controls as the command line names them.
+constexpr const char *kControlWords[] = {"I", "II", "III", "IV", "remote"};
+
 // How often the answer looks whether the last message is out.
 constexpr int kDrainTickMs = 10;
 
@@ -288,9 +291,18 @@ void CommandRunner::assignControl()
     std::array<ListSelection, kControlCount> lists;
     const std::array<std::optional<int>, kControlCount> &shown = adopted_.view.assignmentEntries;
     for (int c = 0; c < kControlCount; ++c) {
-        // A control whose parameter the editor does not know reads as the window's list would
-        // show it on a fresh link: not assigned.
-        const int entry = c == line_.control ? line_.controlEntry : shown[static_cast<size_t>(c)].value_or(0);
+        // The message names a parameter by its list entry, so another control that carries an
+        // address no entry has would be freed by it: the player decides that, not the command.
+        if (c != line_.control && !shown[static_cast<size_t>(c)]) {
+            fail(Error{ErrorCode::BadInput,
+                       QStringLiteral("%1 carries something this effect has no entry for, which assigning would "
+                                      "free; assign it first (vadrelon assign %2 none). Nothing was sent.")
+                           .arg(c == CtrlRemote ? QStringLiteral("The remote footswitch")
+                                                : QStringLiteral("Control ") + QLatin1String(kControlWords[c]),
+                                QString::fromLatin1(kControlWords[c]))});
+            return;
+        }
+        const int entry = c == line_.control ? line_.controlEntry : *shown[static_cast<size_t>(c)];
         lists[static_cast<size_t>(c)] = {entry, controlListEntries(c).value(entry)};
         session_.effect.controlAssigned[static_cast<size_t>(c)] = entry > 0;
     }

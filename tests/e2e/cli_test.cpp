@@ -482,6 +482,11 @@ TEST_F(Cli, APedalThatFailsIsToldInOneLine)
          "set|High Notes Cut|on",
          "Set a tuning before using this parameter",
          {"02 00"}},
+        {"another control carrying an address no entry has",
+         {"--value-text", "6=1", "--value-text", "12=1", "--value-text", "13=35"},
+         "assign|I|Input Level",
+         "Control II carries something this effect has no entry for",
+         {"02 00"}},
         {"a note cut assigned with no tuning",
          {},
          "assign|IV|Dominant Notes Cut",
@@ -684,6 +689,20 @@ TEST(CliShell, TheBashCompletionLoadsAndOffersNamesValuesAndPedals)
     Sim pedal(dir.filePath("announce"), dir.filePath("pedal.log"), {"--serial", "VPTAB1"});
     ASSERT_FALSE(pedal.port().isEmpty());
     EXPECT_EQ(completions({"--serial", ""}, dir.filePath("announce")), QStringList{"VPTAB1"});
+}
+
+// zsh finds the completion among its functions and takes it for the command.
+TEST(CliShell, TheZshCompletionIsTakenForTheCommand)
+{
+    if (QStandardPaths::findExecutable("zsh").isEmpty())
+        GTEST_SKIP() << "no zsh";
+    QProcess zsh;
+    zsh.start("zsh", {"-fc",
+                      "fpath=(\"$1\" $fpath); autoload -Uz compinit && compinit -u -D && "
+                      "print -r -- $_comps[vadrelon]",
+                      "zsh", QStringLiteral(VADRELON_SOURCE_DIR "/packaging/completion")});
+    ASSERT_TRUE(zsh.waitForFinished(20000));
+    EXPECT_EQ(zsh.readAllStandardOutput(), "_vadrelon\n") << zsh.readAllStandardError().toStdString();
 }
 
 // The manual page reads without a warning and names itself for the whatis database.
