@@ -166,6 +166,8 @@ void CommandRunner::dispatch()
         if (std::optional<TracedMessage> message = buildFootswitchMessage(line_.footswitch)) {
             message->trace << message->text;
             session_.sendTraced(*message, 0, this, answerWhenDone(footswitchAnswer(line_.footswitch)));
+        } else {
+            fail(Error{ErrorCode::BadInput, QStringLiteral("footswitch: each press needs one action")});
         }
         return;
     case Verb::AlgorithmUpload:
