@@ -367,7 +367,11 @@ TEST_F(Cli, EachCommandSendsExactlyItsMessages)
         {"assign|ii|wave clip",
          {"02 00", "04 01 01 00 00 01 00 0A 00 EC FF FF FF FF FF FE"},
          "Control II: Wave Clip\n"},
-        {"assign|I|none", {"02 00", "04 00 01 00 00 01 FF FF 00 EC FF FF FF FF FF FE"}, "Control I: none\n"},
+        // A tuning was set above, so a note cut may go on a control.
+        {"assign|III|Dominant Notes Cut",
+         {"02 00", "04 01 01 01 00 01 00 0A 00 EC 00 1B FF FF FF FE"},
+         "Control III: Dominant Notes Cut\n"},
+        {"assign|I|none", {"02 00", "04 00 01 01 00 01 FF FF 00 EC 00 1B FF FF FF FE"}, "Control I: none\n"},
         {"footswitch|short|bypass|long|preset", {"08 00 00"}, "Footswitch: short press bypass, long press preset\n"},
         {"footswitch|long|bypass|short|preset", {"08 01 01"}, "Footswitch: short press preset, long press bypass\n"},
         {"bypass|on", {"0D 01"}, "Bypass: on\n"},
