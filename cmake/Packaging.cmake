@@ -81,6 +81,11 @@ install(FILES ${PACKAGING_MADE}/${VADRELON_APP_ID}.metainfo.xml
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 install(FILES ${PACKAGING_SOURCE}/70-vadrelon-pedal.rules DESTINATION ${VADRELON_UDEV_RULES_DIR})
 install(FILES ${MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Where bash-completion and zsh look for the completions of packaged commands.
+install(FILES ${PACKAGING_SOURCE}/completion/vadrelon.bash
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions RENAME vadrelon)
+install(FILES ${PACKAGING_SOURCE}/completion/_vadrelon
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/zsh/vendor-completions)
 install(FILES ${PACKAGING_MADE}/copyright ${PACKAGING_MADE}/changelog.gz
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${VADRELON_PACKAGE_NAME})
 

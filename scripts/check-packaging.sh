@@ -36,7 +36,8 @@ for path in \
   "$rule" \
   /usr/share/doc/vadrelon-editor/copyright /usr/share/doc/vadrelon-editor/changelog.gz \
   /usr/share/man/man1/vadrelon-editor.1.gz /usr/share/man/man1/vadrelon.1.gz \
-  /usr/share/man/man1/vadrelon-pedal-sim.1.gz; do
+  /usr/share/man/man1/vadrelon-pedal-sim.1.gz \
+  /usr/share/bash-completion/completions/vadrelon /usr/share/zsh/vendor-completions/_vadrelon; do
   holds "$path" || fail "$path is not in $deb"
 done
 # Nothing outside the system's folders: a path from the build machine would be a leak.
@@ -80,6 +81,10 @@ esac
 if udevadm verify --help > /dev/null 2>&1; then
   udevadm verify "$root$rule"
 fi
+
+# The completion loads in bash and offers the commands.
+bash -c "source '$root/usr/share/bash-completion/completions/vadrelon' && complete -p vadrelon" > /dev/null ||
+  fail "the bash completion does not load"
 
 lintian --fail-on error "$deb"
 

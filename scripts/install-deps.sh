@@ -13,6 +13,7 @@ packages=(
   xvfb xauth xdotool imagemagick
   fonts-liberation fonts-dejavu-core
   stm32flash clang-format openssl clang libclang-rt-14-dev
+  man-db zsh
 )
 
 missing=()

@@ -106,7 +106,7 @@ Result<QByteArray> readRegularFile(const QString &path, qint64 cap)
     }
 }
 
-std::optional<Error> writeWholeFile(const QString &path, const QByteArray &bytes)
+std::optional<Error> checkWritable(const QString &path)
 {
     const auto failed = [&](const QString &reason) {
         return Error{ErrorCode::FileNotWritten,
@@ -127,6 +127,29 @@ std::optional<Error> writeWholeFile(const QString &path, const QByteArray &bytes
     // The folder would let the file be replaced, but a file made read-only is kept.
     if (exists && ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0)
         return failed(qt_error_string(errno));
+    // The temporary file is made beside the file the write lands in.
+    const QString folder = QFileInfo(linkedFile(path)).absolutePath();
+    struct stat dir {};
+    if (::stat(QFile::encodeName(folder).constData(), &dir) != 0)
+        return failed(qt_error_string(errno));
+    if (!S_ISDIR(dir.st_mode))
+        return failed(qt_error_string(ENOTDIR));
+    if (::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK, AT_EACCESS) != 0)
+        return failed(qt_error_string(errno));
+    return std::nullopt;
+}
+
+std::optional<Error> writeWholeFile(const QString &path, const QByteArray &bytes)
+{
+    const auto failed = [&](const QString &reason) {
+        return Error{ErrorCode::FileNotWritten,
+                     QStringLiteral("\"%1\": %2").arg(QDir::toNativeSeparators(path), reason)};
+    };
+    if (std::optional<Error> refused = checkWritable(path))
+        return refused;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat seen {};
+    const bool exists = ::stat(name.constData(), &seen) == 0;
 
     const QByteArray target = QFile::encodeName(linkedFile(path));
     QByteArray temporary;

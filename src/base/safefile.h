@@ -31,4 +31,9 @@ constexpr qint64 kFirmwareImageCap = 128 * 1024;
 // `"<path>": <reason>`, the reason the system's where it gave one.
 [[nodiscard]] std::optional<Error> writeWholeFile(const QString &path, const QByteArray &bytes);
 
+// What writeWholeFile would refuse before it writes anything: a path that is no regular file,
+// a file made read-only, a folder that is missing or may not be written. Looked at, never
+// opened, so that a command can refuse its output before it has done any work for it.
+[[nodiscard]] std::optional<Error> checkWritable(const QString &path);
+
 } // namespace vadrelon

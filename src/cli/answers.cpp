@@ -3,6 +3,7 @@
 #include "base/hexcodec.h"
 #include "cli/report.h"
 #include "content/tuning.h"
+#include "effect/valuetext.h"
 #include "support/versioncheck.h"
 
 #include <QJsonArray>
@@ -34,8 +35,23 @@ Result<Answer> coefficientAnswer(const QString &note, double gainDb, double q)
     const QStringList table = coefficientTableLines(note, kCalculatorFirstNote + index, gainDb, q);
     if (table.first().startsWith(QLatin1String("warning:")))
         return Error{ErrorCode::BadInput, table.join(QLatin1Char(' '))};
+    const Biquad design = peakingBiquad(noteFrequency(kCalculatorFirstNote + index), gainDb, q);
+    static const char *const kNames[] = {"b0", "b1", "b2", "a1", "a2"};
+    QJsonArray coefficients;
+    QJsonArray bytes;
+    for (size_t i = 0; i < design.coefficients.size(); ++i) {
+        coefficients.append(QJsonObject{{QStringLiteral("name"), QLatin1String(kNames[i])},
+                                        {QStringLiteral("value"), design.coefficients[i]},
+                                        {QStringLiteral("fixed"), design.fixed[i]}});
+        const quint32 word = static_cast<quint32>(design.fixed[i]);
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes.append(static_cast<int>((word >> shift) & 0xFF));
+    }
     return Answer{lines(table), QJsonObject{{QStringLiteral("note"), note},
-                                            {QStringLiteral("lines"), QJsonArray::fromStringList(table)}}};
+                                            {QStringLiteral("gainDb"), gainDb},
+                                            {QStringLiteral("q"), q},
+                                            {QStringLiteral("coefficients"), coefficients},
+                                            {QStringLiteral("bytes"), bytes}}};
 }
 
 Answer pedalListAnswer(const QList<PortInfo> &ports)
@@ -56,19 +72,49 @@ Answer updateAnswer(const QVersionNumber &own, const QVersionNumber &newest, con
                         {QStringLiteral("downloadPage"), downloadPage}}};
 }
 
-Answer parameterSetAnswer(const QString &name, quint32 value)
+Answer parameterSetAnswer(int parameter, quint32 value)
 {
-    return {QStringLiteral("%1: %2\n").arg(name, hex8(value)),
-            QJsonObject{{QStringLiteral("parameter"), name}, {QStringLiteral("value"), hex8(value)}}};
+    return {parameterText(parameter, value, true) + QLatin1Char('\n'),
+            QJsonObject{{QStringLiteral("parameter"), parameterObject(parameter, value, true)}}};
 }
 
 Answer storedAnswer(const PresetValues &values)
 {
-    const ParameterSet names;
-    QJsonObject stored;
-    for (int i : assignableIndexes())
-        stored.insert(names.row(i).name, hex8(values[static_cast<size_t>(i)]));
-    return {lines(parameterLines(values, assignableIndexes())), QJsonObject{{QStringLiteral("stored"), stored}}};
+    return {lines(parameterLines(values, assignableIndexes())),
+            QJsonObject{{QStringLiteral("stored"), parameterJson(values, assignableIndexes())}}};
+}
+
+Answer assignAnswer(int control, int entry)
+{
+    const char *const words[] = {"I", "II", "III", "IV", "remote"};
+    const QString name = QLatin1String(words[control]);
+    const QString what = entry == 0 ? QString() : controlListEntries(control).value(entry);
+    const QString shown = control == CtrlRemote ? what.toLower() : what;
+    return {QStringLiteral("%1: %2\n")
+                .arg(control == CtrlRemote ? QStringLiteral("Remote footswitch") : QStringLiteral("Control ") + name,
+                     shown.isEmpty() ? QStringLiteral("none") : shown),
+            QJsonObject{{QStringLiteral("control"), name},
+                        {QStringLiteral("parameter"), shown.isEmpty() ? QJsonValue() : QJsonValue(shown)}}};
+}
+
+Answer footswitchAnswer(const FootswitchButtons &buttons)
+{
+    const auto word = [](bool bypass) { return bypass ? QStringLiteral("bypass") : QStringLiteral("preset"); };
+    return {
+        QStringLiteral("Footswitch: short press %1, long press %2\n")
+            .arg(word(buttons.bypassShort), word(buttons.bypassLong)),
+        QJsonObject{{QStringLiteral("footswitch"), QJsonObject{{QStringLiteral("short"), word(buttons.bypassShort)},
+                                                               {QStringLiteral("long"), word(buttons.bypassLong)}}}}};
+}
+
+Answer bypassAnswer(bool on)
+{
+    return {QStringLiteral("Bypass: %1\n").arg(onOff(on)), QJsonObject{{QStringLiteral("bypass"), on}}};
+}
+
+Answer versionAnswer(const QString &version)
+{
+    return {QStringLiteral("vadrelon %1\n").arg(version), QJsonObject{{QStringLiteral("version"), version}}};
 }
 
 Answer presetSavedAnswer(const QString &file, const PresetValues &values)
@@ -81,11 +127,14 @@ Answer presetLoadedAnswer(const QString &file, const QList<ParameterChange> &cha
 {
     const ParameterSet names;
     QStringList text;
-    QJsonObject changed;
+    QJsonArray changed;
     for (const ParameterChange &c : changes) {
         const QString name = names.row(c.index).name;
-        text << QStringLiteral("%1: %2 -> %3").arg(name, hex8(c.from), hex8(c.to));
-        changed.insert(name, QJsonObject{{QStringLiteral("from"), hex8(c.from)}, {QStringLiteral("to"), hex8(c.to)}});
+        // Both are values as a preset and the status reply carry them: a stepped knob's step.
+        text << QStringLiteral("%1: %2 -> %3").arg(name, valueWithRaw(c.index, c.from), valueWithRaw(c.index, c.to));
+        changed.append(QJsonObject{{QStringLiteral("name"), name},
+                                   {QStringLiteral("from"), parameterObject(c.index, c.from)},
+                                   {QStringLiteral("to"), parameterObject(c.index, c.to)}});
     }
     const QJsonObject json{{QStringLiteral("file"), file}, {QStringLiteral("changed"), changed}};
     if (changes.isEmpty())
@@ -107,7 +156,8 @@ Answer tuningDataAnswer(qsizetype bytes, quint8 bypass)
 {
     const QString word = bypass <= 1 ? onOff(bypass == 1) : QStringLiteral("unknown (%1)").arg(bypass);
     return {QStringLiteral("Tuning data sent (%1 bytes)\nBypass: %2\n").arg(bytes).arg(word),
-            QJsonObject{{QStringLiteral("bytes"), static_cast<int>(bytes)}, {QStringLiteral("bypass"), word}}};
+            QJsonObject{{QStringLiteral("bytes"), static_cast<int>(bytes)},
+                        {QStringLiteral("bypass"), bypass <= 1 ? QJsonValue(bypass == 1) : QJsonValue()}}};
 }
 
 Answer instrumentAnswer(bool guitar)
@@ -119,13 +169,15 @@ Answer instrumentAnswer(bool guitar)
 Answer midiChannelAnswer(const QString &item)
 {
     const QString word = item == QLatin1String("OMNI") ? QStringLiteral("omni") : item;
-    return {QStringLiteral("MIDI channel: %1\n").arg(word), QJsonObject{{QStringLiteral("midiChannel"), word}}};
+    // Omni is channel 0 in JSON, as in status.
+    return {QStringLiteral("MIDI channel: %1\n").arg(word),
+            QJsonObject{{QStringLiteral("midiChannel"), item == QLatin1String("OMNI") ? 0 : item.toInt()}}};
 }
 
 Answer bypassStorageAnswer(bool store)
 {
     return {QStringLiteral("Bypass storage: %1\n").arg(onOff(store)),
-            QJsonObject{{QStringLiteral("bypassStorage"), onOff(store)}}};
+            QJsonObject{{QStringLiteral("bypassStorage"), store}}};
 }
 
 Answer algorithmAnswer(const QString &file, qsizetype bytes, const QString &pedalSaid)
@@ -148,13 +200,15 @@ Answer firmwareAnswer(const QString &file, qsizetype bytes, int version)
 Answer memoryErasedAnswer(const QString &i2cAddress)
 {
     return {QStringLiteral("Memory %1 erased\n").arg(i2cAddress.toUpper()),
-            QJsonObject{{QStringLiteral("erased"), i2cAddress.toUpper()}}};
+            QJsonObject{{QStringLiteral("erased"), i2cAddress.toUpper().toInt(nullptr, 16)}}};
 }
 
 Answer memoryReadAnswer(const QString &i2cAddress, const QString &file, qsizetype bytes)
 {
     return {QStringLiteral("%1 bytes of memory %2 written to %3\n").arg(bytes).arg(i2cAddress.toUpper(), file),
-            QJsonObject{{QStringLiteral("file"), file}, {QStringLiteral("bytes"), static_cast<int>(bytes)}}};
+            QJsonObject{{QStringLiteral("file"), file},
+                        {QStringLiteral("address"), i2cAddress.toUpper().toInt(nullptr, 16)},
+                        {QStringLiteral("bytes"), static_cast<int>(bytes)}}};
 }
 
 } // namespace vadrelon::cli

@@ -5,6 +5,7 @@
 #include "cli/commandline.h"
 #include "content/preset.h"
 #include "device/discovery.h"
+#include "effect/messages.h"
 #include "effect/parameters.h"
 #include "session/pedalrules.h"
 
@@ -27,7 +28,13 @@ Result<Answer> coefficientAnswer(const QString &note, double gainDb, double q);
 Answer pedalListAnswer(const QList<PortInfo> &ports);
 Answer updateAnswer(const QVersionNumber &own, const QVersionNumber &newest, const QString &downloadPage);
 
-Answer parameterSetAnswer(const QString &name, quint32 value);
+// value: as the parameter's message carried it.
+Answer parameterSetAnswer(int parameter, quint32 value);
+// entry: of the control's list, 0 for none.
+Answer assignAnswer(int control, int entry);
+Answer footswitchAnswer(const FootswitchButtons &buttons);
+Answer bypassAnswer(bool on);
+Answer versionAnswer(const QString &version);
 Answer storedAnswer(const PresetValues &values);
 Answer presetSavedAnswer(const QString &file, const PresetValues &values);
 Answer presetLoadedAnswer(const QString &file, const QList<ParameterChange> &changes);

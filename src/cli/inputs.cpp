@@ -4,6 +4,7 @@
 #include "content/algorithmimage.h"
 #include "firmware/bootloader.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 namespace vadrelon::cli {
@@ -19,12 +20,34 @@ std::optional<Error> refuseFileInTheWay(const QString &path, bool yes, bool befo
                                : QStringLiteral("%1 already exists; give --yes to replace it").arg(path)};
 }
 
+namespace {
+
+// A preset piped in: the same checks as a file's, and the same bound on its size.
+Result<Preset> readStandardInput()
+{
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly))
+        return Error{ErrorCode::PresetNotLoaded, QStringLiteral("stdin: %1").arg(in.errorString())};
+    const QByteArray bytes = in.read(kPresetFileCap + 1);
+    if (bytes.size() > kPresetFileCap)
+        return Error{ErrorCode::PresetNotLoaded,
+                     QStringLiteral("stdin: it is larger than the %1 bytes a preset may have").arg(kPresetFileCap)};
+    Result<Preset> preset = readPreset(bytes);
+    if (Error *error = std::get_if<Error>(&preset)) {
+        error->code = ErrorCode::PresetNotLoaded;
+        error->detail = QStringLiteral("stdin: ") + error->detail;
+    }
+    return preset;
+}
+
+} // namespace
+
 Result<Inputs> readInputs(const CommandLine &line)
 {
     Inputs inputs;
     switch (line.verb) {
     case Verb::PresetLoad: {
-        Result<Preset> preset = loadPresetFile(line.file);
+        Result<Preset> preset = isStandardStream(line.file) ? readStandardInput() : loadPresetFile(line.file);
         if (const Error *error = std::get_if<Error>(&preset))
             return *error;
         inputs.preset = std::get<Preset>(std::move(preset));
@@ -32,12 +55,20 @@ Result<Inputs> readInputs(const CommandLine &line)
         break;
     }
     case Verb::EepromRead:
+        if (isStandardStream(line.output))
+            break;
         if (std::optional<Error> error = refuseFileInTheWay(line.output, line.yes, true))
+            return *error;
+        if (std::optional<Error> error = checkWritable(line.output))
             return *error;
         break;
     case Verb::PresetSave:
+        if (isStandardStream(line.file))
+            break;
         if (std::optional<Error> error = refuseFileInTheWay(line.file, line.yes, true))
             return *error;
+        if (std::optional<Error> error = checkWritable(line.file))
+            return Error{ErrorCode::PresetNotSaved, error->detail};
         break;
     case Verb::AlgorithmUpload: {
         Result<QByteArray> image = loadAlgorithmFile(line.file);

@@ -2,12 +2,15 @@
 // one command a run, its answer on stdout, one line on stderr and a non-zero status when it
 // fails.
 #include "base/consolelog.h"
+#include "cli/answers.h"
 #include "cli/commandline.h"
 #include "cli/runner.h"
+#include "cli/terminal.h"
 #include "device/serialdrivers.h"
 #include "device/transport.h"
 
 #include <QCoreApplication>
+#include <QJsonDocument>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -69,14 +72,29 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(VADRELON_EDITOR_VERSION));
 
     using namespace vadrelon;
-    const auto parsed = cli::parseCommandLine(QCoreApplication::arguments().mid(1));
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    const auto parsed = cli::parseCommandLine(args);
     if (const cli::UsageError *usage = std::get_if<cli::UsageError>(&parsed)) {
-        write(stderr, QStringLiteral("vadrelon: %1 (vadrelon --help lists the commands)\n").arg(usage->message));
+        const QString text = QStringLiteral("%1 (vadrelon --help lists the commands)").arg(usage->message);
+        // The line was refused, but a script that asked for JSON still gets its object.
+        const qsizetype end = args.indexOf(QStringLiteral("--"));
+        const QStringList options = end < 0 ? args : args.mid(0, end);
+        if (options.contains(QStringLiteral("--json")) || options.contains(QStringLiteral("-j")))
+            write(stdout, cli::errorJson(QStringLiteral("usage"), text));
+        write(stderr, QStringLiteral("vadrelon: %1\n").arg(text));
         return cli::kUsageExitCode;
     }
     const cli::CommandLine &line = std::get<cli::CommandLine>(parsed);
     if (line.verb == cli::Verb::Help) {
-        write(stdout, cli::usageText());
+        write(stdout,
+              line.helpTopic.isEmpty() ? cli::usageText() : cli::commandHelp(line.helpTopic).value_or(QString()));
+        return 0;
+    }
+    if (line.verb == cli::Verb::Version) {
+        const cli::Answer version = cli::versionAnswer(QStringLiteral(VADRELON_EDITOR_VERSION));
+        write(stdout, line.json ? QString::fromUtf8(QJsonDocument(version.json).toJson(QJsonDocument::Compact)) +
+                                      QLatin1Char('\n')
+                                : version.text);
         return 0;
     }
 
@@ -86,7 +104,11 @@ int main(int argc, char **argv)
     ConsoleLog log;
     PedalLink link(transport, log);
     cli::Streams streams{[](const QString &text) { write(stdout, text); },
-                         [](const QString &text) { write(stderr, text); }, ::isatty(STDERR_FILENO) == 1};
+                         [](const QString &text) { write(stderr, text); }, ::isatty(STDERR_FILENO) == 1,
+                         [](const QByteArray &bytes) {
+                             std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+                             std::fflush(stdout);
+                         }};
     cli::CommandRunner runner(line, link, streams);
     std::optional<QSocketNotifier> signalled;
     if (catchSignals())
@@ -100,9 +122,11 @@ int main(int argc, char **argv)
             ::signal(SIGINT, SIG_DFL);
             ::signal(SIGTERM, SIG_DFL);
             const QString state = link.interruptedState();
+            const QString said = state.isEmpty() ? line.commandName + QStringLiteral(" was interrupted") : state;
+            if (line.json)
+                write(stdout, cli::errorJson(QStringLiteral("interrupted"), said));
             write(stderr, QStringLiteral("%1vadrelon: %2\n")
-                              .arg(streams.errIsTerminal ? QStringLiteral("\r\033[K") : QString(),
-                                   state.isEmpty() ? line.commandName + QStringLiteral(" was interrupted") : state));
+                              .arg(streams.errIsTerminal ? QStringLiteral("\r\033[K") : QString(), said));
             QCoreApplication::exit(128 + number);
         });
     QObject::connect(

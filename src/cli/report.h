@@ -2,6 +2,7 @@
 // What `vadrelon` prints, and the decisions about the pedal's reply that do not need the pedal:
 // pure functions of a status reply, a preset and the list of ports, tested without a link.
 #include "base/error.h"
+#include "cli/answers.h"
 #include "content/preset.h"
 #include "device/discovery.h"
 #include "device/status.h"
@@ -9,6 +10,7 @@
 #include "effect/pedalstatus.h"
 #include "session/pedalrules.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -16,6 +18,9 @@
 #include <array>
 
 namespace vadrelon::cli {
+
+// The sixteen parameters' indexes, in block order.
+QList<int> allParameters();
 
 // A whole status reply as the command line shows it. The enumerated settings are words
 // ("on", "bass", "omni"); a byte the editor does not know reads "unknown (<byte>)".
@@ -33,18 +38,37 @@ struct PedalReport {
     QString bypassStorage;
     QString instrument;
     QString midiChannel;
+    int footswitchMode = 0;
+    std::optional<FootswitchButtons> footswitch; // nothing for a mode the pedal does not have
+    // Control I .. IV and the remote footswitch.
+    struct Assignment {
+        std::optional<quint16> address; // nothing: not assigned
+        QString parameter;              // the list's entry; empty when the address is none of them
+    };
+    std::array<Assignment, kControlCount> assignments;
 };
 
 // Reads a reply the status job has taken whole. Fails as the window does on a reply it cannot
-// trust (too short, no BCD version, an effect the catalogue does not list).
+// trust (too short, no BCD version, an effect the catalogue does not list). The assignments
+// are named by the addresses of the set, when it has read them.
 Result<PedalReport> readPedalReport(const QByteArray &values, const QStringList &catalogue, quint32 latestFirmware,
-                                    quint32 latestAlgorithm);
+                                    quint32 latestAlgorithm, const ParameterSet &addresses = ParameterSet());
+// The versions of a reply that is refused for what follows them (an effect number the
+// editor does not know): what status can still say. Nothing when not even they can be read.
+std::optional<Answer> versionsAnswer(const QByteArray &values);
 
 QString statusText(const PedalReport &report);
 QJsonObject statusJson(const PedalReport &report);
 
-// The sixteen values by the parameters' documented names, as 8 hex digits.
-QJsonObject parameterJson(const PresetValues &values);
+// A value in a player's terms, as status and a preset report it, or as a message carries it
+// (a stepped knob's level reads as its step): "Dry: 50.0 % (00400000)", and the object
+// {"name", "value", "unit", "raw"}.
+QString parameterText(int index, quint32 value, bool sent = false);
+// The value alone, "50.0 % (00400000)".
+QString valueWithRaw(int index, quint32 value, bool sent = false);
+QJsonObject parameterObject(int index, quint32 value, bool sent = false);
+// The values of the parameters given, in block order.
+QJsonArray parameterJson(const PresetValues &values, const QList<int> &indexes = allParameters());
 QStringList parameterLines(const PresetValues &values, const QList<int> &indexes);
 
 // "VP000001<TAB>Vadrelon MK3 (virtual)<TAB>/dev/pts/3", one line a port.

@@ -14,6 +14,9 @@ namespace vadrelon::cli {
 
 namespace {
 
+// The controls as the command line names them.
+constexpr const char *kControlWords[] = {"I", "II", "III", "IV", "remote"};
+
 // How often the answer looks whether the last message is out.
 constexpr int kDrainTickMs = 10;
 
@@ -65,12 +68,27 @@ void CommandRunner::start()
     }
     inputs_ = std::get<Inputs>(std::move(inputs));
     link_.log().printLines(inputs_.trace);
-    const Discovered found = discover_();
+    Discovered found = discover_();
     for (const QString &reason : found.skipped)
         link_.log().print(QStringLiteral("virtual pedal not listed: ") + reason);
     if (line_.verb == Verb::List) {
-        answer(pedalListAnswer(found.ports));
+        // An empty list would read as success to a script.
+        if (found.ports.isEmpty())
+            fail(Error{ErrorCode::NoSuchPedal, QStringLiteral("no pedal found")});
+        else
+            answer(pedalListAnswer(found.ports));
         return;
+    }
+    // A terminal named by --port is taken whether or not it was found: a serial adapter of
+    // another maker, a pseudo-terminal nobody announced.
+    if (!line_.port.isEmpty() && !listsPath(found.ports, line_.port)) {
+        const std::variant<PortInfo, QString> named = namedTerminal(line_.port);
+        if (const QString *why = std::get_if<QString>(&named)) {
+            fail(Error{ErrorCode::NoSuchPedal, QStringLiteral("No pedal can be at %1: %2.").arg(line_.port, *why)});
+            return;
+        }
+        found.ports.append(std::get<PortInfo>(named));
+        link_.transport().driver().addNamedPort(std::get<PortInfo>(named));
     }
     const Result<PortInfo> pedal = choosePedal(found.ports, line_.serialNumber, line_.port);
     if (const Error *error = std::get_if<Error>(&pedal)) {
@@ -105,17 +123,10 @@ void CommandRunner::dispatch()
 {
     switch (line_.verb) {
     case Verb::Status:
-        session_.readStatus(
-            this, orFail<QByteArray>([this](const QByteArray &values) {
-                const Result<PedalReport> report = readPedalReport(values, session_.catalogue, latestFirmwareVersion(),
-                                                                   content_.latestAlgorithmVersion);
-                if (const Error *error = std::get_if<Error>(&report))
-                    fail(*error);
-                else
-                    answer({statusText(std::get<PedalReport>(report)), statusJson(std::get<PedalReport>(report))});
-            }));
+        session_.readStatus(this, orFail<QByteArray>([this](const QByteArray &values) { reportStatus(values); }));
         return;
     case Verb::Set:
+    case Verb::Assign:
     case Verb::Store:
     case Verb::PresetSave:
     case Verb::PresetLoad:
@@ -144,6 +155,21 @@ void CommandRunner::dispatch()
     case Verb::BypassStorage:
         session_.setBypassStorage(line_.store, this, answerWhenDone(bypassStorageAnswer(line_.store)));
         return;
+    case Verb::Bypass:
+        if (session_.setBypass(line_.bypassOn))
+            answer(bypassAnswer(line_.bypassOn));
+        else
+            fail(Error{ErrorCode::Busy, {}});
+        return;
+    case Verb::Footswitch:
+        // The window's Set Footswitch Mode: the message, traced twice, with no pause after it.
+        if (std::optional<TracedMessage> message = buildFootswitchMessage(line_.footswitch)) {
+            message->trace << message->text;
+            session_.sendTraced(*message, 0, this, answerWhenDone(footswitchAnswer(line_.footswitch)));
+        } else {
+            fail(Error{ErrorCode::BadInput, QStringLiteral("footswitch: each press needs one action")});
+        }
+        return;
     case Verb::AlgorithmUpload:
         terminal_.startClock(QStringLiteral("Uploading %1 bytes").arg(inputs_.algorithmImage.size()));
         session_.uploadAlgorithm(UploadJob::fromFile(inputs_.algorithmImage, hexToBytes(buildBypassMessage(true))),
@@ -160,7 +186,9 @@ void CommandRunner::dispatch()
         return;
     case Verb::EepromRead:
         session_.readMemory(line_.i2cAddress, this, orFail<QByteArray>([this](const QByteArray &dump) {
-                                if (const std::optional<Error> error = writeWholeFile(line_.output, dump))
+                                if (isStandardStream(line_.output))
+                                    answer({QString::fromLatin1(dump), {}}, dump);
+                                else if (const std::optional<Error> error = writeWholeFile(line_.output, dump))
                                     fail(*error);
                                 else
                                     answer(memoryReadAnswer(line_.i2cAddress, line_.output, dump.size()));
@@ -169,6 +197,7 @@ void CommandRunner::dispatch()
     case Verb::Coeff:
     case Verb::CheckUpdate:
     case Verb::Help:
+    case Verb::Version:
     case Verb::List:
         return;
     }
@@ -208,24 +237,38 @@ PedalSession::Done CommandRunner::answerWhenDone(Answer done)
 // edited goes on.
 std::optional<Error> CommandRunner::adoptSettings(const QByteArray &values)
 {
-    const Result<PedalSession::Adopted> adopted = session_.adoptStatus(values);
+    Result<PedalSession::Adopted> adopted = session_.adoptStatus(values);
     if (const Error *error = std::get_if<Error>(&adopted))
         return *error;
-    return PedalSession::refuseUnusable(std::get<PedalSession::Adopted>(adopted));
+    adopted_ = std::get<PedalSession::Adopted>(std::move(adopted));
+    return PedalSession::refuseUnusable(adopted_);
 }
 
 void CommandRunner::actOnSettings()
 {
     switch (line_.verb) {
     case Verb::Set:
+        if (line_.value == flagValue(true) && noteCutNeedsTuning(line_.parameter, session_.effect.currentTuning)) {
+            fail(Error{ErrorCode::BadInput,
+                       QStringLiteral("Set a tuning before using this parameter (vadrelon tuning set "
+                                      "INDEX SHIFT). Nothing was sent.")});
+            return;
+        }
         // The addresses are known once the settings were taken in, and no job runs.
         session_.setLive(line_.parameter, line_.value);
-        answer(parameterSetAnswer(parameters_.row(line_.parameter).name, line_.value));
+        answer(parameterSetAnswer(line_.parameter, line_.value));
+        return;
+    case Verb::Assign:
+        assignControl();
         return;
     case Verb::Store:
         session_.storeParameters(this, answerWhenDone(storedAnswer(parameters_.values())));
         return;
     case Verb::PresetSave:
+        if (isStandardStream(line_.file)) {
+            answer({}, writePreset(parameters_.values()));
+            return;
+        }
         // The file may have come since it was looked at before the link.
         if (const std::optional<Error> error = refuseFileInTheWay(line_.file, line_.yes, false))
             fail(*error, kUsageExitCode);
@@ -243,6 +286,57 @@ void CommandRunner::actOnSettings()
     }
 }
 
+// The window's Assign: every control as the pedal reported it, the one named changed, and the
+// whole message sent with the window's pause after it.
+void CommandRunner::assignControl()
+{
+    std::array<ListSelection, kControlCount> lists;
+    const std::array<std::optional<int>, kControlCount> &shown = adopted_.view.assignmentEntries;
+    for (int c = 0; c < kControlCount; ++c) {
+        // The message names a parameter by its list entry, so another control that carries an
+        // address no entry has would be freed by it: the player decides that, not the command.
+        if (c != line_.control && !shown[static_cast<size_t>(c)]) {
+            fail(Error{ErrorCode::BadInput,
+                       QStringLiteral("%1 carries something this effect has no entry for, which assigning would "
+                                      "free; assign it first (vadrelon assign %2 none). Nothing was sent.")
+                           .arg(c == CtrlRemote ? QStringLiteral("The remote footswitch")
+                                                : QStringLiteral("Control ") + QLatin1String(kControlWords[c]),
+                                QString::fromLatin1(kControlWords[c]))});
+            return;
+        }
+        const int entry = c == line_.control ? line_.controlEntry : *shown[static_cast<size_t>(c)];
+        lists[static_cast<size_t>(c)] = {entry, controlListEntries(c).value(entry)};
+        session_.effect.controlAssigned[static_cast<size_t>(c)] = entry > 0;
+    }
+    const QString chosen = lists[static_cast<size_t>(line_.control)].text;
+    if (const std::optional<int> i = parameters_.indexOf(chosen);
+        i && noteCutNeedsTuning(*i, session_.effect.currentTuning)) {
+        fail(Error{ErrorCode::BadInput,
+                   QStringLiteral("No tuning selected: select a tuning before assigning this "
+                                  "parameter (vadrelon tuning set INDEX SHIFT). Nothing was sent.")});
+        return;
+    }
+    session_.sendTraced(buildAssignMessage(lists, session_.effect, parameters_), kCommandPauseMs, this,
+                        answerWhenDone(assignAnswer(line_.control, line_.controlEntry)));
+}
+
+void CommandRunner::reportStatus(const QByteArray &values)
+{
+    // The pedal's effect, selected and its addresses read as a window would, names the
+    // parameters on its controls; a reply that does not go that far still reads.
+    if (const Result<PedalSession::Adopted> adopted = session_.adoptStatus(values);
+        const Error *error = std::get_if<Error>(&adopted)) {
+        fail(*error, kFailureExitCode, versionsAnswer(values).value_or(Answer{}));
+        return;
+    }
+    const Result<PedalReport> report = readPedalReport(values, session_.catalogue, latestFirmwareVersion(),
+                                                       content_.latestAlgorithmVersion, parameters_);
+    if (const Error *error = std::get_if<Error>(&report))
+        fail(*error, kFailureExitCode, versionsAnswer(values).value_or(Answer{}));
+    else
+        answer({statusText(std::get<PedalReport>(report)), statusJson(std::get<PedalReport>(report))});
+}
+
 void CommandRunner::uploadTuningData()
 {
     const QString text = buildTuningDataMessage();
@@ -251,9 +345,27 @@ void CommandRunner::uploadTuningData()
     link_.log().print(QStringLiteral("num_of_bytes: %1").arg(size));
     terminal_.startClock(QStringLiteral("Uploading the tuning data"));
     // The upload bypassed the pedal: what it reports now is what the player hears.
-    session_.uploadTuningData(this, orFail<QByteArray>([this, size](const QByteArray &values) {
-                                  answer(tuningDataAnswer(size, static_cast<quint8>(values.at(StatusIndex::Bypass))));
-                              }));
+    session_.uploadTuningData(this, [this, size](const Result<QByteArray> &result) {
+        if (finished_)
+            return;
+        if (const QByteArray *values = std::get_if<QByteArray>(&result)) {
+            answer(tuningDataAnswer(size, static_cast<quint8>(values->at(StatusIndex::Bypass))));
+            return;
+        }
+        const Error &error = std::get<Error>(result);
+        // Only the status read after the table reads an answer: a failure of that kind comes
+        // after the table went out, and the player must not think it did not.
+        const bool afterTable = error.code == ErrorCode::NoAnswer || error.code == ErrorCode::ShortReply ||
+                                error.code == ErrorCode::GarbledReply || error.code == ErrorCode::InBootloader;
+        if (afterTable)
+            terminal_.complain(error, {},
+                               QStringLiteral("The tuning table went out (%1 bytes) and left the pedal bypassed, but "
+                                              "its status could not be read after it:")
+                                   .arg(size));
+        else
+            terminal_.complain(error);
+        finish(kFailureExitCode);
+    });
 }
 
 void CommandRunner::upgradeFirmware()
@@ -270,24 +382,27 @@ void CommandRunner::upgradeFirmware()
 
 // The answer waits for the last message to be out; the link's write bound reports a port that
 // takes no more.
-void CommandRunner::answer(const Answer &reply)
+void CommandRunner::answer(const Answer &reply, const QByteArray &bytes)
 {
     if (finished_)
         return;
     terminal_.endProgress();
     if (link_.hasUnsentBytes()) {
-        QTimer::singleShot(kDrainTickMs, this, [this, reply] { answer(reply); });
+        QTimer::singleShot(kDrainTickMs, this, [this, reply, bytes] { answer(reply, bytes); });
         return;
     }
-    terminal_.answer(reply);
+    if (!bytes.isEmpty())
+        terminal_.data(bytes);
+    else
+        terminal_.answer(reply);
     finish(0);
 }
 
-void CommandRunner::fail(const Error &error, int exitCode)
+void CommandRunner::fail(const Error &error, int exitCode, const Answer &partial)
 {
     if (finished_)
         return;
-    terminal_.complain(error);
+    terminal_.complain(error, partial);
     finish(exitCode);
 }
 

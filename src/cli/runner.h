@@ -54,12 +54,15 @@ private:
     std::optional<Error> adoptSettings(const QByteArray &values);
     // set, store, preset save and preset load, once the pedal's settings are read.
     void actOnSettings();
+    void assignControl();
+    void reportStatus(const QByteArray &values);
     void uploadTuningData();
     void upgradeFirmware();
 
     // The answer: its text, or with --json the object; then the end once every byte is out.
-    void answer(const Answer &reply);
-    void fail(const Error &error, int exitCode = kFailureExitCode);
+    // bytes: what goes to stdout instead of the answer (-o -).
+    void answer(const Answer &reply, const QByteArray &bytes = {});
+    void fail(const Error &error, int exitCode = kFailureExitCode, const Answer &partial = {});
     void finish(int exitCode);
 
     CommandLine line_;
@@ -70,6 +73,7 @@ private:
     ContentState &content_ = session_.content;
     ParameterSet &parameters_ = session_.parameters;
     Inputs inputs_;
+    PedalSession::Adopted adopted_; // the reply that set, assign, store and the presets act on
     bool finished_ = false;
     QTimer overallBound_;
     std::unique_ptr<UpdateServer> updateServer_;

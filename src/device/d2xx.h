@@ -3,6 +3,8 @@
 // transport keeps D2XX's arguments, results and status codes whichever driver sits below it:
 // the POSIX serial driver, the Qt Serial Port driver, the in-process virtual pedal, or (later)
 // FTDI's own library.
+#include "device/discovery.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -95,6 +97,10 @@ public:
     virtual OpenFailure lastOpenFailure() const { return {}; }
     // After listCount: what it passed over and why, one sentence each, for the console.
     virtual QStringList skippedInLastList() const { return {}; }
+    // A port named by its path that no listing finds (a serial adapter of another maker, a
+    // pseudo-terminal nobody announced): listed after the found ones from now on, so that
+    // it opens by the serial number it was given. A driver that lists no ports ignores it.
+    virtual void addNamedPort(const PortInfo &) {}
     // Asks the port to hand over received bytes at once rather than after its latency timer
     // (16 ms on an FTDI bridge): a bootloader exchange is thousands of short answers. Off
     // puts back what the port had before. A port that knows no such setting ignores it.

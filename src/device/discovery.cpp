@@ -8,6 +8,7 @@
 #include <QSerialPortInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 
@@ -153,6 +154,23 @@ QList<PortInfo> ftdiPortsFromSysfs(const QString &ttyClassDir, const QString &de
                       readSysfsLine(usb + QStringLiteral("/product")), false});
     }
     return ports;
+}
+
+bool listsPath(const QList<PortInfo> &ports, const QString &path)
+{
+    const auto canonical = [](const QString &p) {
+        const QString resolved = QFileInfo(p).canonicalFilePath();
+        return resolved.isEmpty() ? p : resolved;
+    };
+    const QString wanted = canonical(path);
+    return std::any_of(ports.cbegin(), ports.cend(), [&](const PortInfo &p) { return canonical(p.path) == wanted; });
+}
+
+std::variant<PortInfo, QString> namedTerminal(const QString &path)
+{
+    if (const std::optional<QString> why = notATerminal(path))
+        return *why;
+    return PortInfo{path, QFile::encodeName(path), QByteArrayLiteral("terminal device"), false, 0};
 }
 
 Discovered discoverPorts()

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <variant>
 
 namespace vadrelon {
 
@@ -48,6 +49,13 @@ Discovered announcedPorts(const QString &dir);
 // The FTDI ports (USB vendor 0x0403) in a Linux sysfs tty class folder: the port's path in
 // devDir, and the serial number and product string of the USB device above it.
 QList<PortInfo> ftdiPortsFromSysfs(const QString &ttyClassDir, const QString &devDir);
+
+// Whether one of the ports is at path, links followed.
+bool listsPath(const QList<PortInfo> &ports, const QString &path);
+
+// A port named by its path rather than found: taken when it opens as a terminal, its serial
+// number its path (no chip reports one), else the reason it cannot be a pedal's port.
+std::variant<PortInfo, QString> namedTerminal(const QString &path);
 
 // FTDI ports (USB vendor 0x0403) first, in the system's order, then announcedPorts(virtualPedalsDir()).
 Discovered discoverPorts();

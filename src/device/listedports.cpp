@@ -10,7 +10,15 @@ quint32 ListedPorts::rescan()
     Discovered found = discoverPorts();
     ports_ = std::move(found.ports);
     skipped_ = std::move(found.skipped);
+    for (const PortInfo &named : named_)
+        if (!listsPath(ports_, named.path))
+            ports_.append(named);
     return static_cast<quint32>(ports_.size());
+}
+
+void ListedPorts::addNamed(const PortInfo &port)
+{
+    named_.append(port);
 }
 
 FT_STATUS ListedPorts::answer(quint32 index, quint32 what, char (&answer)[FT_LIST_ANSWER_SIZE]) const

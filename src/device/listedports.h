@@ -22,8 +22,11 @@ public:
     const PortInfo *bySerial(const QByteArray &serial);
     // What the last listing passed over and why.
     QStringList skipped() const { return skipped_; }
+    // Listed after the found ports at every listing, unless one of them has its path.
+    void addNamed(const PortInfo &port);
 
 private:
+    QList<PortInfo> named_;
     QList<PortInfo> ports_;
     QStringList skipped_;
 };
@@ -40,6 +43,7 @@ public:
     FT_STATUS openBySerial(const char *serial, FT_HANDLE &handle) override;
     OpenFailure lastOpenFailure() const override { return lastOpenFailure_; }
     QStringList skippedInLastList() const override { return listed_.skipped(); }
+    void addNamedPort(const PortInfo &port) override { listed_.addNamed(port); }
 
     // Opens the given port, listed or not, for this program alone.
     virtual FT_STATUS openPort(const PortInfo &port, FT_HANDLE &handle) = 0;

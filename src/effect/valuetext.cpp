@@ -5,6 +5,7 @@
 #include "effect/parameters.h"
 
 #include <QLocale>
+#include <cctype>
 #include <cmath>
 
 namespace vadrelon {
@@ -88,10 +89,97 @@ QString reportedValueText(int parameter, quint32 reported)
     return on ? (*on ? QStringLiteral("on") : QStringLiteral("off")) : unknown(reported);
 }
 
+ValueKind valueKind(int parameter)
+{
+    const quint32 scale = parameterDecodeScale(parameter);
+    if (scale == kLevelScale)
+        return ValueKind::Level;
+    if (isStepped(scale))
+        return ValueKind::Step;
+    return parameter == ParHarmonicPitch ? ValueKind::Pitch : ValueKind::Switch;
+}
+
+std::optional<double> reportedValueNumber(int parameter, quint32 reported)
+{
+    switch (valueKind(parameter)) {
+    case ValueKind::Level:
+        if (reported >= levelToValue(kMaxLevel + 1))
+            return std::nullopt;
+        // The number the text shows, rounded the same way, so that a script reads what a player reads.
+        return QLocale::c().toDouble(levelText(static_cast<int>(reported >> 13)).chopped(2));
+    case ValueKind::Step:
+        if (reported > parameterDecodeScale(parameter))
+            return std::nullopt;
+        return reported;
+    case ValueKind::Pitch:
+        if (const std::optional<int> index = harmonicPitchIndex(reported))
+            return *index - 12;
+        return std::nullopt;
+    case ValueKind::Switch:
+        break;
+    }
+    const std::optional<bool> on = parameter == ParWave ? waveIsOn(reported) : flagIsOn(reported);
+    if (!on)
+        return std::nullopt;
+    return *on ? 1.0 : 0.0;
+}
+
+bool isSendableValue(int parameter, quint32 value)
+{
+    switch (valueKind(parameter)) {
+    case ValueKind::Level:
+    case ValueKind::Step:
+        return value <= levelToValue(kMaxLevel);
+    case ValueKind::Pitch:
+        return harmonicPitchIndex(value).has_value();
+    case ValueKind::Switch:
+        break;
+    }
+    return (parameter == ParWave ? waveIsOn(value) : flagIsOn(value)).has_value();
+}
+
+namespace {
+
+// What a raw value of the parameter may be, as a refusal names it.
+QString sendableValues(int parameter)
+{
+    switch (valueKind(parameter)) {
+    case ValueKind::Level:
+    case ValueKind::Step:
+        return QStringLiteral("a raw value from 0x00000000 to 0x%1").arg(hex8(levelToValue(kMaxLevel)));
+    case ValueKind::Pitch:
+        return QStringLiteral("a raw value of the pitch list (0x%1 to 0x%2)")
+            .arg(hex8(HarmonicPitchTable.front()), hex8(HarmonicPitchTable.back()));
+    case ValueKind::Switch:
+        break;
+    }
+    return parameter == ParWave ? QStringLiteral("the raw value 0x%1 or 0x%2").arg(hex8(kWaveOn), hex8(kWaveOff))
+                                : QStringLiteral("the raw value 0x00000000 or 0x00000001");
+}
+
+// "0x" and one to eight hex digits: the value exactly as the message carries it.
+std::optional<quint32> rawValue(const QString &text)
+{
+    if (text.size() < 3 || text.size() > 10 || !text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        return std::nullopt;
+    for (const QChar ch : text.mid(2))
+        if (!isxdigit(ch.toLatin1()))
+            return std::nullopt;
+    return text.mid(2).toUInt(nullptr, 16);
+}
+
+} // namespace
+
 Result<quint32> parseValueText(int parameter, const QString &text)
 {
     const quint32 scale = parameterDecodeScale(parameter);
     QString t = text.trimmed();
+    if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+        const std::optional<quint32> raw = rawValue(t);
+        if (!raw || !isSendableValue(parameter, *raw))
+            return refused(text, sendableValues(parameter));
+        return *raw;
+    }
     const QLocale c = QLocale::c();
     bool ok = false;
     if (scale == kLevelScale) {

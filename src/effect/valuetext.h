@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <optional>
 
 namespace vadrelon {
 
@@ -27,10 +28,23 @@ QString knobText(int parameter, int level);
 // does not take (a pitch outside the list, a switch neither on nor off) reads "unknown (hex)".
 QString reportedValueText(int parameter, quint32 reported);
 
+// The kinds of value a player reads, and the unit a script is told beside the number.
+enum class ValueKind { Level, Step, Pitch, Switch };
+ValueKind valueKind(int parameter);
+// A reported value as a number in the same terms as its text: the percentage as shown (one
+// decimal), the step, the semitones, 1 or 0 for a switch; nothing for a value the parameter
+// does not take.
+std::optional<double> reportedValueNumber(int parameter, quint32 reported);
+
+// Whether a message of the parameter may carry this value: a level up to the top one (the
+// stepped knobs send levels too), an entry of the pitch list, one of a switch's two values.
+bool isSendableValue(int parameter, quint32 value);
+
 // Typed text, in the form the parameter is shown, as the value its message carries: a level
 // exact ("50", "50 %", "12.5%"; 100 % is the top level), a step as its knob's level, a pitch
-// as its list entry's value, a switch from "on" or "off". Anything else is BadInput, whose
-// detail says what the parameter takes.
+// as its list entry's value, a switch from "on" or "off". A tool may give the value as its
+// message carries it ("0x003FC000"), and only a sendable one is taken. Anything else is
+// BadInput, whose detail says what the parameter takes.
 Result<quint32> parseValueText(int parameter, const QString &text);
 
 } // namespace vadrelon

@@ -42,6 +42,11 @@ Result<QList<ParameterChange>> presetChanges(const ParameterSet &pedal, const Pr
     return changes;
 }
 
+bool noteCutNeedsTuning(int parameter, quint8 currentTuning)
+{
+    return (parameter == ParDominantNotesCut || parameter == ParHighNotesCut) && currentTuning == 0;
+}
+
 bool entersBootloaderWhenAsked(int firmwareVersion)
 {
     return firmwareVersion >= kFirstFirmwareEnteringBootloader;

@@ -37,6 +37,10 @@ quint32 liveValueFor(int index, quint32 reported);
 // the parameter: half a preset is a sound nobody saved.
 Result<QList<ParameterChange>> presetChanges(const ParameterSet &pedal, const PresetValues &wanted);
 
+// The note-cut parameters cut the notes of the selected tuning: with none selected, a window
+// neither switches one on nor puts one on a control.
+bool noteCutNeedsTuning(int parameter, quint8 currentTuning);
+
 // Firmware from this version on goes into its bootloader when asked; an older one only when
 // powered up with its SHIFT button held.
 constexpr int kFirstFirmwareEnteringBootloader = 9;

@@ -1,7 +1,9 @@
 // The built `vadrelon` against vadrelon-pedal-sim over a pseudo-terminal: what each command
 // prints, the exit status, and what the pedal received (its --log, one line of hex a message).
 #include "content/preset.h"
+#include "effect/messages.h"
 #include "support/httpsserver.h"
+#include "support/jsonschema.h"
 #include "support/printers.h"
 #include "support/synthetic_images.h"
 #include "support/updateserver.h"
@@ -12,6 +14,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -97,6 +100,7 @@ private:
 struct Outcome {
     int exitCode = -1;
     QString out, err;
+    QByteArray bytes; // stdout as it came
     qint64 ms = 0;
 };
 
@@ -120,7 +124,8 @@ Outcome vadrelon(const QString &announceDir, const QString &home, const QStringL
     }
     o.ms = clock.elapsed();
     o.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    o.out = QString::fromUtf8(p.readAllStandardOutput());
+    o.bytes = p.readAllStandardOutput();
+    o.out = QString::fromUtf8(o.bytes);
     o.err = QString::fromUtf8(p.readAllStandardError());
     return o;
 }
@@ -128,6 +133,24 @@ Outcome vadrelon(const QString &announceDir, const QString &home, const QStringL
 std::string shown(const Outcome &o)
 {
     return QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(o.exitCode).arg(o.out, o.err).toStdString();
+}
+
+// What the command printed, against a definition of the documented schema: one object, one line.
+QStringList schemaViolations(const QString &printed, const char *definition)
+{
+    QFile f(QStringLiteral(VADRELON_SOURCE_DIR "/docs/vadrelon.schema.json"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {"the schema is not there"};
+    const QJsonObject root = QJsonDocument::fromJson(f.readAll()).object();
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(printed.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return {"no JSON object: " + printed};
+    QStringList found = test::schemaViolations(
+        doc.object(), QJsonObject{{"$ref", QStringLiteral("#/$defs/") + QLatin1String(definition)}}, root);
+    if (!printed.endsWith("}\n") || printed.count('\n') != 1)
+        found << "not one line";
+    return found;
 }
 
 // "|" separates arguments, so that one may hold a blank ("Input Level").
@@ -188,22 +211,28 @@ TEST_F(Cli, StatusPrintsTheVersionsAndEveryParameterByName)
                              "Algorithm: 0012",
                              "Versions: current",
                              "Effect: 00 Vadrelon MK3 0012",
-                             "Dry: 00000000",
-                             "Sub Mix: 00000000",
-                             "-1 Oct: 00000000",
-                             "-2 Oct: 00000000",
-                             "Wave: 00000000",
-                             "Low Pass: 00000000",
-                             "High Pass: 00000000",
-                             "1st Harmonic: 00000000",
-                             "Split: 00000000",
-                             "Range: 00000000",
-                             "Input Level: 00000000",
-                             "1st Harmonic Pitch: 00000000",
-                             "Wave Clip: 00000000",
-                             "Dominant Notes Cut: 00000000",
-                             "High Notes Cut: 00000000",
-                             "Dry HPF: 00000000",
+                             "Dry: 0.0 % (00000000)",
+                             "Sub Mix: 0.0 % (00000000)",
+                             "-1 Oct: 0.0 % (00000000)",
+                             "-2 Oct: 0.0 % (00000000)",
+                             "Wave: unknown (00000000)",
+                             "Low Pass: 0 (00000000)",
+                             "High Pass: 0 (00000000)",
+                             "1st Harmonic: 0.0 % (00000000)",
+                             "Split: off (00000000)",
+                             "Range: 0 (00000000)",
+                             "Input Level: 0.0 % (00000000)",
+                             "1st Harmonic Pitch: unknown (00000000)",
+                             "Wave Clip: 0.0 % (00000000)",
+                             "Dominant Notes Cut: off (00000000)",
+                             "High Notes Cut: off (00000000)",
+                             "Dry HPF: 0.0 % (00000000)",
+                             "Footswitch: short press bypass, long press preset",
+                             "Control I: none",
+                             "Control II: none",
+                             "Control III: none",
+                             "Control IV: none",
+                             "Remote footswitch: none",
                              "Tuning: 0 No Tuning Selected",
                              "Semitone shift: 0",
                              "Bypass: off",
@@ -218,15 +247,16 @@ TEST_F(Cli, StatusPrintsTheVersionsAndEveryParameterByName)
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(json.out.toUtf8(), &error);
     ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out.toStdString();
-    EXPECT_EQ(doc.object()["algorithm"].toString(), "0012");
-    EXPECT_EQ(doc.object()["parameters"].toObject().size(), 16);
+    EXPECT_EQ(doc.object()["algorithm"], QJsonValue(12));
+    EXPECT_EQ(doc.object()["parameters"].toArray().size(), 16);
+    EXPECT_EQ(schemaViolations(json.out, "status"), QStringList());
     EXPECT_TRUE(json.out.endsWith("}\n")) << "one object, one line";
 }
 
 TEST_F(Cli, APresetSavedThenAnotherLoadedBringsTheOthersValuesToThePedal)
 {
     startPedal();
-    ASSERT_EQ(run("set|Sub Mix|00200000").exitCode, 0);
+    ASSERT_EQ(run("set|Sub Mix|0x00200000").exitCode, 0);
     const Outcome saved = run("preset|save|" + file("before.txt"));
     ASSERT_EQ(saved.exitCode, 0) << shown(saved);
     PresetValues before{};
@@ -243,10 +273,10 @@ TEST_F(Cli, APresetSavedThenAnotherLoadedBringsTheOthersValuesToThePedal)
     const Outcome loaded = run("preset|load|" + file("live.txt"));
     ASSERT_EQ(loaded.exitCode, 0) << shown(loaded);
     EXPECT_EQ(loaded.err, "");
-    EXPECT_EQ(loaded.out, "Dry: 00000000 -> 003FC000\n"
-                          "Wave: 00000000 -> 00400000\n"
-                          "Low Pass: 00000000 -> 0000000C\n"
-                          "Dry HPF: 00000000 -> 007FE000\n");
+    EXPECT_EQ(loaded.out, "Dry: 0.0 % (00000000) -> 49.8 % (003FC000)\n"
+                          "Wave: unknown (00000000) -> on (00400000)\n"
+                          "Low Pass: 0 (00000000) -> 12 (0000000C)\n"
+                          "Dry HPF: 0.0 % (00000000) -> 99.9 % (007FE000)\n");
     const QStringList got = newMessages(5);
     ASSERT_EQ(got.size(), 5) << got.join('|').toStdString();
     EXPECT_EQ(got[0], "02 00");
@@ -307,14 +337,45 @@ TEST_F(Cli, EachCommandSendsExactlyItsMessages)
         {"tuning|set|8|+3", {"09 08 03"}, "Tuning: 8 Bass Guitar\nSemitone shift: +3\n"},
         {"--yes|instrument|bass", {"0F BA 02 03 04 05 06 B3"}, "Instrument: bass\n"},
         {"--yes|instrument|guitar", {"0F FF 01 02 03 04 05 F1"}, "Instrument: guitar\n"},
-        {"set|Dry|3FC000", {"02 00", "01 00 25 00 3F C0 00"}, "Dry: 003FC000\n"},
-        {"set|Input Level|00200000", {"02 00", "01 00 0A 00 20 00 00"}, "Input Level: 00200000\n"},
+        {"set|Dry|0x3FC000", {"02 00", "01 00 25 00 3F C0 00"}, "Dry: 49.8 % (003FC000)\n"},
+        {"set|Input Level|25%", {"02 00", "01 00 0A 00 20 00 00"}, "Input Level: 25.0 % (00200000)\n"},
         // Stored: the six values the pedal reported just before, Input Level as set above.
         {"--yes|store",
          {"02 00", "03 00 20 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"},
-         "Input Level: 00200000\n1st Harmonic Pitch: 00000000\nWave Clip: 00000000\nDominant Notes Cut: 00000000\n"
-         "High Notes Cut: 00000000\nDry HPF: 00000000\n"},
-        {"--json|midi|omni", {"07 00"}, "{\"midiChannel\":\"omni\"}\n"},
+         "Input Level: 25.0 % (00200000)\n1st Harmonic Pitch: unknown (00000000)\nWave Clip: 0.0 % (00000000)\n"
+         "Dominant Notes Cut: off (00000000)\nHigh Notes Cut: off (00000000)\nDry HPF: 0.0 % (00000000)\n"},
+        {"--json|midi|omni", {"07 00"}, "{\"midiChannel\":0}\n"},
+        // Values in a player's terms, each the message the window's control sends for it.
+        {"set|Dry|50%", {"02 00", "01 00 25 00 40 00 00"}, "Dry: 50.0 % (00400000)\n"},
+        {"set|Low Pass|12", {"02 00", "01 00 CF 00 3F E0 00"}, "Low Pass: 12 (003FE000)\n"},
+        {"set|high pass|16", {"02 00", "01 00 E3 00 7F E0 00"}, "High Pass: 16 (007FE000)\n"},
+        {"set|Range|0", {"02 00", "01 00 00 00 00 00 00"}, "Range: 0 (00000000)\n"},
+        {"set|Wave|on", {"02 00", "01 00 02 00 40 00 00"}, "Wave: on (00400000)\n"},
+        {"set|Wave|OFF", {"02 00", "01 00 02 00 60 00 00"}, "Wave: off (00600000)\n"},
+        {"set|Split|on", {"02 00", "01 00 EE 00 00 00 01"}, "Split: on (00000001)\n"},
+        {"set|1st Harmonic Pitch|+3", {"02 00", "01 00 78 00 50 00 00"}, "1st Harmonic Pitch: +3 (00500000)\n"},
+        {"set|1st Harmonic Pitch|+12", {"02 00", "01 00 78 00 80 00 00"}, "1st Harmonic Pitch: +12 (00800000)\n"},
+        {"set|Dry HPF|100", {"02 00", "01 00 06 00 7F E0 00"}, "Dry HPF: 99.9 % (007FE000)\n"},
+        {"set|Dominant Notes Cut|off", {"02 00", "01 00 1B 00 00 00 00"}, "Dominant Notes Cut: off (00000000)\n"},
+        // The window's Assign and Set Footswitch Mode, and its bypass switch: the same bytes.
+        {"assign|I|Input Level",
+         {"02 00", "04 01 00 00 00 00 00 0A FF FF FF FF FF FF FF FF"},
+         "Control I: Input Level\n"},
+        {"assign|remote|bypass",
+         {"02 00", "04 01 00 00 00 01 00 0A FF FF FF FF FF FF FF FE"},
+         "Remote footswitch: bypass\n"},
+        {"assign|ii|wave clip",
+         {"02 00", "04 01 01 00 00 01 00 0A 00 EC FF FF FF FF FF FE"},
+         "Control II: Wave Clip\n"},
+        // A tuning was set above, so a note cut may go on a control.
+        {"assign|III|Dominant Notes Cut",
+         {"02 00", "04 01 01 01 00 01 00 0A 00 EC 00 1B FF FF FF FE"},
+         "Control III: Dominant Notes Cut\n"},
+        {"assign|I|none", {"02 00", "04 00 01 01 00 01 FF FF 00 EC 00 1B FF FF FF FE"}, "Control I: none\n"},
+        {"footswitch|short|bypass|long|preset", {"08 00 00"}, "Footswitch: short press bypass, long press preset\n"},
+        {"footswitch|long|bypass|short|preset", {"08 01 01"}, "Footswitch: short press preset, long press bypass\n"},
+        {"bypass|on", {"0D 01"}, "Bypass: on\n"},
+        {"bypass|off", {"0D 00"}, "Bypass: off\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.line);
@@ -361,6 +422,18 @@ TEST_F(Cli, WhatCanBeRefusedWithoutThePedalIsRefusedBeforeAnythingIsSent)
         {"tuning|set|9|0", 2, "INDEX is 0 to 8"},
         {"tuning|set|1|-6", 2, "INDEX is 0 to 8"},
         {"set|Volume|1", 2, "no parameter is called \"Volume\""},
+        // Out of range, in a player's terms or raw: refused before the pedal is asked anything.
+        {"set|Dry HPF|0xFFFFFFFF", 2, "is not a raw value from 0x00000000 to 0x007FE000 for Dry HPF"},
+        {"set|Dry|101%", 2, "\"101%\" is not a level from 0 to 100 % for Dry"},
+        {"set|Wave|0x00500000", 2, "is not the raw value 0x00400000 or 0x00600000 for Wave"},
+        {"set|Split|2", 2, "\"2\" is not on or off for Split"},
+        {"set|Low Pass|25", 2, "is not a step from 0 to 24 for Low Pass"},
+        {"set|1st Harmonic Pitch|+13", 2, "is not a pitch from -12 to +12 semitones"},
+        {"assign|III|Wave Clip", 2, "control III takes"},
+        {"footswitch|short|bypass|long|mute", 2, "a long press does bypass or preset"},
+        // Outputs are looked at before the pedal is: a dump would be read for nothing.
+        {"eeprom|read|-o|" + file("missing/dir/dump.bin"), 1, "Error writing file"},
+        {"preset|save|" + file("missing/live.txt"), 1, "Error saving file"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.line.toStdString());
@@ -408,6 +481,21 @@ TEST_F(Cli, APedalThatFailsIsToldInOneLine)
          "no longer connected",
          {"0D 01"}},
         {"effect number not in the catalogue", {"--value-text", "3=5"}, "status", "effect number", {"02 00"}},
+        {"a note cut switched on with no tuning",
+         {},
+         "set|High Notes Cut|on",
+         "Set a tuning before using this parameter",
+         {"02 00"}},
+        {"another control carrying an address no entry has",
+         {"--value-text", "6=1", "--value-text", "12=1", "--value-text", "13=35"},
+         "assign|I|Input Level",
+         "Control II carries something this effect has no entry for",
+         {"02 00"}},
+        {"a note cut assigned with no tuning",
+         {},
+         "assign|IV|Dominant Notes Cut",
+         "select a tuning before assigning this parameter",
+         {"02 00"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -419,11 +507,258 @@ TEST_F(Cli, APedalThatFailsIsToldInOneLine)
         EXPECT_EQ(o.exitCode, 1) << shown(o);
         EXPECT_TRUE(o.err.contains(c.says)) << shown(o);
         EXPECT_EQ(o.err.count('\n'), 1) << shown(o);
-        EXPECT_EQ(o.out, "");
+        // status still tells the versions it could read.
+        EXPECT_EQ(o.out, c.line == "status" && c.faults.contains("3=5") ? "Firmware: 11\nAlgorithm: 0012\n" : "");
         EXPECT_LT(o.ms, 5000);
         EXPECT_EQ(pedal.messages(static_cast<int>(c.messages.size())), c.messages);
     }
     EXPECT_FALSE(QFile::exists(file("never.txt")));
+}
+
+// A tuning table that went out is not taken back by a status read that fails after it: the
+// player is told it went out, and that the pedal is left bypassed.
+TEST_F(Cli, AFailedReadAfterTheTuningTableSaysTheTableWentOut)
+{
+    startPedal({"--answer-status-requests", "0"});
+    const Outcome o = run("--yes|tuning|upload");
+    EXPECT_EQ(o.exitCode, 1) << shown(o);
+    EXPECT_TRUE(o.err.startsWith("vadrelon: The tuning table went out (641 bytes) and left the pedal bypassed, but its "
+                                 "status could not be read after it: The pedal did not answer the status request."))
+        << shown(o);
+    EXPECT_EQ(o.err.count('\n'), 1);
+    EXPECT_EQ(newMessages(3).size(), 3) << "the bypass, the table, the status request";
+}
+
+// With --json the answer and the failure are objects of the documented schema, numbers where
+// numbers belong; a failure also keeps its line on stderr and its exit status.
+TEST_F(Cli, JsonAnswersAndFailuresFollowTheDocumentedSchema)
+{
+    startPedal({"--firmware", "11", "--algorithm", "0012"});
+    struct Case {
+        const char *line;
+        const char *definition;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"-j|status", "status", 0},
+        {"--json|set|Dry|50%", "set", 0},
+        {"-j|assign|remote|preset", "assign", 0},
+        {"-j|footswitch|short|preset|long|preset", "footswitch", 0},
+        {"-j|bypass|off", "bypass", 0},
+        {"-j|list", "list", 0},
+        {"-j|--version", "version", 0},
+        {"-j|coeff|D2", "coeff", 0},
+        {"-j|set|Dry|200%", "failure", 2},
+        {"-j|frobnicate", "failure", 2},
+        {"-j|--serial|NONE|status", "failure", 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.line);
+        const Outcome o = run(c.line);
+        EXPECT_EQ(o.exitCode, c.exitCode) << shown(o);
+        EXPECT_EQ(schemaViolations(o.out, c.definition), QStringList()) << o.out.toStdString();
+        EXPECT_EQ(o.err.isEmpty(), c.exitCode == 0) << shown(o);
+    }
+    const QJsonObject status = QJsonDocument::fromJson(run("-j|status").out.toUtf8()).object();
+    EXPECT_EQ(status["firmware"], QJsonValue(11));
+    EXPECT_EQ(status["parameters"].toArray()[ParDry].toObject(),
+              QJsonObject({{"name", "Dry"}, {"value", 50.0}, {"unit", "%"}, {"raw", 0x400000}}));
+    EXPECT_EQ(status["assignments"].toArray()[CtrlRemote].toObject()["parameter"], QJsonValue("preset"));
+    EXPECT_EQ(status["footswitch"].toObject(), QJsonObject({{"mode", 2}, {"short", "preset"}, {"long", "preset"}}));
+
+    const Outcome refused = run("-j|set|Dry|200%");
+    const QJsonObject error = QJsonDocument::fromJson(refused.out.toUtf8()).object()["error"].toObject();
+    EXPECT_EQ(error["code"], QJsonValue("usage"));
+    EXPECT_EQ("vadrelon: " + error["message"].toString() + "\n", refused.err) << "the same words on both";
+}
+
+// A status reply refused for its effect number still gives its versions, in JSON too.
+TEST_F(Cli, StatusOfAnUnknownEffectTellsTheVersions)
+{
+    startPedal({"--value-text", "3=5"});
+    const Outcome o = run("--json|status");
+    EXPECT_EQ(o.exitCode, 1) << shown(o);
+    EXPECT_EQ(schemaViolations(o.out, "failure"), QStringList());
+    const QJsonObject json = QJsonDocument::fromJson(o.out.toUtf8()).object();
+    EXPECT_EQ(json["firmware"], QJsonValue(11));
+    EXPECT_EQ(json["algorithm"], QJsonValue(12));
+    EXPECT_TRUE(o.err.contains("effect number that is not valid (05)")) << shown(o);
+}
+
+TEST(CliOffline, VersionIsPrintedWithoutAPedal)
+{
+    QTemporaryDir dir;
+    for (const char *option : {"--version", "-V"}) {
+        const Outcome o = vadrelon(dir.filePath("announce"), dir.path(), {option});
+        EXPECT_EQ(o.exitCode, 0) << shown(o);
+        EXPECT_EQ(o.out, "vadrelon " VADRELON_EDITOR_VERSION "\n");
+        EXPECT_EQ(o.err, "");
+    }
+    const Outcome help = vadrelon(dir.filePath("announce"), dir.path(), {"help", "assign"});
+    EXPECT_EQ(help.exitCode, 0) << shown(help);
+    EXPECT_TRUE(help.out.startsWith("usage: vadrelon [OPTIONS] assign CONTROL PARAMETER|none\n")) << shown(help);
+    EXPECT_EQ(vadrelon(dir.filePath("announce"), dir.path(), {"assign", "--help"}).out, help.out);
+}
+
+// "-" is stdout for -o and for a saved preset, and stdin for a preset to load.
+TEST_F(Cli, ADashIsStdoutOrStdin)
+{
+    startPedal();
+    ASSERT_EQ(run("set|Sub Mix|0x00200000").exitCode, 0);
+    const Outcome dump = run("eeprom|read|-o|-");
+    ASSERT_EQ(dump.exitCode, 0) << dump.err.toStdString();
+    ASSERT_EQ(dump.bytes.size(), 16384) << "the bytes alone";
+    ASSERT_EQ(run("eeprom|read|-o|" + file("dump.bin")).exitCode, 0);
+    EXPECT_EQ(dump.bytes, readAll(file("dump.bin"))) << "the same bytes as into a file";
+    EXPECT_EQ(dump.err, "");
+    EXPECT_FALSE(QFile::exists(QDir::current().filePath("-")));
+
+    const Outcome saved = run("preset|save|-");
+    ASSERT_EQ(saved.exitCode, 0) << shown(saved);
+    PresetValues values{};
+    values[ParSubMix] = 0x200000;
+    EXPECT_EQ(saved.bytes, writePreset(values));
+
+    values[ParDry] = 0x3FC000;
+    newMessages();
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VADRELON_VIRTUAL_PEDALS_DIR", announceDir());
+    env.insert("HOME", home());
+    p.setProcessEnvironment(env);
+    p.start(kBin + "/vadrelon", {"preset", "load", "-"});
+    ASSERT_TRUE(p.waitForStarted());
+    p.write(writePreset(values));
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(15000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_EQ(newMessages(2), QStringList({"02 00", "01 00 25 00 3F C0 00"}));
+}
+
+// The bash completion as a shell loads it: what Tab offers after the words typed so far.
+QStringList completions(const QStringList &words, const QString &announceDir = QString())
+{
+    const QString script = QStringLiteral(VADRELON_SOURCE_DIR "/packaging/completion/vadrelon.bash");
+    QProcess bash;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PATH", kBin + ":" + env.value("PATH"));
+    if (!announceDir.isEmpty())
+        env.insert("VADRELON_VIRTUAL_PEDALS_DIR", announceDir);
+    bash.setProcessEnvironment(env);
+    // The words come as arguments, so that no quoting of the test's own gets in the way.
+    bash.start("bash", QStringList{"-c",
+                                   "source \"$0\" && COMP_WORDS=(vadrelon \"$@\") && COMP_CWORD=$# && _vadrelon && "
+                                   "printf '%s\\n' \"${COMPREPLY[@]}\"",
+                                   script} +
+                           words);
+    bash.waitForFinished(10000);
+    return QString::fromUtf8(bash.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+TEST(CliShell, TheBashCompletionLoadsAndOffersNamesValuesAndPedals)
+{
+    if (QStandardPaths::findExecutable("bash").isEmpty())
+        GTEST_SKIP() << "no bash";
+    QProcess load;
+    load.start("bash", {"-c", "source \"$0\" && complete -p vadrelon",
+                        QStringLiteral(VADRELON_SOURCE_DIR "/packaging/completion/vadrelon.bash")});
+    ASSERT_TRUE(load.waitForFinished(10000));
+    EXPECT_EQ(load.readAllStandardOutput(), "complete -F _vadrelon vadrelon\n");
+
+    EXPECT_EQ(completions({"set", ""}),
+              QStringList({"Dry", "Sub\\ Mix", "-1\\ Oct", "-2\\ Oct", "Wave", "Low\\ Pass", "High\\ Pass",
+                           "1st\\ Harmonic", "Split", "Range", "Input\\ Level", "1st\\ Harmonic\\ Pitch", "Wave\\ Clip",
+                           "Dominant\\ Notes\\ Cut", "High\\ Notes\\ Cut", "Dry\\ HPF"}));
+    struct Case {
+        QStringList words;
+        QStringList offered;
+    };
+    const Case cases[] = {
+        {{"st"}, {"status", "store"}},
+        {{"set", "\"1st"}, {"\"1st Harmonic\"", "\"1st Harmonic Pitch\""}},
+        {{"set", "dry\\ h"}, {"Dry\\ HPF"}},
+        {{"--json", "set", "Wave", ""}, {"on", "off"}},
+        {{"set", "\"High Notes Cut\"", "o"}, {"on", "off"}},
+        {{"set", "Dry", ""}, {}},
+        {{"assign", "iii", ""}, {"Dominant\\ Notes\\ Cut", "High\\ Notes\\ Cut", "none"}},
+        {{"assign", "remote", ""}, {"bypass", "preset", "none"}},
+        {{"midi", "o"}, {"omni"}},
+        {{"coeff", "G#"}, {"G#2", "G#3", "G#4", "G#5"}},
+        {{"--j"}, {"--json"}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(completions(c.words), c.offered) << c.words.join(' ').toStdString();
+
+    QTemporaryDir dir;
+    Sim pedal(dir.filePath("announce"), dir.filePath("pedal.log"), {"--serial", "VPTAB1"});
+    ASSERT_FALSE(pedal.port().isEmpty());
+    EXPECT_EQ(completions({"--serial", ""}, dir.filePath("announce")), QStringList{"VPTAB1"});
+}
+
+// zsh finds the completion among its functions and takes it for the command.
+TEST(CliShell, TheZshCompletionIsTakenForTheCommand)
+{
+    if (QStandardPaths::findExecutable("zsh").isEmpty())
+        GTEST_SKIP() << "no zsh";
+    QProcess zsh;
+    zsh.start("zsh", {"-fc",
+                      "fpath=(\"$1\" $fpath); autoload -Uz compinit && compinit -u -D && "
+                      "print -r -- $_comps[vadrelon]",
+                      "zsh", QStringLiteral(VADRELON_SOURCE_DIR "/packaging/completion")});
+    ASSERT_TRUE(zsh.waitForFinished(20000));
+    EXPECT_EQ(zsh.readAllStandardOutput(), "_vadrelon\n") << zsh.readAllStandardError().toStdString();
+}
+
+// The manual page reads without a warning and names itself for the whatis database.
+TEST(CliShell, TheManualPageHasNoWarnings)
+{
+    const QString page = QStringLiteral(VADRELON_SOURCE_DIR "/packaging/man/vadrelon.1");
+    if (QStandardPaths::findExecutable("man").isEmpty() || QStandardPaths::findExecutable("lexgrog").isEmpty())
+        GTEST_SKIP() << "man or lexgrog is not installed";
+    QProcess man;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("MANWIDTH", "200"); // no phrase broken over two lines
+    env.insert("MAN_KEEP_FORMATTING", "");
+    man.setProcessEnvironment(env);
+    man.start("man", {"-l", "--warnings", "-E", "UTF-8", page});
+    ASSERT_TRUE(man.waitForFinished(20000));
+    EXPECT_EQ(man.exitCode(), 0);
+    EXPECT_EQ(man.readAllStandardError(), "");
+    const QString text = QString::fromUtf8(man.readAllStandardOutput());
+    // Every command of the program is documented, and so is every variable it reads.
+    for (const char *word : {"list",
+                             "status",
+                             "set",
+                             "assign",
+                             "footswitch",
+                             "bypass",
+                             "store",
+                             "preset save",
+                             "preset load",
+                             "tuning set",
+                             "tuning upload",
+                             "instrument",
+                             "midi",
+                             "bypass-storage",
+                             "algorithm upload",
+                             "upgrade",
+                             "eeprom read",
+                             "eeprom erase",
+                             "coeff",
+                             "check-update",
+                             "help",
+                             "VADRELON_VIRTUAL_PEDALS_DIR",
+                             "VADRELON_UPDATE_BASE_URL",
+                             "VADRELON_UPDATE_CA_FILE",
+                             "EXIT STATUS",
+                             "FILES",
+                             "EXAMPLES"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(word))) << word;
+    QProcess lexgrog;
+    lexgrog.start("lexgrog", {page});
+    ASSERT_TRUE(lexgrog.waitForFinished(20000));
+    EXPECT_EQ(lexgrog.exitCode(), 0) << lexgrog.readAllStandardError().toStdString();
+    EXPECT_TRUE(lexgrog.readAllStandardOutput().contains("vadrelon - talk to the Vadrelon MK3 pedal"));
 }
 
 // --yes lets a save replace a file of that name, not a named pipe standing in its place.
@@ -436,6 +771,7 @@ TEST_F(Cli, ASaveRefusesANamedPipeEvenWithYes)
     EXPECT_EQ(o.exitCode, 1) << shown(o);
     EXPECT_EQ(o.err, "vadrelon: Error saving file: \"" + pipe + "\": it is a named pipe, not a file\n");
     EXPECT_EQ(o.out, "");
+    EXPECT_EQ(sim->messages(), QStringList{}) << "refused before the pedal is asked anything";
     struct stat seen {};
     EXPECT_TRUE(::stat(QFile::encodeName(pipe).constData(), &seen) == 0 && S_ISFIFO(seen.st_mode));
 }
@@ -492,6 +828,12 @@ TEST_F(Cli, AnInterruptedCommandSaysHowThePedalIsLeft)
          "vadrelon: the algorithm upload was interrupted after all 4512 bytes, before the pedal confirmed it: "
          "upload again\n"},
         {"a status request", {"--silent"}, "status", SIGTERM, 300, "vadrelon: status was interrupted\n"},
+        {"a status request, for a script",
+         {"--silent"},
+         "-j|status",
+         SIGINT,
+         300,
+         "vadrelon: status was interrupted\n"},
         {"an upgrade at the line's own pace",
          {"--bootloader", "--line-rate"},
          "--yes|upgrade|" + file("FIRMWARE_11.bin"),
@@ -517,6 +859,13 @@ TEST_F(Cli, AnInterruptedCommandSaysHowThePedalIsLeft)
         const QString err = QString::fromUtf8(p.readAllStandardError());
         EXPECT_TRUE(err.startsWith(c.says)) << err.toStdString();
         EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        if (c.line.startsWith("-j|")) {
+            EXPECT_EQ(schemaViolations(out, "failure"), QStringList());
+            EXPECT_TRUE(out.contains("\"code\":\"interrupted\"")) << out.toStdString();
+        } else {
+            EXPECT_EQ(out, "");
+        }
         if (c.line.contains("upgrade")) {
             EXPECT_TRUE(err.contains("the pedal waits in its bootloader without working firmware"))
                 << err.toStdString();
@@ -536,7 +885,8 @@ TEST(CliPedals, NoneOrSeveralAreToldAndListed)
     EXPECT_EQ(none.exitCode, 1) << shown(none);
     EXPECT_EQ(none.err, "vadrelon: No pedal was found: plug one in, or start a virtual pedal.\n");
     const Outcome emptyList = vadrelon(announce, home, {"list"});
-    EXPECT_EQ(emptyList.exitCode, 0) << shown(emptyList);
+    EXPECT_EQ(emptyList.exitCode, 1) << shown(emptyList);
+    EXPECT_EQ(emptyList.err, "vadrelon: no pedal found\n");
     EXPECT_EQ(emptyList.out, "");
 
     Sim a(announce, dir.filePath("a.log"), {"--serial", "VPA", "--description", "Pedal A"});
@@ -566,6 +916,22 @@ TEST(CliPedals, NoneOrSeveralAreToldAndListed)
     EXPECT_EQ(unknown.exitCode, 1) << shown(unknown);
     EXPECT_TRUE(unknown.err.startsWith("vadrelon: No pedal has the serial number VPC.\n")) << shown(unknown);
     EXPECT_TRUE(unknown.err.contains(lineA) && unknown.err.contains(lineB)) << shown(unknown);
+}
+
+// --port takes a terminal that no listing finds (another maker's adapter, a pseudo-terminal
+// nobody announced), and refuses what is no terminal before anything is opened for it.
+TEST(CliPedals, AnyTerminalIsTakenByItsPath)
+{
+    QTemporaryDir dir;
+    Sim unannounced(dir.filePath("elsewhere"), dir.filePath("pedal.log"));
+    ASSERT_FALSE(unannounced.port().isEmpty());
+    const QString announce = dir.filePath("announce"); // where the command looks: nothing
+    const Outcome o = vadrelon(announce, dir.path(), {"--port=" + unannounced.port(), "bypass", "off"});
+    EXPECT_EQ(o.exitCode, 0) << shown(o);
+    EXPECT_EQ(unannounced.messages(1), QStringList{"0D 00"});
+    const Outcome notATerminal = vadrelon(announce, dir.path(), {"--port", "/dev/null", "status"});
+    EXPECT_EQ(notATerminal.exitCode, 1) << shown(notATerminal);
+    EXPECT_EQ(notATerminal.err, "vadrelon: No pedal can be at /dev/null: /dev/null is not a terminal.\n");
 }
 
 } // namespace
@@ -658,7 +1024,7 @@ TEST_F(CliUpgrade, APedalAlreadyInItsBootloaderIsFoundThere)
     const QByteArray image = MakeFirmwareImage(9, 3000);
     ASSERT_TRUE(write(file("maker.bin"), image));
     EXPECT_EQ(run("--yes|upgrade|" + file("maker.bin")).exitCode, 2) << "the version is not in the name";
-    const Outcome o = run("--yes|--version|9|upgrade|" + file("maker.bin"));
+    const Outcome o = run("--yes|--firmware-version=9|upgrade|" + file("maker.bin"));
     ASSERT_EQ(o.exitCode, 0) << shown(o);
     EXPECT_EQ(o.out, "Firmware 9 installed, verified and started\n");
     const QStringList got = newMessages();

@@ -57,26 +57,36 @@ TEST(CliReport, StatusTextNamesEverySettingAndParameter)
     putParameter(v, ParDry, 0x3FC000);
     putParameter(v, ParLowPass, 12);
     putParameter(v, ParDryHPF, 0x12345678);
+    putParameter(v, ParWave, kWaveOff);
+    putParameter(v, ParHarmonicPitch, HarmonicPitchTable[15]);
+    putParameter(v, ParSplit, 1);
+    v[StatusIndex::FootswitchMode] = 3;
     EXPECT_EQ(statusText(reportOf(v)), "Firmware: 11\n"
                                        "Algorithm: 0012\n"
                                        "Versions: current\n"
                                        "Effect: 00 Vadrelon MK3 0012\n"
-                                       "Dry: 003FC000\n"
-                                       "Sub Mix: 00000000\n"
-                                       "-1 Oct: 00000000\n"
-                                       "-2 Oct: 00000000\n"
-                                       "Wave: 00000000\n"
-                                       "Low Pass: 0000000C\n"
-                                       "High Pass: 00000000\n"
-                                       "1st Harmonic: 00000000\n"
-                                       "Split: 00000000\n"
-                                       "Range: 00000000\n"
-                                       "Input Level: 00000000\n"
-                                       "1st Harmonic Pitch: 00000000\n"
-                                       "Wave Clip: 00000000\n"
-                                       "Dominant Notes Cut: 00000000\n"
-                                       "High Notes Cut: 00000000\n"
-                                       "Dry HPF: 12345678\n"
+                                       "Dry: 49.8 % (003FC000)\n"
+                                       "Sub Mix: 0.0 % (00000000)\n"
+                                       "-1 Oct: 0.0 % (00000000)\n"
+                                       "-2 Oct: 0.0 % (00000000)\n"
+                                       "Wave: off (00600000)\n"
+                                       "Low Pass: 12 (0000000C)\n"
+                                       "High Pass: 0 (00000000)\n"
+                                       "1st Harmonic: 0.0 % (00000000)\n"
+                                       "Split: on (00000001)\n"
+                                       "Range: 0 (00000000)\n"
+                                       "Input Level: 0.0 % (00000000)\n"
+                                       "1st Harmonic Pitch: +3 (00500000)\n"
+                                       "Wave Clip: 0.0 % (00000000)\n"
+                                       "Dominant Notes Cut: off (00000000)\n"
+                                       "High Notes Cut: off (00000000)\n"
+                                       "Dry HPF: unknown (12345678)\n"
+                                       "Footswitch: short press preset, long press bypass\n"
+                                       "Control I: none\n"
+                                       "Control II: none\n"
+                                       "Control III: none\n"
+                                       "Control IV: none\n"
+                                       "Remote footswitch: none\n"
                                        "Tuning: 1 Standard (EADGBE)\n"
                                        "Semitone shift: -1\n"
                                        "Bypass: on\n"
@@ -131,25 +141,100 @@ TEST(CliReport, SettingsReadAsWords)
     }
 }
 
-TEST(CliReport, StatusJsonIsOneObjectWithTheParametersByName)
+TEST(CliReport, StatusJsonHasNumbersWhereNumbersBelong)
 {
     QByteArray v = currentValues();
+    putParameter(v, ParDry, levelToValue(512));
+    putParameter(v, ParLowPass, 12);
     putParameter(v, ParHarmonicPitch, 0x800000);
+    putParameter(v, ParWave, 0x123);
+    putParameter(v, ParSplit, 1);
     v[StatusIndex::Tuning] = 9;
+    v[StatusIndex::MidiChannel] = 5;
+    v[StatusIndex::Bypass] = 1;
+    v[StatusIndex::BypassStorage] = 7;
     const QJsonObject json = statusJson(reportOf(v));
-    EXPECT_EQ(json.keys(), QStringList({"algorithm", "bypass", "bypassStorage", "effect", "firmware", "instrument",
-                                        "midiChannel", "parameters", "semitoneShift", "tuning", "versions"}));
-    EXPECT_EQ(json["firmware"].toString(), "11");
-    EXPECT_EQ(json["effect"].toObject()["name"].toString(), "Vadrelon MK3 0012");
-    const QJsonObject parameters = json["parameters"].toObject();
+    EXPECT_EQ(json.keys(),
+              QStringList({"algorithm", "assignments", "bypass", "bypassStorage", "effect", "firmware", "footswitch",
+                           "instrument", "midiChannel", "parameters", "semitoneShift", "tuning", "versions"}));
+    EXPECT_EQ(json["firmware"], QJsonValue(11));
+    EXPECT_EQ(json["algorithm"], QJsonValue(12));
+    EXPECT_EQ(json["effect"].toObject()["number"], QJsonValue(0));
+    EXPECT_EQ(json["midiChannel"], QJsonValue(5));
+    EXPECT_EQ(json["bypass"], QJsonValue(true));
+    EXPECT_TRUE(json["bypassStorage"].isNull()) << "a byte the editor does not know";
+    const QJsonArray parameters = json["parameters"].toArray();
     ASSERT_EQ(parameters.size(), kParameterCount);
-    const ParameterSet names;
-    for (int i = 0; i < kParameterCount; ++i)
-        EXPECT_EQ(parameters[names.row(i).name].toString(), i == ParHarmonicPitch ? "00800000" : "00000000")
-            << names.row(i).name.toStdString();
+    const auto parameter = [&](int i) { return parameters[i].toObject(); };
+    EXPECT_EQ(parameter(ParDry), QJsonObject({{"name", "Dry"}, {"value", 50.0}, {"unit", "%"}, {"raw", 0x400000}}));
+    EXPECT_EQ(parameter(ParLowPass), QJsonObject({{"name", "Low Pass"}, {"value", 12}, {"unit", "step"}, {"raw", 12}}));
+    EXPECT_EQ(parameter(ParHarmonicPitch)["value"], QJsonValue(12));
+    EXPECT_EQ(parameter(ParHarmonicPitch)["unit"], QJsonValue("semitones"));
+    EXPECT_EQ(parameter(ParSplit)["value"], QJsonValue(true));
+    EXPECT_TRUE(parameter(ParWave)["value"].isNull()) << "a value the switch does not take";
+    EXPECT_EQ(parameter(ParWave)["raw"], QJsonValue(0x123));
     EXPECT_EQ(json["tuning"].toObject()["index"].toInt(), 9);
     EXPECT_TRUE(json["tuning"].toObject()["name"].isNull()) << "no tuning has index 9";
     EXPECT_EQ(json["semitoneShift"].toInt(), 0);
+}
+
+// The assignment block read with the effect's addresses, as the window reads it: a control
+// names its parameter, and an address that is none of its list's entries is shown as it is.
+TEST(CliReport, FootswitchAndAssignmentsReadAsTheWindowShowsThem)
+{
+    ParameterSet set;
+    const AddressHeader header = addressHeaderFor(QStringLiteral("Vadrelon MK3 0012"), QString());
+    ASSERT_EQ(readParameterAddresses(set, header.line), std::nullopt);
+    QByteArray v = currentValues();
+    const auto assign = [&](int control, quint16 address) {
+        v[StatusIndex::Assignments + control] = 1;
+        v[StatusIndex::Assignments + 5 + 2 * control] = char(address >> 8);
+        v[StatusIndex::Assignments + 6 + 2 * control] = char(address & 0xFF);
+    };
+    assign(CtrlI, set.WaveClip.address);
+    assign(CtrlII, 0x0123);
+    assign(CtrlIII, set.HighNotesCut.address);
+    v[StatusIndex::Assignments + 5 + 2 * CtrlIV] = char(0x00); // a flag of 0: none, whatever follows
+    v[StatusIndex::Assignments + 6 + 2 * CtrlIV] = char(0x1B);
+    assign(CtrlRemote, 0xFFFD);
+    v[StatusIndex::FootswitchMode] = 1;
+    const Result<PedalReport> read = readPedalReport(v, kCatalogue, kLatestFirmware, kLatestAlgorithm, set);
+    ASSERT_TRUE(std::holds_alternative<PedalReport>(read));
+    const QString text = statusText(std::get<PedalReport>(read));
+    for (const char *line :
+         {"Footswitch: short press bypass, long press bypass", "Control I: Wave Clip", "Control II: unknown (0123)",
+          "Control III: High Notes Cut", "Control IV: none", "Remote footswitch: preset"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(line) + "\n")) << line << "\n" << text.toStdString();
+    const QJsonObject json = statusJson(std::get<PedalReport>(read));
+    const QJsonArray assignments = json["assignments"].toArray();
+    ASSERT_EQ(assignments.size(), 5);
+    EXPECT_EQ(assignments[0].toObject(),
+              QJsonObject({{"control", "I"}, {"parameter", "Wave Clip"}, {"address", set.WaveClip.address}}));
+    EXPECT_EQ(assignments[1].toObject(),
+              QJsonObject({{"control", "II"}, {"parameter", QJsonValue()}, {"address", 0x123}}));
+    EXPECT_EQ(assignments[3].toObject(),
+              QJsonObject({{"control", "IV"}, {"parameter", QJsonValue()}, {"address", QJsonValue()}}));
+    EXPECT_EQ(assignments[4].toObject()["parameter"], QJsonValue("preset"));
+    EXPECT_EQ(json["footswitch"].toObject(), QJsonObject({{"mode", 1}, {"short", "bypass"}, {"long", "bypass"}}));
+
+    v[StatusIndex::FootswitchMode] = 7;
+    const PedalReport odd = reportOf(v);
+    EXPECT_TRUE(statusText(odd).contains("Footswitch: unknown (7)\n"));
+    EXPECT_EQ(statusJson(odd)["footswitch"].toObject(),
+              QJsonObject({{"mode", 7}, {"short", QJsonValue()}, {"long", QJsonValue()}}));
+    EXPECT_TRUE(statusText(odd).contains("Control I: unknown (")) << "without the addresses nothing is named";
+}
+
+// A reply refused for its effect number still tells its versions.
+TEST(CliReport, TheVersionsOfARefusedReplyAreStillTold)
+{
+    QByteArray v = currentValues();
+    v[StatusIndex::Effect] = 5;
+    const std::optional<Answer> versions = versionsAnswer(v);
+    ASSERT_TRUE(versions);
+    EXPECT_EQ(versions->text, "Firmware: 11\nAlgorithm: 0012\n");
+    EXPECT_EQ(versions->json, QJsonObject({{"firmware", 11}, {"algorithm", 12}}));
+    EXPECT_FALSE(versionsAnswer(v.left(2)));
 }
 
 TEST(CliReport, OnlyCurrentVersionsLetTheSettingsBeUsed)

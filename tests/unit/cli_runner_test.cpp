@@ -54,7 +54,7 @@ protected:
             ADD_FAILURE() << "refused: " << std::get<UsageError>(parsed).message.toStdString();
             return -1;
         }
-        Streams streams{[this](const QString &t) { out += t; }, [this](const QString &t) { err += t; }, false};
+        Streams streams{[this](const QString &t) { out += t; }, [this](const QString &t) { err += t; }, false, {}};
         const auto discover = [this] {
             return Discovered{{PortInfo{QString(), pedal.serialNumber, pedal.description, true, 0}}, {}};
         };

@@ -94,6 +94,23 @@ TEST(ValueText, TypedTextBecomesTheExactValueOrIsRefused)
         {ParWave, "off", kWaveOff},
         {ParSplit, "on", 1u},
         {ParHighNotesCut, "yes", std::nullopt},
+        // A value as its message carries it, taken only where the parameter could send it.
+        {ParDry, "0x003FC000", 0x3FC000u},
+        {ParDry, "0X7fe000", 0x7FE000u},
+        {ParDry, "0x7FE001", std::nullopt},
+        {ParDry, "0x00800000", std::nullopt}, // full scale: no message carries it
+        {ParDry, "0xFFFFFFFF", std::nullopt},
+        {ParDry, "0x", std::nullopt},
+        {ParDry, "0x1G", std::nullopt},
+        {ParDry, "0x000000001", std::nullopt}, // nine digits
+        {ParLowPass, "0x0000000C", 12u},       // a stepped knob sends levels: any level goes
+        {ParHarmonicPitch, "0x00500000", HarmonicPitchTable[15]},
+        {ParHarmonicPitch, "0x00500001", std::nullopt},
+        {ParWave, "0x00400000", kWaveOn},
+        {ParWave, "0x00500000", std::nullopt},
+        {ParSplit, "0x1", 1u},
+        {ParSplit, "0x2", std::nullopt},
+        {ParDominantNotesCut, "0xFFFFFFFF", std::nullopt},
     };
     for (const Typed &c : cases) {
         const Result<quint32> r = parseValueText(c.parameter, QString::fromUtf8(c.text));
@@ -108,6 +125,45 @@ TEST(ValueText, TypedTextBecomesTheExactValueOrIsRefused)
     }
     // The refusal says what the parameter takes.
     EXPECT_EQ(std::get<Error>(parseValueText(ParLowPass, "30")).detail, "\"30\" is not a step from 0 to 24");
+    EXPECT_EQ(std::get<Error>(parseValueText(ParWave, "0x1")).detail,
+              "\"0x1\" is not the raw value 0x00400000 or 0x00600000");
+}
+
+// The number a script reads beside the unit is the one the text shows, and nothing where the
+// text says "unknown".
+TEST(ValueText, ReportedValuesReadAsNumbersInTheSameTerms)
+{
+    struct Number {
+        int parameter;
+        quint32 reported;
+        std::optional<double> number;
+        ValueKind kind;
+    };
+    const Number cases[] = {
+        {ParDry, levelToValue(512), 50.0, ValueKind::Level},
+        {ParSubMix, levelToValue(1023), 99.9, ValueKind::Level},
+        {ParDryHPF, levelToValue(64), 6.3, ValueKind::Level}, // 6.25 %, rounded as the text rounds it
+        {ParDry, 0x800000, std::nullopt, ValueKind::Level},
+        {ParLowPass, 24, 24.0, ValueKind::Step},
+        {ParHighPass, 17, std::nullopt, ValueKind::Step},
+        {ParRange, 22, 22.0, ValueKind::Step},
+        {ParHarmonicPitch, 0x200000, -12.0, ValueKind::Pitch},
+        {ParHarmonicPitch, 0x400000, 0.0, ValueKind::Pitch},
+        {ParHarmonicPitch, 0x3FFFFF, std::nullopt, ValueKind::Pitch},
+        {ParWave, kWaveOn, 1.0, ValueKind::Switch},
+        {ParWave, kWaveOff, 0.0, ValueKind::Switch},
+        {ParWave, 1, std::nullopt, ValueKind::Switch},
+        {ParHighNotesCut, 1, 1.0, ValueKind::Switch},
+        {ParSplit, 0x400000, std::nullopt, ValueKind::Switch},
+    };
+    for (const Number &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.parameter << " " << c.reported);
+        EXPECT_EQ(valueKind(c.parameter), c.kind);
+        EXPECT_EQ(reportedValueNumber(c.parameter, c.reported), c.number);
+        if (c.number && c.kind == ValueKind::Level) {
+            EXPECT_EQ(QString::number(*c.number, 'f', 1) + " %", reportedValueText(c.parameter, c.reported));
+        }
+    }
 }
 
 // A percentage shown, typed back, shows again as itself: one decimal is about one level, so
