@@ -84,7 +84,7 @@ _vadrelon()
 
     if [[ $cur == -?* ]]; then
         _vadrelon_offer "$cur" --serial --port --yes --json --trace --help --version --output --address \
-            --gain --q --firmware-version
+            --gain --q --firmware-version --match
         return
     fi
 
@@ -136,8 +136,8 @@ _vadrelon()
             ;;
         preset)
             if ((count == 1)); then
-                _vadrelon_offer "$cur" save load
-            elif ((count == 2)); then
+                _vadrelon_offer "$cur" save load list
+            elif ((count == 2)) && [[ ${words[1]} != list ]]; then
                 _vadrelon_files "$cur"
             fi
             ;;

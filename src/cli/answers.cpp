@@ -59,6 +59,30 @@ Answer pedalListAnswer(const QList<PortInfo> &ports)
     return {lines(pedalLines(ports)), pedalListJson(ports)};
 }
 
+Answer presetListAnswer(const QString &folder, const QList<LibraryPreset> &presets, bool match, std::optional<int> held)
+{
+    QStringList text;
+    QJsonArray list;
+    for (int i = 0; i < presets.size(); ++i) {
+        const LibraryPreset &p = presets[i];
+        const QString date = p.modified.toString(Qt::ISODate);
+        // One line a preset, whatever the note holds.
+        const QString note =
+            QString(p.note).replace(QLatin1Char('\t'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        QStringList fields{p.bank, p.name, date, p.values ? note : QStringLiteral("unreadable: ") + p.problem, p.path};
+        if (match)
+            fields.prepend(held == i ? QStringLiteral("*") : QString());
+        text << fields.join(QLatin1Char('\t'));
+        QJsonObject o{{QStringLiteral("bank"), p.bank}, {QStringLiteral("name"), p.name},
+                      {QStringLiteral("path"), p.path}, {QStringLiteral("date"), date},
+                      {QStringLiteral("note"), p.note}, {QStringLiteral("readable"), p.values.has_value()}};
+        if (match)
+            o.insert(QStringLiteral("held"), held == i);
+        list.append(o);
+    }
+    return {lines(text), QJsonObject{{QStringLiteral("folder"), folder}, {QStringLiteral("presets"), list}}};
+}
+
 Answer updateAnswer(const QVersionNumber &own, const QVersionNumber &newest, const QString &downloadPage)
 {
     const bool newer = isNewerVersion(newest, own);

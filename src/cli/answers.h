@@ -4,6 +4,7 @@
 #include "base/error.h"
 #include "cli/commandline.h"
 #include "content/preset.h"
+#include "content/presetlibrary.h"
 #include "device/discovery.h"
 #include "effect/messages.h"
 #include "effect/parameters.h"
@@ -26,6 +27,9 @@ struct Answer {
 // calculator's warning.
 Result<Answer> coefficientAnswer(const QString &note, double gainDb, double q);
 Answer pedalListAnswer(const QList<PortInfo> &ports);
+// The library's presets, a tab between fields; with match, the one at held marked.
+Answer presetListAnswer(const QString &folder, const QList<LibraryPreset> &presets, bool match,
+                        std::optional<int> held);
 Answer updateAnswer(const QVersionNumber &own, const QVersionNumber &newest, const QString &downloadPage);
 
 // value: as the parameter's message carried it.

@@ -96,10 +96,15 @@ constexpr Spec kCommands[] = {
      "Writes the pedal's sixteen values into a preset file (- for stdout). An\n"
      "existing file is replaced only with --yes.\n",
      "vadrelon preset save live.txt"},
-    {"preset load", Verb::PresetLoad, 1, "preset load FILE", "a preset's values that differ, sent live",
-     "Sends live each value of the preset file (- for stdin) that differs from the\n"
-     "pedal's.\n",
-     "vadrelon preset load live.txt"},
+    {"preset load", Verb::PresetLoad, 1, "preset load FILE|NAME", "a preset's values that differ, sent live",
+     "Sends live each value of the preset (- for stdin) that differs from the pedal's.\n"
+     "A preset of the library can be named as preset list shows it (bank/name).\n",
+     "vadrelon preset load \"Live/Fat sub\""},
+    {"preset list", Verb::PresetList, 0, "preset list [--match]", "the preset library (no pedal unless --match)",
+     "Lists the editor's preset library, one preset a line: bank, name, date, note\n"
+     "and path, a tab between them. Needs no pedal.\n"
+     "  --match   read the pedal's values and mark the preset it holds with \"*\"\n",
+     "vadrelon preset list --match"},
     {"tuning set", Verb::TuningSet, 2, "tuning set INDEX SHIFT", "tuning 0..8, semitone shift -5..+3",
      "Selects the tuning (0 none, 1 to 8) and the semitone shift (-5 to +3).\n", "vadrelon tuning set 1 -1"},
     {"tuning upload", Verb::TuningUpload, 0, "tuning upload", "the tuning filter table (needs --yes)",
@@ -345,6 +350,7 @@ constexpr Option kOptions[] = {
     {"serial", 0, true},   {"port", 0, true},    {"yes", 'y', false},     {"json", 'j', false},
     {"trace", 0, false},   {"help", 'h', false}, {"version", 'V', false}, {"address", 0, true},
     {"output", 'o', true}, {"gain", 0, true},    {"q", 0, true},          {"firmware-version", 0, true},
+    {"match", 0, false},
 };
 
 const Option *optionNamed(const QString &name)
@@ -430,6 +436,8 @@ std::variant<CommandLine, UsageError> parseCommandLine(const QStringList &args)
                 line.yes = true;
             else if (name == QLatin1String("json"))
                 line.json = true;
+            else if (name == QLatin1String("match"))
+                line.match = true;
             else
                 line.trace = true;
             continue;
@@ -494,6 +502,8 @@ std::variant<CommandLine, UsageError> parseCommandLine(const QStringList &args)
     }
     line.verb = found->verb;
     line.commandName = QString::fromLatin1(found->words);
+    if (line.match && line.verb != Verb::PresetList)
+        return usage(QStringLiteral("--match belongs to preset list"));
     const QStringList arguments = words.mid(wordCount);
     if (arguments.size() != found->arguments)
         return usage(

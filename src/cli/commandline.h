@@ -19,6 +19,7 @@ enum class Verb {
     Store,
     PresetSave,
     PresetLoad,
+    PresetList,
     TuningSet,
     TuningUpload,
     Instrument,
@@ -42,6 +43,7 @@ struct CommandLine {
     bool yes = false;
     bool json = false;
     bool trace = false;
+    bool match = false; // preset list: mark the preset the pedal holds
 
     int parameter = -1;  // set: block index
     quint32 value = 0;   // set: the value the parameter message carries

@@ -2,7 +2,9 @@
 
 #include "base/safefile.h"
 #include "content/algorithmimage.h"
+#include "content/presetlibrary.h"
 #include "firmware/bootloader.h"
+#include "support/settings.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -40,6 +42,17 @@ Result<Preset> readStandardInput()
     return preset;
 }
 
+// A file that is there by that name, else the library's preset of that name (bank/name).
+QString libraryPath(const QString &file)
+{
+    if (QFileInfo::exists(file) || QFileInfo(file).isSymLink())
+        return file;
+    PresetLibrary library(SettingsStore().presetFolder());
+    library.refresh();
+    const std::optional<int> found = library.find(file);
+    return found ? library.presets()[*found].path : file;
+}
+
 } // namespace
 
 Result<Inputs> readInputs(const CommandLine &line)
@@ -47,7 +60,8 @@ Result<Inputs> readInputs(const CommandLine &line)
     Inputs inputs;
     switch (line.verb) {
     case Verb::PresetLoad: {
-        Result<Preset> preset = isStandardStream(line.file) ? readStandardInput() : loadPresetFile(line.file);
+        Result<Preset> preset =
+            isStandardStream(line.file) ? readStandardInput() : loadPresetFile(libraryPath(line.file));
         if (const Error *error = std::get_if<Error>(&preset))
             return *error;
         inputs.preset = std::get<Preset>(std::move(preset));

@@ -7,6 +7,7 @@
 #include "content/tuning.h"
 #include "effect/messages.h"
 #include "firmware/upgradejob.h"
+#include "support/settings.h"
 #include "support/updateserver.h"
 #include "support/versioncheck.h"
 
@@ -59,6 +60,10 @@ void CommandRunner::start()
     }
     if (line_.verb == Verb::CheckUpdate) {
         checkUpdate();
+        return;
+    }
+    if (line_.verb == Verb::PresetList && !line_.match) {
+        answerPresetList(std::nullopt);
         return;
     }
     Result<Inputs> inputs = readInputs(line_);
@@ -130,6 +135,7 @@ void CommandRunner::dispatch()
     case Verb::Store:
     case Verb::PresetSave:
     case Verb::PresetLoad:
+    case Verb::PresetList:
         // Only what the pedal said, and what the user set on top of it, may reach the pedal or
         // the file: each of these reads the pedal first.
         session_.readStatus(this, orFail<QByteArray>([this](const QByteArray &values) {
@@ -261,6 +267,9 @@ void CommandRunner::actOnSettings()
     case Verb::Assign:
         assignControl();
         return;
+    case Verb::PresetList:
+        answerPresetList(session_.live);
+        return;
     case Verb::Store:
         session_.storeParameters(this, answerWhenDone(storedAnswer(parameters_.values())));
         return;
@@ -284,6 +293,15 @@ void CommandRunner::actOnSettings()
                             }));
         return;
     }
+}
+
+// The library as the window lists it; with the pedal's values, the preset it holds marked.
+void CommandRunner::answerPresetList(const std::optional<PresetValues> &live)
+{
+    PresetLibrary library(SettingsStore().presetFolder());
+    library.refresh();
+    answer(presetListAnswer(library.folder(), library.presets(), live.has_value(),
+                            live ? library.holding(*live) : std::nullopt));
 }
 
 // The window's Assign: every control as the pedal reported it, the one named changed, and the

@@ -55,6 +55,7 @@ private:
     // set, store, preset save and preset load, once the pedal's settings are read.
     void actOnSettings();
     void assignControl();
+    void answerPresetList(const std::optional<PresetValues> &live);
     void reportStatus(const QByteArray &values);
     void uploadTuningData();
     void upgradeFirmware();

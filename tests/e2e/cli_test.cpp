@@ -299,6 +299,45 @@ TEST_F(Cli, APresetSavedThenAnotherLoadedBringsTheOthersValuesToThePedal)
     EXPECT_EQ(newMessages(1), QStringList{"02 00"}) << "the pedal holds it already";
 }
 
+// The library the window shows, listed offline and against the pedal, and a preset of it
+// loaded by its bank and name.
+TEST_F(Cli, ThePresetLibraryIsListedAndItsPresetsLoadedByName)
+{
+    startPedal();
+    const QString library = home() + "/Documents/NEROV/Vadrelon MK3/Preset";
+    ASSERT_TRUE(QDir().mkpath(library + "/Live"));
+    ASSERT_EQ(run("preset|save|" + library + "/Live/As is.txt").exitCode, 0);
+    PresetValues fat{};
+    fat[0] = 0x7FE000; // Dry
+    ASSERT_TRUE(write(library + "/Live/Fat sub.txt", writePreset(fat)));
+    ASSERT_TRUE(write(library + "/library.json", R"({"notes": {"Live/Fat sub": "low and round"}})"));
+
+    newMessages();
+    const Outcome listed = run("-j|preset|list");
+    ASSERT_EQ(listed.exitCode, 0) << shown(listed);
+    EXPECT_EQ(schemaViolations(listed.out, "presetList"), QStringList()) << listed.out.toStdString();
+    const QJsonArray presets = QJsonDocument::fromJson(listed.out.toUtf8()).object()["presets"].toArray();
+    ASSERT_EQ(presets.size(), 2);
+    EXPECT_EQ(presets[1].toObject()["name"], QJsonValue("Fat sub"));
+    EXPECT_EQ(presets[1].toObject()["note"], QJsonValue("low and round"));
+    EXPECT_FALSE(presets[1].toObject().contains("held")) << "offline, nothing is compared";
+    EXPECT_TRUE(newMessages().isEmpty()) << "listing alone never touches the pedal";
+
+    const Outcome matched = run("preset|list|--match");
+    ASSERT_EQ(matched.exitCode, 0) << shown(matched);
+    const QStringList lines = matched.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith("*\tLive\tAs is\t")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith("\tLive\tFat sub\t")) << lines[1].toStdString();
+    EXPECT_EQ(schemaViolations(run("-j|preset|list|--match").out, "presetList"), QStringList());
+
+    newMessages();
+    const Outcome loaded = run("preset|load|Live/Fat sub");
+    ASSERT_EQ(loaded.exitCode, 0) << shown(loaded);
+    EXPECT_EQ(newMessages(2), QStringList({"02 00", "01 00 25 00 7F E0 00"})) << "only Dry differs";
+    EXPECT_TRUE(run("preset|list|--match").out.contains("*\tLive\tFat sub\t"));
+}
+
 TEST_F(Cli, TuningDataFollowsTheBypassAfterItsPauseAndTheBypassIsReadBack)
 {
     startPedal();

@@ -71,8 +71,20 @@ TEST(CliJsonSchema, EveryAnswerFollowsIt)
         const char *definition;
         QJsonObject json;
     };
+    LibraryPreset held;
+    held.bank = "Live";
+    held.name = "Fat sub";
+    held.path = "/p/Live/Fat sub.txt";
+    held.modified = QDateTime(QDate(2026, 12, 11), QTime(13, 0));
+    held.note = "low";
+    held.values = values;
+    LibraryPreset unreadable = held;
+    unreadable.values.reset();
+    unreadable.problem = "a named pipe";
     const Case cases[] = {
         {"version", versionAnswer("1.15.0.0").json},
+        {"presetList", presetListAnswer("/p", {held, unreadable}, false, std::nullopt).json},
+        {"presetList", presetListAnswer("/p", {held, unreadable}, true, 0).json},
         {"list", pedalListAnswer({PortInfo{"/dev/pts/3", "VP1", "Pedal", true, 0}}).json},
         {"set", parameterSetAnswer(ParLowPass, levelToValue(512)).json},
         {"set", parameterSetAnswer(ParHarmonicPitch, 0x500000).json},
