@@ -143,7 +143,8 @@ QFont DialWidget::valueFont() const
 QSize DialWidget::sizeHint() const
 {
     const QFontMetrics metrics(valueFont());
-    return QSize(qMax(44, metrics.horizontalAdvance(QLatin1String(kWidestValue)) + 4), 44 + metrics.height());
+    return QSize(qMax(44, metrics.horizontalAdvance(QLatin1String(kWidestValue)) + 4) + 2 * kFocusMargin,
+                 44 + metrics.height() + 2 * kFocusMargin);
 }
 
 QSize DialWidget::minimumSizeHint() const
@@ -156,14 +157,14 @@ QSize DialWidget::minimumSizeHint() const
 // short for both (a bare 40 × 40 knob) gives the whole square to the knob and shows no text.
 QRectF DialWidget::knobRect() const
 {
-    const qreal side = qMin<qreal>(width(), height() - textLineHeight());
-    return QRectF((width() - side) / 2, 0, side, side);
+    const qreal side = qMin<qreal>(width() - 2 * kFocusMargin, height() - textLineHeight() - 2 * kFocusMargin);
+    return QRectF((width() - side) / 2, kFocusMargin, side, side);
 }
 
 qreal DialWidget::textLineHeight() const
 {
     const qreal line = QFontMetrics(valueFont()).height();
-    return height() - line >= width() * 0.8 ? line : 0;
+    return height() - line - 2 * kFocusMargin >= (width() - 2 * kFocusMargin) * 0.8 ? line : 0;
 }
 
 void DialWidget::paintEvent(QPaintEvent *)
@@ -207,10 +208,17 @@ void DialWidget::paintEvent(QPaintEvent *)
         QPen(pal.color(QPalette::ButtonText), qMax<qreal>(1.5, knob.width() * 0.06), Qt::SolidLine, Qt::RoundCap));
     painter.drawLine(body.center() + direction * radius * 0.25, body.center() + direction * (radius - 2.5));
 
+    // The keyboard's place, as plain as a focused list's frame: the knob and its value framed.
+    if (hasFocus()) {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(pal.color(QPalette::Highlight), 2.0, Qt::SolidLine));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4, 4);
+    }
+
     if (!valueText_.isEmpty() && textLineHeight() > 0) {
         painter.setFont(valueFont());
         painter.setPen(pal.color(QPalette::WindowText));
-        painter.drawText(QRectF(0, knob.bottom(), width(), height() - knob.bottom()),
+        painter.drawText(QRectF(0, knob.bottom(), width(), height() - knob.bottom() - kFocusMargin),
                          Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, valueText_);
     }
 }

@@ -19,8 +19,9 @@ public:
     static constexpr int kMinAngle = -135;
     static constexpr int kMaxAngle = -45;
     static constexpr int kTravel = 270;
-    static constexpr int kWheelStep = 5; // degrees per wheel notch
-    static constexpr int kPageStep = 10; // degrees per PageUp/PageDown
+    static constexpr int kWheelStep = 5;   // degrees per wheel notch
+    static constexpr int kPageStep = 10;   // degrees per PageUp/PageDown
+    static constexpr int kFocusMargin = 3; // room for the focus frame around the knob and its value
 
     explicit DialWidget(QWidget *parent = nullptr);
 

@@ -254,6 +254,51 @@ TEST_F(EffectWindowTest, AScreenReaderNamesEveryKnobAndReadsItsValue)
             << name;
 }
 
+// Tab goes through the controls as they are laid out: the knobs row by row, the pitch, the
+// switches and Compare, the tracking functions, the assignments, the footswitch.
+TEST_F(EffectWindowTest, TabFollowsTheLayout)
+{
+    start({&pedal});
+    linkAndClear();
+    find<QPushButton>("swtWave")->click(); // something to compare
+    QStringList order;
+    QWidget *w = find<DialWidget>("dialDry");
+    do {
+        if (w->isEnabled() && w->isVisible() && (w->focusPolicy() & Qt::TabFocus) && !w->objectName().isEmpty())
+            order << w->objectName();
+        w = w->nextInFocusChain();
+    } while (w != find<DialWidget>("dialDry") && order.size() < 60);
+    EXPECT_EQ(order, QStringList({"dialDry",
+                                  "dialSubMix",
+                                  "dialMinus1Oct",
+                                  "dialMinus2Oct",
+                                  "dialLowPass",
+                                  "dialHighPass",
+                                  "dialRange",
+                                  "dialDryHPF",
+                                  "dialInputLevel",
+                                  "dialClipWave",
+                                  "dial1stHarmonic",
+                                  "cmbVariableWavePitch",
+                                  "swtWave",
+                                  "swtSplit",
+                                  "swtBypass",
+                                  "btnCompare",
+                                  "cmbGuitarTuning",
+                                  "cmbSemitonesVariation",
+                                  "chkDominantNoteCut",
+                                  "chkHighNoteCut",
+                                  "cmbAssignCtrlUNO",
+                                  "cmbAssignCtrlDUE",
+                                  "cmbAssignCtrlTRE",
+                                  "cmbAssignCtrlQUATTRO",
+                                  "cmbAssignRemote",
+                                  "chkBypassShortPress",
+                                  "chkChangePresetShortPress",
+                                  "chkBypassLongPress",
+                                  "chkChangePresetLongPress"}));
+}
+
 // Every control a player can change says in its hint what it does.
 TEST_F(EffectWindowTest, EveryControlHasAHint)
 {
