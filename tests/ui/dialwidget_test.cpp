@@ -396,3 +396,24 @@ TEST(DialWidgetLooks, TheLitArcStandsOutFromTheRingInEveryLook)
 }
 
 } // namespace
+
+// The keyboard's place shows: a focused knob is framed in the look's highlight, an unfocused
+// one is not.
+TEST(DialWidgetFocus, AFocusedKnobIsFramed)
+{
+    QWidget window;
+    auto *dial = new DialWidget(&window);
+    auto *other = new DialWidget(&window);
+    dial->resize(dial->sizeHint());
+    other->move(0, 100);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const QColor highlight = dial->palette().color(QPalette::Highlight);
+    const auto edge = [&] { return dial->grab().toImage().pixelColor(dial->width() / 2, 1); };
+    other->setFocus();
+    EXPECT_NE(edge(), highlight);
+    dial->setFocus();
+    ASSERT_TRUE(dial->hasFocus());
+    EXPECT_EQ(edge(), highlight);
+}
