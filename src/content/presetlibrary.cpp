@@ -190,14 +190,26 @@ std::optional<Error> PresetLibrary::setNote(const QString &key, const QString &n
 
 Result<QString> PresetLibrary::rename(const LibraryPreset &preset, const QString &newName)
 {
-    const Result<QString> target = pathFor(preset.bank, newName, false);
+    return relocate(preset, preset.bank, newName);
+}
+
+Result<QString> PresetLibrary::moveToBank(const LibraryPreset &preset, const QString &bank)
+{
+    if (!bank.isEmpty() && !banks_.contains(bank))
+        return Error{ErrorCode::BadInput, QStringLiteral("there is no bank \"%1\"").arg(bank)};
+    return relocate(preset, bank, preset.name);
+}
+
+Result<QString> PresetLibrary::relocate(const LibraryPreset &preset, const QString &bank, const QString &newName)
+{
+    const Result<QString> target = pathFor(bank, newName, false);
     if (std::holds_alternative<Error>(target))
         return target;
     const QString to = std::get<QString>(target);
     QFile file(preset.path);
     if (!file.rename(to))
         return Error{ErrorCode::PresetNotSaved, quoted(preset.path) + QStringLiteral(": ") + file.errorString()};
-    const QString newKey = preset.bank.isEmpty() ? newName : preset.bank + QLatin1Char('/') + newName;
+    const QString newKey = bank.isEmpty() ? newName : bank + QLatin1Char('/') + newName;
     if (notes_.contains(preset.key()) && !notesProblem_) {
         notes_.insert(newKey, notes_.take(preset.key()));
         if (std::optional<Error> error = writeNotes())

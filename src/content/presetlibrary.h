@@ -62,6 +62,8 @@ public:
     // result is the new file's path.
     Result<QString> rename(const LibraryPreset &preset, const QString &newName);
     Result<QString> duplicate(const LibraryPreset &preset);
+    // Into another bank (empty: the library's own folder), keeping its name.
+    Result<QString> moveToBank(const LibraryPreset &preset, const QString &bank);
     std::optional<Error> moveToTrash(const LibraryPreset &preset);
     std::optional<Error> makeBank(const QString &name);
     // A file from outside read with the strict reader and copied in as it is.
@@ -70,6 +72,7 @@ public:
     Result<QString> exportTo(const LibraryPreset &preset, const QString &folder, bool replace) const;
 
 private:
+    Result<QString> relocate(const LibraryPreset &preset, const QString &bank, const QString &newName);
     std::optional<Error> writeNotes();
     void readNotes();
 

@@ -148,6 +148,7 @@ void LibraryWindow::buildActions()
         make("actLibraryRename", QStringLiteral("&Rename…"), QKeySequence(Qt::Key_F2), &LibraryWindow::renameSelected);
     duplicate_ = make("actLibraryDuplicate", QStringLiteral("D&uplicate"), QKeySequence(Qt::CTRL | Qt::Key_D),
                       &LibraryWindow::duplicateSelected);
+    move_ = make("actLibraryMove", QStringLiteral("&Move to Bank…"), {}, &LibraryWindow::moveSelected);
     delete_ = make("actLibraryDelete", QStringLiteral("&Delete…"), QKeySequence(QKeySequence::Delete),
                    &LibraryWindow::deleteSelected);
     newBank_ = make("actLibraryNewBank", QStringLiteral("New &Bank…"), {}, &LibraryWindow::newBank);
@@ -157,7 +158,7 @@ void LibraryWindow::buildActions()
 
     auto *bar = new QMenuBar(this);
     QMenu *preset = bar->addMenu(QStringLiteral("&Preset"));
-    preset->addActions({load_, save_, saveAs_, rename_, duplicate_, delete_});
+    preset->addActions({load_, save_, saveAs_, rename_, duplicate_, move_, delete_});
     preset->addSeparator();
     preset->addActions({newBank_, import_, export_, show_});
     QMenu *edit = bar->addMenu(QStringLiteral("&Edit"));
@@ -330,7 +331,7 @@ void LibraryWindow::onSelectionChanged()
 void LibraryWindow::updateActions()
 {
     const bool one = selected() != nullptr;
-    for (QAction *a : {load_, rename_, duplicate_, delete_, export_})
+    for (QAction *a : {load_, rename_, duplicate_, move_, delete_, export_})
         a->setEnabled(one);
 }
 
@@ -437,6 +438,28 @@ void LibraryWindow::duplicateSelected()
     }
     rebuildList();
     select(std::get<QString>(copy));
+}
+
+void LibraryWindow::moveSelected()
+{
+    const LibraryPreset *p = selected();
+    if (!p)
+        return;
+    const LibraryPreset preset = *p;
+    const QString banks = library_.banks().isEmpty() ? QStringLiteral("none yet: make one with New Bank")
+                                                     : library_.banks().join(QStringLiteral(", "));
+    const std::optional<QString> bank = prompt_.askText(
+        QStringLiteral("Move %1 to which bank? (%2; leave empty for none)").arg(quotedName(preset.key()), banks),
+        preset.bank);
+    if (!bank || *bank == preset.bank)
+        return;
+    const Result<QString> moved = library_.moveToBank(preset, bank->trimmed());
+    if (const Error *error = std::get_if<Error>(&moved)) {
+        showError(*error);
+        return;
+    }
+    rebuildList();
+    select(std::get<QString>(moved));
 }
 
 void LibraryWindow::deleteSelected()

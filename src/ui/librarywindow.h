@@ -55,6 +55,7 @@ private:
     void saveAsNew();
     void renameSelected();
     void duplicateSelected();
+    void moveSelected();
     void deleteSelected();
     void newBank();
     void importChosen();
@@ -80,7 +81,7 @@ private:
     QLabel *status_;
     QFileSystemWatcher *watcher_;
     QTimer *reread_;
-    QAction *load_, *save_, *saveAs_, *rename_, *duplicate_, *delete_, *newBank_, *import_, *export_, *show_;
+    QAction *load_, *save_, *saveAs_, *rename_, *duplicate_, *move_, *delete_, *newBank_, *import_, *export_, *show_;
     bool loading_ = false; // a preset on its way to the pedal
     QString waitingPath_;  // the one to load after it, when the selection moved on meanwhile
     QString waitingName_;

@@ -94,6 +94,12 @@ TEST_F(EditHistoryTest, UndoAndRedoTakeThePedalBackAndForth)
         {"pitch list", [](EditHistoryTest &f) { f.find<QComboBox>("cmbVariableWavePitch")->setCurrentIndex(15); },
          "Undo 1st Harmonic Pitch +3"},
         {"bypass", [](EditHistoryTest &f) { f.find<QPushButton>("swtBypass")->click(); }, "Undo Bypass on"},
+        {"note-cut box",
+         [](EditHistoryTest &f) {
+             f.find<QComboBox>("cmbGuitarTuning")->setCurrentIndex(1); // a step of its own, with no message
+             f.find<QCheckBox>("chkHighNoteCut")->click();
+         },
+         "Undo High Notes Cut on"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);

@@ -13,8 +13,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTest>
 #include <QTreeWidget>
+#include <QUrl>
 
 using namespace vadrelon;
 
@@ -57,6 +59,11 @@ public:
         for (QTreeWidgetItemIterator it(list(), QTreeWidgetItemIterator::NotHidden); *it; ++it)
             out << (*it)->text(0);
         return out;
+    }
+    bool select(const QString &key)
+    {
+        auto *w = qobject_cast<LibraryWindow *>(list()->window());
+        return w && w->select(key);
     }
     QString current() { return list()->currentItem() ? list()->currentItem()->text(0) : QString(); }
     QAction *libraryAction(const char *name)
@@ -178,6 +185,31 @@ TEST_F(LibraryTest, ImportTakesTheGoodFileAndNamesTheBadOnesLine)
     EXPECT_EQ(shown(), QStringList({"Good"}));
     ASSERT_EQ(prompt.messages.size(), 1);
     EXPECT_TRUE(prompt.messages[0].contains("line 2")) << prompt.messages[0].toStdString();
+}
+
+// Files dropped on the window are imported as the dialog's are, into the selected bank.
+TEST_F(LibraryTest, DroppedFilesAreImportedIntoTheSelectedBank)
+{
+    preset("Live/Room.txt", 0x100000);
+    open();
+    ASSERT_TRUE(select("Live/Room"));
+    QTemporaryDir outside;
+    const QString dropped = QDir(outside.path()).filePath("Dropped.txt");
+    {
+        QFile f(dropped);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(writePreset(PresetValues{}));
+    }
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(dropped)});
+    QWidget *window = list()->window();
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &drop);
+    EXPECT_TRUE(QFile::exists(at("Live/Dropped.txt")));
+    EXPECT_TRUE(shown().contains("Dropped"));
 }
 
 TEST_F(LibraryTest, TheListFollowsTheFolder)

@@ -101,7 +101,7 @@ TEST_F(Library, FindsThePresetThePedalHolds)
     EXPECT_EQ(library.holding(valuesWith(3)), std::nullopt);
 }
 
-// A note goes where its preset goes: renamed with it, copied with it, dropped with it.
+// A note goes where its preset goes: renamed and moved with it, copied with it, dropped with it.
 TEST_F(Library, NotesFollowTheirPresets)
 {
     preset("Fat sub.txt", 7);
@@ -113,6 +113,12 @@ TEST_F(Library, NotesFollowTheirPresets)
     ASSERT_TRUE(std::holds_alternative<QString>(renamed)) << errorText(std::get<Error>(renamed)).toStdString();
     EXPECT_EQ(keys(library), QStringList({"Fatter sub"}));
     EXPECT_EQ(named(library, "Fatter sub").note, "low and round");
+
+    ASSERT_EQ(library.makeBank("Live"), std::nullopt);
+    ASSERT_TRUE(std::holds_alternative<QString>(library.moveToBank(named(library, "Fatter sub"), "Live")));
+    EXPECT_EQ(named(library, "Live/Fatter sub").note, "low and round");
+    ASSERT_TRUE(std::holds_alternative<QString>(library.moveToBank(named(library, "Live/Fatter sub"), "")));
+    EXPECT_EQ(std::get<Error>(library.moveToBank(named(library, "Fatter sub"), "Nowhere")).code, ErrorCode::BadInput);
 
     const Result<QString> copy = library.duplicate(named(library, "Fatter sub"));
     ASSERT_TRUE(std::holds_alternative<QString>(copy));
