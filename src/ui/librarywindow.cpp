@@ -416,14 +416,8 @@ void LibraryWindow::renameSelected()
         prompt_.askText(QStringLiteral("Rename %1 to:").arg(quotedName(preset.name)), preset.name);
     if (!name || *name == preset.name)
         return;
-    const Result<QString> renamed = library_.rename(preset, *name);
-    if (const Error *error = std::get_if<Error>(&renamed)) {
-        showError(*error);
-        return;
-    }
-    rebuildList();
-    select(preset.bank.isEmpty() ? *name : preset.bank + QLatin1Char('/') + *name);
-    tell(QStringLiteral("Renamed %1 to %2.").arg(quotedName(preset.name), quotedName(*name)));
+    if (showMoved(library_.rename(preset, *name)))
+        tell(QStringLiteral("Renamed %1 to %2.").arg(quotedName(preset.name), quotedName(*name)));
 }
 
 void LibraryWindow::duplicateSelected()
@@ -431,13 +425,19 @@ void LibraryWindow::duplicateSelected()
     const LibraryPreset *p = selected();
     if (!p)
         return;
-    const Result<QString> copy = library_.duplicate(*p);
-    if (const Error *error = std::get_if<Error>(&copy)) {
+    showMoved(library_.duplicate(*p));
+}
+
+// A preset's new file shown selected, or why there is none.
+bool LibraryWindow::showMoved(const Result<QString> &path)
+{
+    if (const Error *error = std::get_if<Error>(&path)) {
         showError(*error);
-        return;
+        return false;
     }
     rebuildList();
-    select(std::get<QString>(copy));
+    select(std::get<QString>(path));
+    return true;
 }
 
 void LibraryWindow::moveSelected()
@@ -453,13 +453,7 @@ void LibraryWindow::moveSelected()
         preset.bank);
     if (!bank || *bank == preset.bank)
         return;
-    const Result<QString> moved = library_.moveToBank(preset, bank->trimmed());
-    if (const Error *error = std::get_if<Error>(&moved)) {
-        showError(*error);
-        return;
-    }
-    rebuildList();
-    select(std::get<QString>(moved));
+    showMoved(library_.moveToBank(preset, bank->trimmed()));
 }
 
 void LibraryWindow::deleteSelected()

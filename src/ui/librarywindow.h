@@ -56,6 +56,7 @@ private:
     void renameSelected();
     void duplicateSelected();
     void moveSelected();
+    bool showMoved(const Result<QString> &path);
     void deleteSelected();
     void newBank();
     void importChosen();
