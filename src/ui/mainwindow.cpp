@@ -407,8 +407,11 @@ void MainWindow::openEffectWindow(const std::optional<Error> &addresses)
 
 void MainWindow::openLibrary()
 {
-    if (!library_)
+    if (!library_) {
         library_ = std::make_unique<LibraryWindow>(session_, settings_, prompt_, *presets_, windows_.history());
+        // Under the main window, clear of the effect window beside it.
+        library_->move(frameGeometry().left(), frameGeometry().bottom() + 1);
+    }
     library_->show();
     library_->raise();
     library_->activateWindow();
