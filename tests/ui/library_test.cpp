@@ -166,6 +166,42 @@ TEST_F(LibraryTest, OrganisingKeepsFilesAndNotesTogether)
     EXPECT_FALSE(json.contains("copy")) << "the deleted copy's note went with it";
 }
 
+// Save replaces the selected preset after a question, Save As makes a new one by name, each
+// with the values the pedal holds, read just then.
+TEST_F(LibraryTest, SaveAndSaveAsWriteWhatThePedalHolds)
+{
+    preset("Old.txt", 0x7FE000);
+    open();
+    PresetValues held{};
+    for (int i = 0; i < kParameterCount; ++i)
+        held[static_cast<size_t>(i)] = pedal.state().parameters[i];
+    ASSERT_EQ(current(), "Old");
+
+    prompt.answers = {false};
+    libraryAction("actLibrarySave")->trigger();
+    ASSERT_TRUE(settle());
+    EXPECT_NE(QFileInfo(at("Old.txt")).size(), 0);
+    {
+        QFile f(at("Old.txt"));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_NE(f.readAll(), writePreset(held)) << "No keeps the file";
+    }
+    prompt.answers = {true, true}; // the library's question, then nothing else asks
+    libraryAction("actLibrarySave")->trigger();
+    ASSERT_TRUE(settle());
+    {
+        QFile f(at("Old.txt"));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), writePreset(held));
+    }
+
+    prompt.texts = {QString("New one")};
+    libraryAction("actLibrarySaveAs")->trigger();
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(QFile::exists(at("New one.txt")));
+    EXPECT_TRUE(waitFor([&] { return shown().contains("● New one") || shown().contains("New one"); }));
+}
+
 TEST_F(LibraryTest, ImportTakesTheGoodFileAndNamesTheBadOnesLine)
 {
     open();
