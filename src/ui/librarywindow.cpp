@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
@@ -196,17 +197,22 @@ void LibraryWindow::refresh()
     for (const QString &bank : library_.banks())
         folders << QDir(library_.folder()).filePath(bank);
     watcher_->addPaths(folders);
-    rebuildList();
-    if (key.isEmpty() || !select(key))
-        if (QTreeWidgetItem *first = list_->topLevelItem(0))
-            list_->setCurrentItem(first);
+    {
+        const QScopedValueRollback<bool> quiet(rebuilding_, true);
+        rebuildList();
+        if (key.isEmpty() || !select(key))
+            if (QTreeWidgetItem *first = list_->topLevelItem(0))
+                list_->setCurrentItem(first);
+    }
+    showSelection();
     if (const std::optional<Error> &notes = library_.notesProblem())
         tell(QStringLiteral("The notes cannot be read, and are not written: ") + errorText(*notes));
 }
 
+// The window's own changes of the selection never audition: only the player's do.
 void LibraryWindow::rebuildList()
 {
-    rebuilding_ = true;
+    const QScopedValueRollback<bool> quiet(rebuilding_, true);
     list_->clear();
     QHash<QString, QTreeWidgetItem *> banks;
     for (const QString &bank : library_.banks()) {
@@ -235,13 +241,13 @@ void LibraryWindow::rebuildList()
             item->setToolTip(c, p.values ? p.note : p.problem);
     }
     list_->expandAll();
-    rebuilding_ = false;
     markHeld();
     applyFilter();
 }
 
 void LibraryWindow::applyFilter()
 {
+    const QScopedValueRollback<bool> quiet(rebuilding_, true);
     const QString text = filter_->text();
     for (int t = 0; t < list_->topLevelItemCount(); ++t) {
         QTreeWidgetItem *top = list_->topLevelItem(t);
@@ -261,13 +267,14 @@ void LibraryWindow::applyFilter()
     }
     // The selection follows the filter: the first preset still shown.
     QTreeWidgetItem *current = list_->currentItem();
-    if (current && !current->isHidden() && (!current->parent() || !current->parent()->isHidden()))
-        return;
-    for (QTreeWidgetItemIterator it(list_, QTreeWidgetItemIterator::NotHidden); *it; ++it)
-        if ((*it)->data(0, kPresetRole).toInt() >= 0) {
-            list_->setCurrentItem(*it);
-            return;
-        }
+    if (!current || current->isHidden() || (current->parent() && current->parent()->isHidden())) {
+        for (QTreeWidgetItemIterator it(list_, QTreeWidgetItemIterator::NotHidden); *it; ++it)
+            if ((*it)->data(0, kPresetRole).toInt() >= 0) {
+                list_->setCurrentItem(*it);
+                break;
+            }
+    }
+    showSelection();
 }
 
 // The preset whose values the pedal holds live, once they have been read from it.
@@ -320,12 +327,18 @@ void LibraryWindow::onSelectionChanged()
 {
     if (rebuilding_)
         return;
+    showSelection();
+    const LibraryPreset *p = selected();
+    if (p && audition_->isChecked() && p->values)
+        loadSelected();
+}
+
+void LibraryWindow::showSelection()
+{
     const LibraryPreset *p = selected();
     note_->setText(p ? p->note : QString());
     note_->setEnabled(p != nullptr);
     updateActions();
-    if (p && audition_->isChecked() && p->values)
-        loadSelected();
 }
 
 void LibraryWindow::updateActions()
@@ -435,8 +448,12 @@ bool LibraryWindow::showMoved(const Result<QString> &path)
         showError(*error);
         return false;
     }
-    rebuildList();
-    select(std::get<QString>(path));
+    {
+        const QScopedValueRollback<bool> quiet(rebuilding_, true);
+        rebuildList();
+        select(std::get<QString>(path));
+    }
+    showSelection();
     return true;
 }
 

@@ -49,6 +49,7 @@ private:
     const LibraryPreset *selected() const;
     QString selectedBank() const;
     void onSelectionChanged();
+    void showSelection();
     void loadSelected();
     void loadPath(const QString &path, const QString &name);
     void saveSelected();
@@ -86,7 +87,7 @@ private:
     bool loading_ = false; // a preset on its way to the pedal
     QString waitingPath_;  // the one to load after it, when the selection moved on meanwhile
     QString waitingName_;
-    bool rebuilding_ = false;
+    bool rebuilding_ = false; // the window, not the player, moves the selection
 };
 
 } // namespace vadrelon

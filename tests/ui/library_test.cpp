@@ -128,6 +128,19 @@ TEST_F(LibraryTest, AuditionStepsThroughPresetsWithTheArrowKeys)
     EXPECT_EQ(sent(), QStringList({"02 00", "01 00 25 00 40 00 00", "01 00 ED 00 40 00 00"}))
         << "c was passed over, and d sent only what it changes";
     EXPECT_EQ(current(), "● d");
+
+    // Only the player's own steps audition: a note written (the folder changes and the list is
+    // read again) or a filter typed moves nothing to the pedal.
+    pedal.clearReceived();
+    QLineEdit *note = find<QLineEdit>("edtLibraryNote");
+    note->setText("the last one");
+    emit note->editingFinished();
+    QTest::qWait(500);
+    QTest::keyClicks(find<QLineEdit>("edtLibraryFilter"), "b");
+    ASSERT_EQ(current(), "b");
+    QTest::qWait(100);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sent(), QStringList());
 }
 
 // Renamed, duplicated and deleted to the trash from the keyboard; a note written follows the
